@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test, then the engine and settings tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+jobs=$(nproc)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build -j "$jobs" --output-on-failure
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUIREFOLD_SANITIZE=ON \
+      -DQUIREFOLD_BUILD_GUI=OFF >/dev/null
+cmake --build build-asan -j "$jobs" --target engine_tests settings_tests
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan -j "$jobs" --output-on-failure -R '^(Engine|Settings)'
+echo "All tests passed."

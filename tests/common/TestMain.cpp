@@ -1,0 +1,10 @@
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    testsupport::IsolateEnvironment();
+    return RUN_ALL_TESTS();
+}
