@@ -13,6 +13,7 @@ ctest --test-dir build -j "$jobs" --output-on-failure
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUIREFOLD_SANITIZE=ON \
       -DQUIREFOLD_BUILD_GUI=OFF >/dev/null
 cmake --build build-asan -j "$jobs" --target engine_tests settings_tests
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-asan -j "$jobs" --output-on-failure -R '^(Engine|Settings)'
+export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
+build-asan/tests/engine/engine_tests --gtest_brief=1
+build-asan/tests/settings/settings_tests --gtest_brief=1
 echo "All tests passed."
