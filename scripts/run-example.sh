@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds Quirefold and splits the bundled example manual into linked pages, then says
+# where to point a browser. Output: build/example-output/ (made afresh on every run).
+# QUIREFOLD_BUILD_DIR names another build folder than build/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+build="${QUIREFOLD_BUILD_DIR:-build}"
+mkdir -p "$build"
+build="$(cd "$build" && pwd)"
+out="$build/example-output"
+buildlog="$build/example-build.log"
+echo "Building Quirefold in $build (log: $buildlog) ..."
+configure=(cmake -S . -B "$build")
+# Keep whatever generator an existing build folder was made with.
+[ -f "$build/CMakeCache.txt" ] || configure+=(-G Ninja)
+if ! { "${configure[@]}" && cmake --build "$build" -j"$(nproc)"; } >"$buildlog" 2>&1; then
+  tail -n 30 "$buildlog" >&2
+  echo "run-example: the build failed; see $buildlog" >&2
+  exit 1
+fi
+
+# Only the example goes into the output folder, so every file there came from this split.
+rm -rf "$out"
+mkdir -p "$out"
+cp examples/manual.html "$out/"
+
+# A private settings folder: the user's own Quirefold settings stay untouched.
+export XDG_CONFIG_HOME="$build/example-config"
+mkdir -p "$XDG_CONFIG_HOME"
+
+echo "Splitting examples/manual.html ..."
+splitlog="$build/example-split.log"
+status=0
+"$build/bin/quirefold-split" --defaults --links --breadcrumbs --navigation "$out/manual.html" \
+  >"$splitlog" 2>&1 || status=$?
+index="$out/manual000.html"
+frameset="$out/manualfs.html"
+if [ "$status" -ne 0 ] || [ ! -f "$index" ] || [ ! -f "$frameset" ]; then
+  cat "$splitlog" >&2
+  echo "run-example: the split failed (exit code $status)" >&2
+  exit 1
+fi
+
+pages=$(find "$out" -maxdepth 1 -name 'manual[0-9][0-9][0-9]*.html' ! -name 'manual000.html' | wc -l)
+echo
+echo "The example manual was split into $pages pages in $out/"
+echo "  Frameset (index on the left, pages on the right): $frameset"
+echo "  Index page:                                       $index"
+echo "  First page:                                       $out/manual001.html"
+echo "Open one of them in a web browser, e.g.: xdg-open '$frameset'"
