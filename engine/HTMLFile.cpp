@@ -1,1 +1,407 @@
-// placeholder
+#include "HTMLFile.h"
+
+#include "SplitError.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr std::size_t kReadBufferSize = 256 * 1024;
+constexpr std::size_t kWriteBufferSize = 64 * 1024;
+
+// ---- Platform file calls: one handle, plain reads and writes. ----
+#ifdef _WIN32
+std::intptr_t OpenForReading(const std::string& name)
+{
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(h);
+}
+
+std::intptr_t CreateForWriting(const std::string& name)
+{
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(h);
+}
+
+// Returns the bytes read, 0 at end of file, -1 on failure.
+long long ReadSome(std::intptr_t handle, char* data, std::size_t count)
+{
+    DWORD done = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle), data, static_cast<DWORD>(count), &done,
+                  nullptr))
+        return -1;
+    return done;
+}
+
+long long WriteSome(std::intptr_t handle, const char* data, std::size_t count)
+{
+    DWORD done = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(handle), data, static_cast<DWORD>(count), &done,
+                   nullptr))
+        return -1;
+    return done;
+}
+
+bool CloseFile(std::intptr_t handle)
+{
+    return CloseHandle(reinterpret_cast<HANDLE>(handle)) != 0;
+}
+#else
+std::intptr_t OpenForReading(const std::string& name)
+{
+    int fd;
+    do
+        fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+std::intptr_t CreateForWriting(const std::string& name)
+{
+    int fd;
+    do
+        fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+long long ReadSome(std::intptr_t handle, char* data, std::size_t count)
+{
+    ssize_t n;
+    do
+        n = ::read(static_cast<int>(handle), data, count);
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
+long long WriteSome(std::intptr_t handle, const char* data, std::size_t count)
+{
+    ssize_t n;
+    do
+        n = ::write(static_cast<int>(handle), data, count);
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
+bool CloseFile(std::intptr_t handle)
+{
+    return ::close(static_cast<int>(handle)) == 0 || errno == EINTR;
+}
+
+// Copies the rest of one file onto the end of another inside the kernel where the system
+// can. Returns false when nothing was copied because the call is not supported here.
+bool CopyInKernel(int from, int to)
+{
+#ifdef __linux__
+    bool copiedAny = false;
+    for (;;) {
+        ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, 1u << 30, 0);
+        if (n > 0) {
+            copiedAny = true;
+            continue;
+        }
+        if (n == 0)
+            return true;
+        if (errno == EINTR)
+            continue;
+        if (!copiedAny && (errno == ENOSYS || errno == EXDEV || errno == EINVAL ||
+                           errno == EOPNOTSUPP || errno == EBADF))
+            return false;
+        throw SplitError("File could not be written");
+    }
+#else
+    (void)from;
+    (void)to;
+    return false;
+#endif
+}
+#endif
+
+const char* ClosingTagMissing(TTagKind wanted)
+{
+    switch (wanted) {
+    case tkH1End:
+        return "</H1> tag not found";
+    case tkH2End:
+        return "</H2> tag not found";
+    default:
+        return "</H3> tag not found";
+    }
+}
+
+} // namespace
+
+TTagKind ClassifyTag(std::string_view tag)
+{
+    struct Pattern
+    {
+        std::string_view prefix;
+        TTagKind kind;
+    };
+    static constexpr Pattern patterns[] = {
+        {"<BODY", tkBody}, {"</BODY", tkBodyEnd}, {"<H1", tkH1}, {"</H1", tkH1End},
+        {"<H2", tkH2},     {"</H2", tkH2End},     {"<H3", tkH3}, {"</H3", tkH3End},
+    };
+    for (const Pattern& p : patterns) {
+        if (tag.size() < p.prefix.size())
+            continue;
+        bool match = true;
+        for (std::size_t i = 0; i < p.prefix.size() && match; ++i)
+            match = std::toupper(static_cast<unsigned char>(tag[i])) ==
+                    static_cast<unsigned char>(p.prefix[i]);
+        if (match)
+            return p.kind;
+    }
+    return tkOther;
+}
+
+HTMLFile::HTMLFile(const std::string& name, bool forReading)
+    : m_name(name), m_forReading(forReading)
+{
+    m_handle = forReading ? OpenForReading(name) : CreateForWriting(name);
+    if (m_handle < 0)
+        throw SplitError(forReading ? "File could not be opened" : "File could not be created");
+    // One spare byte in front keeps the last byte read, so a tag's '<' can be re-read.
+    m_buffer.reset(new char[forReading ? kReadBufferSize + 1 : kWriteBufferSize]);
+    if (forReading)
+        m_pos = m_len = m_first = 1;
+}
+
+HTMLFile::~HTMLFile()
+{
+    if (m_handle < 0)
+        return;
+    try {
+        Flush();
+    } catch (const SplitError&) {
+        // The run that owned this file has already failed; keep what could be written.
+    }
+    CloseHandle();
+}
+
+void HTMLFile::CloseHandle() noexcept
+{
+    if (m_handle >= 0)
+        CloseFile(m_handle);
+    m_handle = -1;
+}
+
+void HTMLFile::Close()
+{
+    if (m_handle < 0)
+        return;
+    try {
+        Flush();
+    } catch (...) {
+        CloseHandle();
+        throw;
+    }
+    const bool closed = CloseFile(m_handle);
+    m_handle = -1;
+    if (!closed && !m_forReading)
+        throw SplitError("File could not be written");
+}
+
+// ---- Reading ----
+
+bool HTMLFile::Fill()
+{
+    // Keep the last byte delivered in front, so stepping back over it stays possible.
+    if (m_pos > m_first) {
+        m_buffer[0] = m_buffer[m_pos - 1];
+        m_first = 0;
+    }
+    m_pos = m_len = 1;
+    const long long n = ReadSome(m_handle, m_buffer.get() + 1, kReadBufferSize);
+    if (n < 0)
+        throw SplitError("File could not be read");
+    m_len += static_cast<std::size_t>(n);
+    return n > 0;
+}
+
+std::size_t HTMLFile::Read(char* buffer, std::size_t count)
+{
+    if (count == 0)
+        return 0;
+    if (m_pos == m_len && !Fill())
+        return 0;
+    const std::size_t n = std::min(count, m_len - m_pos);
+    std::memcpy(buffer, m_buffer.get() + m_pos, n);
+    m_pos += n;
+    return n;
+}
+
+TTagKind HTMLFile::ReadTag(char* buffer, std::size_t limit, std::size_t& length)
+{
+    // Step back over the '<' the caller has just read. At the very start of the file there
+    // is nothing to step back over and the first byte is read instead.
+    if (m_pos > m_first)
+        --m_pos;
+    if (Read(buffer, 1) != 1 || buffer[0] != '<')
+        throw SplitError("Begin of tag not found");
+
+    std::size_t pos = 1;
+    while (pos < limit && buffer[pos - 1] != '>') {
+        if (m_pos == m_len && !Fill())
+            break;
+        const char* from = m_buffer.get() + m_pos;
+        const std::size_t room = std::min(m_len - m_pos, limit - pos);
+        const void* gt = std::memchr(from, '>', room);
+        const std::size_t n = gt ? static_cast<const char*>(gt) - from + 1 : room;
+        std::memcpy(buffer + pos, from, n);
+        pos += n;
+        m_pos += n;
+    }
+    length = pos;
+    buffer[pos] = '\0';
+    if (pos >= limit)
+        throw SplitError("Tag too long");
+    if (buffer[pos - 1] != '>')
+        throw SplitError("End of tag not found");
+    return ClassifyTag(std::string_view(buffer, pos));
+}
+
+std::size_t HTMLFile::ReadHeading(char* buffer, std::size_t limit, TTagKind openingKind)
+{
+    const TTagKind wanted = openingKind == tkH1 ? tkH1End : openingKind == tkH2 ? tkH2End : tkH3End;
+    std::size_t sum = 0;
+    TTagKind lastKind = tkOther;
+    while (sum < limit && lastKind != wanted) {
+        if (m_pos == m_len && !Fill())
+            break;
+        const char* from = m_buffer.get() + m_pos;
+        const std::size_t room = std::min(m_len - m_pos, limit - sum);
+        const void* lt = std::memchr(from, '<', room);
+        const std::size_t text = lt ? static_cast<const char*>(lt) - from : room;
+        std::memcpy(buffer + sum, from, text);
+        sum += text;
+        m_pos += text;
+        if (lt) {
+            ++m_pos; // the '<', which ReadTag reads again
+            std::size_t n = 0;
+            lastKind = ReadTag(buffer + sum, limit - sum, n);
+            sum += n;
+        }
+    }
+    if (sum >= limit)
+        throw SplitError("Heading too long");
+    if (lastKind != wanted)
+        throw SplitError(ClosingTagMissing(wanted));
+    buffer[sum] = '\0';
+    return sum;
+}
+
+std::size_t HTMLFile::ReadHeader()
+{
+    m_header.clear();
+    std::unique_ptr<char[]> tag;
+    TTagKind lastKind = tkOther;
+    while (lastKind != tkBody) {
+        if (m_pos == m_len && !Fill())
+            break;
+        const char* from = m_buffer.get() + m_pos;
+        const std::size_t room = m_len - m_pos;
+        const void* lt = std::memchr(from, '<', room);
+        const std::size_t text = lt ? static_cast<const char*>(lt) - from : room;
+        m_header.append(from, text);
+        m_pos += text;
+        if (lt) {
+            ++m_pos;
+            if (!tag)
+                tag.reset(new char[kTagRoom + 1]);
+            std::size_t n = 0;
+            lastKind = ReadTag(tag.get(), kTagRoom, n);
+            m_header.append(tag.get(), n);
+        }
+        if (m_header.size() > kMaxHeaderLength)
+            throw SplitError("Header too long");
+    }
+    if (lastKind != tkBody)
+        throw SplitError("<BODY> tag not found");
+    return m_header.size();
+}
+
+bool HTMLFile::CopyTextUntilTag(HTMLFile& target)
+{
+    for (;;) {
+        if (m_pos == m_len && !Fill())
+            return false;
+        const char* from = m_buffer.get() + m_pos;
+        const std::size_t room = m_len - m_pos;
+        const void* lt = std::memchr(from, '<', room);
+        const std::size_t text = lt ? static_cast<const char*>(lt) - from : room;
+        target.Write(from, text);
+        m_pos += text;
+        if (lt) {
+            ++m_pos;
+            return true;
+        }
+    }
+}
+
+// ---- Writing ----
+
+void HTMLFile::Flush()
+{
+    if (m_forReading)
+        return;
+    std::size_t done = 0;
+    while (done < m_pos) {
+        const long long n = WriteSome(m_handle, m_buffer.get() + done, m_pos - done);
+        if (n <= 0) {
+            // Drop what cannot be written so the destructor does not try again.
+            m_pos = 0;
+            throw SplitError("File could not be written");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    m_pos = 0;
+}
+
+void HTMLFile::Write(const char* data, std::size_t count)
+{
+    if (count > kWriteBufferSize - m_pos) {
+        Flush();
+        if (count >= kWriteBufferSize) {
+            // Large pieces go straight out; buffering them would only copy them once more.
+            std::size_t done = 0;
+            while (done < count) {
+                const long long n = WriteSome(m_handle, data + done, count - done);
+                if (n <= 0)
+                    throw SplitError("File could not be written");
+                done += static_cast<std::size_t>(n);
+            }
+            return;
+        }
+    }
+    std::memcpy(m_buffer.get() + m_pos, data, count);
+    m_pos += count;
+}
+
+void HTMLFile::AppendFrom(HTMLFile& source)
+{
+    // Whatever the source has buffered goes first, then the rest of its file.
+    if (source.m_pos < source.m_len) {
+        Write(source.m_buffer.get() + source.m_pos, source.m_len - source.m_pos);
+        source.m_pos = source.m_len;
+    }
+    Flush();
+#ifndef _WIN32
+    if (CopyInKernel(static_cast<int>(source.m_handle), static_cast<int>(m_handle)))
+        return;
+#endif
+    while (source.Fill())
+        Write(source.m_buffer.get() + 1, source.m_len - 1);
+}

@@ -1,1 +1,238 @@
-// placeholder
+#include "SplitRun.h"
+
+#include "PageMarkup.h"
+#include "PathNames.h"
+#include "SplitError.h"
+#include "SplitHost.h"
+#include "SplitSettings.h"
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <optional>
+
+bool IsSplitHeading(TTagKind kind, int breakOn)
+{
+    switch (breakOn) {
+    case 1:
+        return kind == tkH1;
+    case 2:
+        return kind == tkH1 || kind == tkH2;
+    default:
+        return kind == tkH1 || kind == tkH2 || kind == tkH3;
+    }
+}
+
+void AppendFile(const std::string& fileName, HTMLFile& target)
+{
+    HTMLFile source(fileName, true);
+    target.AppendFrom(source);
+}
+
+namespace {
+
+class SplitRun
+{
+public:
+    SplitRun(const std::string& sourcePath, SplitHost& host)
+        : m_sourcePath(sourcePath), m_host(host), m_tag(new char[kTagRoom + 1]),
+          m_heading(new char[kHeadingRoom + 1])
+    {
+    }
+
+    void Run();
+
+private:
+    void Log(const std::string& line) { m_host.AddStatusLine(line); }
+    const SplitSettings& Settings() const { return m_host.Settings(); }
+    std::string OutputPath(const std::string& middle) const
+    {
+        return m_names.Stem + middle + m_names.Extension;
+    }
+    void WritePage();
+    std::string StartSection(TTagKind kind);
+
+    std::string m_sourcePath;
+    SplitHost& m_host;
+    PathNames m_names;
+    std::string m_pageFolder;
+    std::optional<HTMLFile> m_source;
+    std::optional<HTMLFile> m_index;
+    std::unique_ptr<HTMLFile> m_temp;
+    std::unique_ptr<char[]> m_tag;
+    std::size_t m_tagLength = 0;
+    std::unique_ptr<char[]> m_heading;
+    TrailState m_trail;
+    int m_pageNumber = 1;
+    int m_splitHeadingsSeen = 0;
+    TTagKind m_lastKind = tkOther;
+    int m_pagesWritten = 0;
+};
+
+std::string SplitRun::StartSection(TTagKind kind)
+{
+    m_temp->Write(m_tag.get(), m_tagLength);
+    const std::size_t length = m_source->ReadHeading(m_heading.get(), kHeadingRoom, kind);
+    Log("         Heading read. " + std::to_string(length) + " bytes.");
+    m_temp->Write(m_heading.get(), length);
+    std::string_view text(m_heading.get(), length);
+    text = text.substr(0, text.rfind('<')); // drop the closing tag
+    m_index->WriteText(
+        BuildIndexEntry(Settings(), m_names.BaseName, m_pageNumber, m_names.Extension, text, kind));
+    Log("         Heading: " + std::string(text));
+    return std::string(text);
+}
+
+void SplitRun::WritePage()
+{
+    const std::string pagePath = OutputPath(PageNumberText(m_pageNumber));
+    HTMLFile page(pagePath, false);
+    Log("      Target file " + pagePath + " created.");
+    page.WriteText(m_source->Header());
+    Log("      Header written to " + pagePath + ".");
+    m_host.ScrollStatus();
+
+    const std::string tempPath = OutputPath(PageNumberText(m_pageNumber) + "temp");
+    m_temp = std::make_unique<HTMLFile>(tempPath, false);
+
+    if (m_pageNumber > 1) {
+        std::string heading = StartSection(m_lastKind);
+        switch (m_lastKind) {
+        case tkH1:
+            m_trail.H1 = std::move(heading);
+            m_trail.H2.clear();
+            m_trail.H3.clear();
+            m_trail.H1Page = m_pageNumber;
+            break;
+        case tkH2:
+            m_trail.H2 = std::move(heading);
+            m_trail.H3.clear();
+            m_trail.H2Page = m_pageNumber;
+            break;
+        default:
+            m_trail.H3 = std::move(heading);
+            break;
+        }
+    }
+
+    m_lastKind = tkOther;
+    bool endOfFile = false;
+    while ((m_splitHeadingsSeen < 2 || !IsSplitHeading(m_lastKind, Settings().BreakOn)) &&
+           m_lastKind != tkBodyEnd && m_host.Busy()) {
+        if (!m_source->CopyTextUntilTag(*m_temp)) {
+            endOfFile = true;
+            break;
+        }
+        m_host.ProcessMessages();
+        m_lastKind = m_source->ReadTag(m_tag.get(), kTagRoom, m_tagLength);
+        const bool split = IsSplitHeading(m_lastKind, Settings().BreakOn);
+        if (!split && m_lastKind != tkBodyEnd)
+            m_temp->Write(m_tag.get(), m_tagLength);
+        if (split) {
+            if (m_splitHeadingsSeen == 0) {
+                // The first split heading belongs to page 1; levels above it are "Home".
+                std::string heading = StartSection(m_lastKind);
+                m_trail.H1Page = m_pageNumber;
+                switch (m_lastKind) {
+                case tkH1:
+                    m_trail.H1 = std::move(heading);
+                    break;
+                case tkH2:
+                    m_trail.H1 = "Home";
+                    m_trail.H2 = std::move(heading);
+                    m_trail.H2Page = m_pageNumber;
+                    break;
+                default:
+                    m_trail.H1 = "Home";
+                    m_trail.H2 = "Home";
+                    m_trail.H3 = std::move(heading);
+                    m_trail.H2Page = m_pageNumber;
+                    break;
+                }
+            }
+            ++m_splitHeadingsSeen;
+        }
+    }
+    if (endOfFile)
+        throw SplitError("End of body tag not found");
+    if (!m_host.Busy()) {
+        Log("Operation cancelled.");
+        m_host.ScrollStatus();
+    }
+
+    m_temp->Close();
+    m_temp.reset();
+    const bool isLastPage = m_lastKind == tkBodyEnd;
+    page.WriteText(BuildNavBlock(Settings(), m_pageNumber, m_names.BaseName, m_names.Extension,
+                                 isLastPage, true, m_trail, m_pageFolder));
+    AppendFile(tempPath, page);
+    if (m_lastKind == tkBodyEnd || IsSplitHeading(m_lastKind, Settings().BreakOn)) {
+        page.WriteText(kPageSeparator);
+        page.WriteText(BuildNavBlock(Settings(), m_pageNumber, m_names.BaseName, m_names.Extension,
+                                     isLastPage, false, m_trail, m_pageFolder));
+        page.WriteText(kTrailer);
+    }
+    Log("      Target file " + pagePath + " closed.");
+    ++m_pagesWritten;
+    std::remove(tempPath.c_str());
+    page.Close();
+    ++m_pageNumber;
+}
+
+void SplitRun::Run()
+{
+    m_host.RememberFolder(m_host.CurrentFolder());
+    Log("Splitting " + m_sourcePath + ".");
+    m_source.emplace(m_sourcePath, true);
+    Log("   Source file " + m_sourcePath + " opened successfully.");
+    m_names = SplitSourcePath(m_sourcePath);
+    m_pageFolder = std::string(FolderPart(m_sourcePath));
+    const std::size_t headerLength = m_source->ReadHeader();
+    Log("   Header read. " + std::to_string(headerLength) + " bytes.");
+
+    const std::string indexPath = OutputPath("000");
+    m_index.emplace(indexPath, false);
+    Log("   Index file " + indexPath + " created.");
+    m_index->WriteText(m_source->Header());
+
+    while (m_lastKind != tkBodyEnd && m_host.Busy())
+        WritePage();
+
+    m_index->WriteText(kTrailer);
+    m_index->Close();
+    m_index.reset();
+    Log("   Index file " + indexPath + " closed.");
+    m_source.reset();
+    Log("   Source file " + m_sourcePath + " closed.");
+
+    std::string result = indexPath;
+    if (Settings().Navigation) {
+        result = OutputPath("fs");
+        WriteFrameset(result, m_names.BaseName, m_names.Extension);
+        Log("Created frameset.");
+        Log("Splitting is complete. " + std::to_string(m_pagesWritten) +
+            " files, 1 frameset file and 1 index file created.");
+    } else {
+        Log("Splitting is complete. " + std::to_string(m_pagesWritten) +
+            " files and 1 index file created.");
+    }
+    m_host.OpenResult(result);
+}
+
+} // namespace
+
+void SplitFile(const std::string& sourcePath, SplitHost& host)
+{
+    try {
+        SplitRun run(sourcePath, host);
+        try {
+            run.Run();
+        } catch (const std::exception& e) {
+            host.AddStatusLine(std::string("   Exception encountered: ") + e.what());
+        }
+    } catch (const std::exception& e) {
+        // Only the run's own buffers can fail here; report it like any other failure.
+        host.AddStatusLine(std::string("   Exception encountered: ") + e.what());
+    }
+    host.ScrollStatus();
+}

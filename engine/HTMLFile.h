@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// Kinds of tags the scanner tells apart. Each closing kind is its opening kind plus one.
+enum TTagKind
+{
+    tkOther = 0,
+    tkBody = 1,
+    tkBodyEnd = 2,
+    tkH1 = 3,
+    tkH1End = 4,
+    tkH2 = 5,
+    tkH2End = 6,
+    tkH3 = 7,
+    tkH3End = 8,
+};
+
+// Room for one tag read from the body or the header.
+inline constexpr std::size_t kTagRoom = 500000;
+// Room for the content of one heading, its closing tag included.
+inline constexpr std::size_t kHeadingRoom = 5000;
+// A header longer than this is refused rather than held in memory.
+inline constexpr std::size_t kMaxHeaderLength = 64u * 1024 * 1024;
+
+// Classifies a tag by its leading characters, ignoring ASCII case.
+TTagKind ClassifyTag(std::string_view tag);
+
+// The engine's one file class: a source opened for reading with a forward-only tag scanner,
+// or an output file created for writing. Reads and writes are buffered; the scanner behaves
+// as if it read one byte at a time and stepped back one byte before each tag.
+class HTMLFile
+{
+public:
+    // Opens an existing file (forReading) or creates/replaces one. Throws SplitError
+    // "File could not be opened" or "File could not be created".
+    HTMLFile(const std::string& name, bool forReading);
+    // Writes out what is still buffered (errors cannot be reported here) and closes.
+    ~HTMLFile();
+    HTMLFile(const HTMLFile&) = delete;
+    HTMLFile& operator=(const HTMLFile&) = delete;
+
+    const std::string& Name() const { return m_name; }
+
+    // Reading side. Read returns the bytes delivered, 0 at end of file; a failing read throws
+    // "File could not be read".
+    std::size_t Read(char* buffer, std::size_t count);
+    // Reads the tag whose '<' was just read. buffer needs limit + 1 bytes; the tag is stored
+    // NUL-terminated and its length returned in length. The longest tag accepted is limit - 1.
+    TTagKind ReadTag(char* buffer, std::size_t limit, std::size_t& length);
+    // Reads heading content up to and including the closing tag of the same level, right
+    // after the opening tag was read. buffer needs limit + 1 bytes. Returns the bytes stored.
+    std::size_t ReadHeading(char* buffer, std::size_t limit, TTagKind openingKind);
+    // Reads everything up to and including the first body tag; call once, first.
+    std::size_t ReadHeader();
+    const std::string& Header() const { return m_header; }
+    // Copies plain text to target up to the next '<', which is consumed but not copied.
+    // Returns false at end of file.
+    bool CopyTextUntilTag(HTMLFile& target);
+
+    // Writing side. A write that does not complete throws "File could not be written".
+    void Write(const char* data, std::size_t count);
+    void WriteText(std::string_view text) { Write(text.data(), text.size()); }
+    // Appends the whole remaining content of source.
+    void AppendFrom(HTMLFile& source);
+    // Writes out the buffer and closes the file, reporting a failure.
+    void Close();
+
+private:
+    bool Fill();
+    void Flush();
+    void CloseHandle() noexcept;
+
+    std::string m_name;
+    bool m_forReading;
+    std::intptr_t m_handle = -1;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_pos = 0;   // reading: next byte; writing: bytes buffered
+    std::size_t m_len = 0;   // reading: bytes valid in the buffer
+    std::size_t m_first = 0; // reading: first buffer index holding a byte already read
+    std::string m_header;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "HTMLFile.h"
+
+#include <string>
+
+class SplitHost;
+
+// Splits one document into pages, an index page and optionally a frameset page, reporting
+// every step through host. Never throws: a failure ends the run with a logged line.
+void SplitFile(const std::string& sourcePath, SplitHost& host);
+
+// Whether a tag of this kind starts a new page at the given break level.
+bool IsSplitHeading(TTagKind kind, int breakOn);
+
+// Appends the whole content of the (closed) file fileName to target.
+void AppendFile(const std::string& fileName, HTMLFile& target);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "SplitHost.h"
+#include "SplitSettings.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Records what a split run reports and lets a test play the user during the message pump.
+class FakeHost : public SplitHost
+{
+public:
+    SplitSettings settings;
+    std::vector<std::string> lines;
+    std::vector<std::string> opened;
+    std::vector<std::string> remembered;
+    std::string folder = "/shown/folder";
+    bool busy = true;
+    int pumps = 0;
+    // Runs at every message pump, after the count went up.
+    std::function<void(FakeHost&)> onPump;
+
+    void AddStatusLine(const std::string& line) override { lines.push_back(line); }
+    void ScrollStatus() override {}
+    bool Busy() const override { return busy; }
+    void ProcessMessages() override
+    {
+        ++pumps;
+        if (onPump)
+            onPump(*this);
+    }
+    std::string CurrentFolder() const override { return folder; }
+    void RememberFolder(const std::string& f) override { remembered.push_back(f); }
+    void OpenResult(const std::string& path) override { opened.push_back(path); }
+    const SplitSettings& Settings() const override { return settings; }
+
+    std::string LastLine() const { return lines.empty() ? std::string() : lines.back(); }
+};
