@@ -1,0 +1,40 @@
+#include "DesktopOpener.h"
+
+#ifdef _WIN32
+#include <shellapi.h>
+#include <windows.h>
+
+bool OpenWithDesktop(const std::string& path)
+{
+    auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    return result > 32;
+}
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+
+bool OpenWithDesktop(const std::string& path)
+{
+#ifdef __APPLE__
+    const char* opener = "open";
+#else
+    const char* opener = "xdg-open";
+#endif
+    // Double fork, so the handler is not our child and leaves no zombie behind.
+    const pid_t child = fork();
+    if (child < 0)
+        return false;
+    if (child == 0) {
+        if (fork() == 0) {
+            execlp(opener, opener, path.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+#endif
