@@ -22,4 +22,7 @@ public:
 private:
     std::string m_keyPath;
     bool m_valid = false;
+#ifndef _WIN32
+    std::string m_filePath; // the key file standing in for the registry; empty when unknown
+#endif
 };
