@@ -1,0 +1,198 @@
+#include "SettingsIO.h"
+#include "SettingsStore.h"
+#include "SettingsTestFixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsLoadTest : public SettingsFixture
+{
+};
+
+// Settings unlike every default, with texts the file must escape.
+SplitSettings Edited()
+{
+    SplitSettings s;
+    s.AddLinks = true;
+    s.PreviousLinkText = "<< Back";
+    s.HomeLinkText = "Index \"top\"";
+    s.NextLinkText = "Forward\r\n>>";
+    s.BreakOn = 3;
+    s.PrevLinkImage = "C:\\img\\prev.png";
+    s.HomeLinkImage = "images/home.gif";
+    s.NextLinkImage = "/abs/next.jpg";
+    s.UseImages = true;
+    s.Navigation = true;
+    s.Breadcrumbs = true;
+    s.BreadcrumbsText = "Path:";
+    return s;
+}
+
+TEST_F(SettingsLoadTest, FirstStartTakesTheDefaultsAndStoresBreakOnAtOnce)
+{
+    SplitSettings settings = InitialSettings();
+
+    const std::string folder = ProgramFolder();
+    EXPECT_FALSE(settings.AddLinks);
+    EXPECT_EQ(settings.PreviousLinkText, "Previous");
+    EXPECT_EQ(settings.HomeLinkText, "Home");
+    EXPECT_EQ(settings.NextLinkText, "Next");
+    EXPECT_EQ(settings.BreakOn, 2);
+    EXPECT_EQ(settings.PrevLinkImage, folder + "prev1.gif");
+    EXPECT_EQ(settings.HomeLinkImage, folder + "home1.gif");
+    EXPECT_EQ(settings.NextLinkImage, folder + "next1.gif");
+    EXPECT_FALSE(settings.UseImages);
+    EXPECT_FALSE(settings.Navigation);
+    EXPECT_FALSE(settings.Breadcrumbs);
+    EXPECT_EQ(settings.BreadcrumbsText, "");
+    EXPECT_EQ(settings, SplitSettings::WhenNothingStored(folder));
+
+    EXPECT_EQ(FileText(), KeyWith("\"BreakOn\"=dword:00000002"));
+}
+
+TEST_F(SettingsLoadTest, ProgramFolderHoldsTheRunningProgram)
+{
+    const std::string folder = ProgramFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), '/');
+    EXPECT_TRUE(fs::path(folder).is_absolute());
+    EXPECT_TRUE(fs::is_regular_file(folder + "settings_tests"));
+}
+
+TEST_F(SettingsLoadTest, SavedSettingsLoadBackUnchanged)
+{
+    SaveSettings(Edited());
+    EXPECT_EQ(InitialSettings(), Edited());
+
+    SplitSettings off = Edited();
+    off.AddLinks = off.UseImages = off.Navigation = off.Breadcrumbs = false;
+    off.BreakOn = 1;
+    SaveSettings(off);
+    EXPECT_EQ(InitialSettings(), off);
+}
+
+TEST_F(SettingsLoadTest, SaveWritesTheTwelveValuesInOrderWithFlagsAsNumbers)
+{
+    SaveSettings(Edited());
+    EXPECT_EQ(FileText(), KeyWith("\"NoLinks\"=dword:00000001\n"
+                                  "\"PreviousLinkText\"=\"<< Back\"\n"
+                                  "\"HomeLinkText\"=\"Index \\\"top\\\"\"\n"
+                                  "\"NextLinkText\"=hex(1):46,6f,72,77,61,72,64,0d,0a,3e,3e,00\n"
+                                  "\"BreakOn\"=dword:00000003\n"
+                                  "\"PrevLinkImage\"=\"C:\\\\img\\\\prev.png\"\n"
+                                  "\"HomeLinkImage\"=\"images/home.gif\"\n"
+                                  "\"NextLinkImage\"=\"/abs/next.jpg\"\n"
+                                  "\"UseImages\"=dword:00000001\n"
+                                  "\"Navigation\"=dword:00000001\n"
+                                  "\"Breadcrumbs\"=dword:00000001\n"
+                                  "\"BreadcrumbsText\"=\"Path:\""));
+}
+
+TEST_F(SettingsLoadTest, StoredBreakOnIsClampedAndZeroStoresTheLevelInForce)
+{
+    struct Case
+    {
+        std::int32_t stored;
+        int current;
+        int expected;
+        std::int32_t storedAfter;
+    };
+    const Case cases[] = {
+        {1, 2, 1, 1},   {3, 1, 3, 3},
+        {4, 2, 3, 4},   {INT32_MAX, 2, 3, INT32_MAX},
+        {-1, 2, 0, -1}, {INT32_MIN, 3, 0, INT32_MIN},
+        {0, 3, 3, 3},   {0, 1, 1, 1},
+        {0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(SettingsStore().WriteInteger("BreakOn", c.stored));
+        SplitSettings settings;
+        settings.BreakOn = c.current;
+        LoadSettings(settings);
+        EXPECT_EQ(settings.BreakOn, c.expected) << "stored " << c.stored;
+        EXPECT_EQ(SettingsStore().ReadInteger("BreakOn"), c.storedAfter) << "stored " << c.stored;
+    }
+
+    // Missing, or of another type, counts as 0.
+    fs::remove(File());
+    SplitSettings settings;
+    settings.BreakOn = 1;
+    LoadSettings(settings);
+    EXPECT_EQ(settings.BreakOn, 1);
+    EXPECT_EQ(SettingsStore().ReadInteger("BreakOn"), 1);
+    ASSERT_TRUE(SettingsStore().WriteString("BreakOn", "3"));
+    LoadSettings(settings);
+    EXPECT_EQ(settings.BreakOn, 1);
+    EXPECT_EQ(SettingsStore().ReadInteger("BreakOn"), 1);
+}
+
+TEST_F(SettingsLoadTest, AnyNonZeroFlagCountsAsSet)
+{
+    const char* flags[] = {"NoLinks", "UseImages", "Navigation", "Breadcrumbs"};
+    for (std::int32_t stored : {1, 2, -1, INT32_MIN, 0}) {
+        SettingsStore store;
+        for (const char* name : flags)
+            store.WriteInteger(name, stored);
+        SplitSettings settings = Edited();
+        settings.AddLinks = settings.UseImages = settings.Navigation = settings.Breadcrumbs =
+            stored == 0;
+        LoadSettings(settings);
+        bool expected = stored != 0;
+        EXPECT_EQ(settings.AddLinks, expected) << stored;
+        EXPECT_EQ(settings.UseImages, expected) << stored;
+        EXPECT_EQ(settings.Navigation, expected) << stored;
+        EXPECT_EQ(settings.Breadcrumbs, expected) << stored;
+    }
+}
+
+TEST_F(SettingsLoadTest, EmptyStoredTextsFallBackExceptTheBreadcrumbLabel)
+{
+    SplitSettings stored = Edited();
+    stored.PreviousLinkText = stored.HomeLinkText = stored.NextLinkText = "";
+    stored.PrevLinkImage = stored.HomeLinkImage = stored.NextLinkImage = "";
+    stored.BreadcrumbsText = "";
+    SaveSettings(stored);
+
+    // Link texts keep what is in force; images go back to the program's own.
+    SplitSettings settings = SplitSettings::WhenStoreUnavailable();
+    settings.PreviousLinkText = "edited";
+    settings.PrevLinkImage = "edited.gif";
+    LoadSettings(settings);
+    EXPECT_EQ(settings.PreviousLinkText, "edited");
+    EXPECT_EQ(settings.HomeLinkText, "Home");
+    EXPECT_EQ(settings.NextLinkText, "Next");
+    EXPECT_EQ(settings.PrevLinkImage, ProgramFolder() + "prev1.gif");
+    EXPECT_EQ(settings.HomeLinkImage, ProgramFolder() + "home1.gif");
+    EXPECT_EQ(settings.NextLinkImage, ProgramFolder() + "next1.gif");
+    EXPECT_EQ(settings.BreadcrumbsText, "");
+    EXPECT_TRUE(settings.AddLinks);
+    EXPECT_EQ(settings.BreakOn, 3);
+
+    // Texts stored as another type read as empty too.
+    WriteFileText(KeyWith("\"PreviousLinkText\"=dword:00000001\n\"BreadcrumbsText\"=hex:41,00"));
+    settings = SplitSettings::WhenStoreUnavailable();
+    LoadSettings(settings);
+    EXPECT_EQ(settings.PreviousLinkText, "Previous");
+    EXPECT_EQ(settings.BreadcrumbsText, "");
+}
+
+TEST_F(SettingsLoadTest, StoreUnavailableChangesNothingAndStoresNothing)
+{
+    SetProgramVersionInfo(std::nullopt);
+    SplitSettings settings = Edited();
+    LoadSettings(settings);
+    EXPECT_EQ(settings, Edited());
+    SaveSettings(settings);
+    EXPECT_TRUE(fs::is_empty(ConfigHome()));
+
+    SplitSettings initial = InitialSettings();
+    EXPECT_EQ(initial, SplitSettings::WhenStoreUnavailable());
+    EXPECT_TRUE(initial.AddLinks);
+    EXPECT_TRUE(initial.Breadcrumbs);
+    EXPECT_EQ(initial.BreadcrumbsText, "You are here:");
+    EXPECT_EQ(initial.PrevLinkImage, "");
+    EXPECT_TRUE(fs::is_empty(ConfigHome()));
+}
+
+} // namespace
