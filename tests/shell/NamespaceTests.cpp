@@ -1,0 +1,213 @@
+#include "ShellNamespace.h"
+#include "ShellStrings.h"
+#include "TestSupport.h"
+
+#include <QLocale>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+IdListPtr Parse(const std::string& path)
+{
+    IdListPtr idList;
+    EXPECT_EQ(ShellGetIdListFromPath(path, idList), kSOk) << path;
+    return idList;
+}
+
+TShellFolderPtr Bind(const std::string& path)
+{
+    TShellFolderPtr folder;
+    EXPECT_EQ(ShellGetFolderFromIdList(Parse(path).get(), folder), kSOk) << path;
+    return folder;
+}
+
+std::vector<std::string> Enumerate(TShellFolder& folder, std::uint32_t flags)
+{
+    std::unique_ptr<TShellEnumIdList> items;
+    EXPECT_EQ(folder.EnumObjects(flags, items), kSOk);
+    std::vector<std::string> names;
+    IdListPtr item;
+    while (items && items->Next(item) == kSOk)
+        names.emplace_back(IdListItemData(item.get()));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::uint32_t Attributes(TShellFolder& folder, const std::string& name, std::uint32_t asked)
+{
+    IdListPtr item = MakeSingleIdList(name);
+    PCIdList items[] = {item.get()};
+    EXPECT_EQ(folder.GetAttributesOf(items, asked), kSOk) << name;
+    return asked;
+}
+
+const std::uint32_t kListMask = 0x700F0037;
+
+} // namespace
+
+TEST(Namespace, EnumeratesFoldersFilesHiddenAndLinks)
+{
+    testsupport::TempDir dir;
+    fs::create_directory(dir.Path() / "sub");
+    testsupport::WriteAll(dir.Path() / "page.html", "x");
+    testsupport::WriteAll(dir.Path() / ".hidden", "");
+    fs::create_directory_symlink(dir.Path() / "sub", dir.Path() / "to sub");
+    fs::create_symlink(dir.Path() / "gone", dir.Path() / "dangling");
+    TShellFolderPtr folder = Bind(dir.Path().string());
+
+    using V = std::vector<std::string>;
+    EXPECT_EQ(Enumerate(*folder, shcontf::Folders | shcontf::NonFolders),
+              (V{"dangling", "page.html", "sub", "to sub"}));
+    EXPECT_EQ(Enumerate(*folder, shcontf::Folders), (V{"sub", "to sub"}));
+    EXPECT_EQ(Enumerate(*folder, shcontf::NonFolders | shcontf::IncludeHidden),
+              (V{".hidden", "dangling", "page.html"}));
+
+    using namespace sfgao;
+    EXPECT_EQ(Attributes(*folder, "sub", kListMask) & (Folder | FileSystem | Link | Ghosted),
+              Folder | FileSystem);
+    EXPECT_EQ(Attributes(*folder, "to sub", kListMask) & (Folder | Link), Folder | Link);
+    EXPECT_EQ(Attributes(*folder, ".hidden", kListMask) & (Folder | Ghosted), Ghosted);
+    EXPECT_EQ(Attributes(*folder, "page.html", kListMask) & (Folder | CanRename | ReadOnly),
+              CanRename);
+    EXPECT_EQ(Attributes(*folder, "sub", HasSubfolder), 0u);
+
+    IdListPtr missing = MakeSingleIdList("nothing here");
+    PCIdList items[] = {missing.get()};
+    std::uint32_t asked = Validate;
+    EXPECT_TRUE(Failed(folder->GetAttributesOf(items, asked)));
+}
+
+TEST(Namespace, NamesPathsAndParsingRoundTrip)
+{
+    testsupport::TempDir dir;
+    std::string odd = "Ordner mit Leerzeichen und \xC3\xBC\xC3\x9F";
+    fs::create_directories(dir.Path() / odd / "inner");
+    std::string inner = dir / (odd + "/inner");
+    IdListPtr idList = Parse(inner);
+    EXPECT_EQ(ShellGetPathFromIdList(idList.get()), inner);
+    EXPECT_EQ(ShellGetFriendlyNameForLastIdListElement(idList.get()), "inner");
+    // A trailing slash and "." parts name the same folder.
+    IdListPtr again = Parse(dir / (odd + "/./inner/"));
+    EXPECT_EQ(CompareAbsIdLists(idList.get(), again.get()), 0);
+
+    TShellFolderPtr folder = Bind(dir / odd);
+    IdListPtr item = MakeSingleIdList("inner");
+    EXPECT_EQ(ShellGetFriendlyNameFromIdList(folder.get(), item.get(), ptfnForParsing), inner);
+    EXPECT_EQ(ShellGetFriendlyNameFromIdList(folder.get(), item.get(), ptfnInFolder), "inner");
+    EXPECT_EQ(ShellGetFriendlyNameFromIdList(folder.get(), item.get(), ptfnForEditing), "inner");
+
+    IdListPtr none;
+    EXPECT_EQ(ShellGetIdListFromPath(dir / "missing", none), kEFileNotFound);
+    EXPECT_TRUE(Failed(ShellGetIdListFromPath("relative/path", none)));
+    testsupport::WriteAll(dir.Path() / "file.txt", "");
+    TShellFolderPtr notAFolder;
+    EXPECT_TRUE(Failed(ShellGetFolderFromIdList(Parse(dir / "file.txt").get(), notAFolder)));
+    EXPECT_EQ(ShellErrorMessage(kEFileNotFound), "The system cannot find the file specified.");
+}
+
+TEST(Namespace, ComparesFoldersFirstThenNaturalOrder)
+{
+    testsupport::TempDir dir;
+    for (const char* name : {"file10.htm", "File2.htm", "file1.htm", "b.htm"})
+        testsupport::WriteAll(dir.Path() / name, "");
+    fs::create_directory(dir.Path() / "zz");
+    TShellFolderPtr folder = Bind(dir.Path().string());
+    std::vector<IdListPtr> owned;
+    std::vector<PCIdList> items;
+    for (const std::string& name : Enumerate(*folder, shcontf::Folders | shcontf::NonFolders)) {
+        owned.push_back(MakeSingleIdList(name));
+        items.push_back(owned.back().get());
+    }
+    folder->SortIdLists(0, items);
+    std::vector<std::string> names;
+    for (PCIdList item : items)
+        names.emplace_back(IdListItemData(item));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"zz", "b.htm", "file1.htm", "File2.htm", "file10.htm"}));
+    // The pairwise comparison agrees with the sort.
+    for (std::size_t i = 0; i + 1 < items.size(); ++i)
+        EXPECT_EQ(CompareResultCode(folder->CompareIDs(0, items[i], items[i + 1])), -1);
+    EXPECT_EQ(CompareNamesNatural("a\xC3\x84", "A\xC3\xA4"), 0);
+}
+
+TEST(Namespace, RenameKeepsOtherItems)
+{
+    testsupport::TempDir dir;
+    testsupport::WriteAll(dir.Path() / "old.htm", "old");
+    testsupport::WriteAll(dir.Path() / "taken.htm", "keep me");
+    TShellFolderPtr folder = Bind(dir.Path().string());
+    IdListPtr item = MakeSingleIdList("old.htm");
+    IdListPtr renamed;
+    EXPECT_EQ(folder->SetNameOf(item.get(), "taken.htm", 0, &renamed), kEAlreadyExists);
+    EXPECT_EQ(testsupport::ReadAll(dir.Path() / "taken.htm"), "keep me");
+    EXPECT_EQ(folder->SetNameOf(item.get(), "a/b", 0, &renamed), kEInvalidArg);
+    EXPECT_EQ(folder->SetNameOf(item.get(), "new name.htm", 0, &renamed), kSOk);
+    EXPECT_EQ(IdListItemData(renamed.get()), "new name.htm");
+    EXPECT_EQ(testsupport::ReadAll(dir.Path() / "new name.htm"), "old");
+    EXPECT_FALSE(testsupport::Exists(dir.Path() / "old.htm"));
+}
+
+TEST(Namespace, DesktopComputerAndSpecialFolders)
+{
+    TShellFolderPtr desktop = ShellGetDesktopFolder();
+    std::vector<std::string> items = Enumerate(*desktop, shcontf::Folders | shcontf::NonFolders);
+    EXPECT_TRUE(std::count(items.begin(), items.end(), std::string("\0H", 2)));
+    EXPECT_TRUE(std::count(items.begin(), items.end(), std::string("\0C", 2)));
+    EXPECT_EQ(ShellGetFriendlyNameForLastIdListElement(MakeIdList({}).get()), "Desktop");
+
+    IdListPtr computer;
+    ASSERT_EQ(ShellGetSpecialFolderIdList(csidlDrives, computer), kSOk);
+    EXPECT_EQ(ShellGetPathFromIdList(computer.get()), "");
+    EXPECT_EQ(ShellGetFriendlyNameForLastIdListElement(computer.get()), "Computer");
+    EXPECT_EQ(ShellGetTypeName(computer.get()), "System Folder");
+    TShellFolderPtr drives;
+    ASSERT_EQ(ShellGetFolderFromIdList(computer.get(), drives), kSOk);
+    std::vector<std::string> volumes = Enumerate(*drives, shcontf::Folders);
+    EXPECT_TRUE(std::count(volumes.begin(), volumes.end(), std::string("\0V/", 3)));
+    EXPECT_EQ(ShellFindCSIDLFromIdList(computer.get()), csidlDrives);
+    EXPECT_EQ(ShellFindCSIDLFromIdList(nullptr), csidlDesktop);
+
+    // Home stands for the documents folder and is the (isolated) home directory.
+    EXPECT_EQ(fs::path(ShellGetSpecialFolderPath(csidlPersonal)), fs::path(getenv("HOME")));
+    EXPECT_EQ(fs::path(ShellGetSpecialFolderPath(csidlProfile)), fs::path(getenv("HOME")));
+    IdListPtr none;
+    EXPECT_TRUE(Failed(ShellGetSpecialFolderIdList(csidlWindows, none)));
+    EXPECT_EQ(ShellGetSpecialFolderPath(csidlPrinters), "");
+
+    // Going up from a folder reaches Computer, then the desktop.
+    IdListPtr tmp = Parse(fs::temp_directory_path().string());
+    TPTIdListArray array(tmp.get());
+    EXPECT_EQ(CompareAbsIdLists(array.GoUp(array.GetCount() - 1), computer.get()), 0);
+}
+
+TEST(Namespace, WildcardsSizeTextsAndShortcuts)
+{
+    EXPECT_TRUE(WildcardMatch("*.htm", "A.HTM"));
+    EXPECT_FALSE(WildcardMatch("*.htm", "a.html"));
+    EXPECT_TRUE(WildcardMatch("*.html", "b.Html"));
+    EXPECT_TRUE(WildcardMatch("?.txt", "c.txt"));
+    EXPECT_FALSE(WildcardMatch("?.txt", "cc.txt"));
+    EXPECT_TRUE(WildcardMatch("\xC3\x84*", "\xC3\xA4rger.htm"));
+    EXPECT_FALSE(WildcardMatch(" *.htm", "a.htm"));
+    EXPECT_TRUE(WildcardMatch(" *.htm", " a.htm"));
+
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(ShellSizeText(0), "0KB");
+    EXPECT_EQ(ShellSizeText(1024), "1KB");
+    EXPECT_EQ(ShellSizeText(1025), "2KB");
+    EXPECT_EQ(ShellSizeText(1263616), "1,234KB");
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(ShellSizeText(1263616), "1.234KB");
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(ShellModifiedText(0).find(":00:"), std::string::npos) << "no seconds";
+
+    EXPECT_EQ(ShortCutFromText("Ctrl+A"), QKeyCombination(Qt::ControlModifier, Qt::Key_A));
+    EXPECT_EQ(ShortCutFromText("Del"), QKeyCombination(Qt::Key_Delete));
+    EXPECT_EQ(ShortCutFromText("Shift+Ctrl+F5"),
+              QKeyCombination(Qt::ShiftModifier | Qt::ControlModifier, Qt::Key_F5));
+    EXPECT_EQ(ShortCutFromText("Ctrl+Nonsense"), QKeyCombination());
+}
