@@ -89,7 +89,7 @@ TEST_F(SettingsProcessTest, WritersInSeveralProcessesLoseNoValue)
 
 std::string Payload(int i)
 {
-    return std::to_string(i) + ":" + std::string(20000 + i % 7, static_cast<char>('a' + i % 26));
+    return std::to_string(i) + ":" + std::string(4000 + i % 7, static_cast<char>('a' + i % 26));
 }
 
 // The whole file after the payload of step p and the counter of step c were written.
@@ -137,8 +137,14 @@ TEST_F(SettingsProcessTest, WriterKilledAtAnyMomentLeavesTheOldOrTheNewFile)
     for (int round = 0; round < 60; ++round) {
         // Payload first, then the counter: the file holds payload c or c + 1.
         const int start = lastC + 1;
-        pid_t child = Spawn([start] {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        pid_t child = Spawn([start, &ready] {
             SettingsStore store;
+            // Tell the parent the writing starts now, so the kill lands among the writes and
+            // not in a slow process start.
+            if (::write(ready[1], "r", 1) != 1)
+                return 1;
             for (int i = start;; ++i) {
                 store.WriteString("Payload", Payload(i));
                 store.WriteInteger("Counter", i);
@@ -146,10 +152,15 @@ TEST_F(SettingsProcessTest, WriterKilledAtAnyMomentLeavesTheOldOrTheNewFile)
             return 0;
         });
         ASSERT_GT(child, 0);
+        ::close(ready[1]);
+        char byte;
+        bool started = ::read(ready[0], &byte, 1) == 1;
+        ::close(ready[0]);
         ::usleep(static_cast<useconds_t>(delayMicroseconds(random)));
         ::kill(child, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(started);
         ASSERT_TRUE(WIFSIGNALED(status));
 
         int p = 0;
