@@ -3,7 +3,6 @@
 #include "SplitError.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -143,28 +142,44 @@ const char* ClosingTagMissing(TTagKind wanted)
 
 } // namespace
 
+namespace {
+// ASCII case-insensitive match of the letters of an upper-case word at text.
+bool MatchesUpper(const char* text, std::string_view word)
+{
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xDF) != static_cast<unsigned char>(word[i]))
+            return false;
+    }
+    return true;
+}
+
+// "<H1".."<H3" (or "</H1".."</H3" from the slash on): the kind, or tkOther.
+TTagKind HeadingKind(std::string_view tag, std::size_t at, bool closing)
+{
+    if (tag.size() < at + 2 || (static_cast<unsigned char>(tag[at]) & 0xDF) != 'H')
+        return tkOther;
+    const char level = tag[at + 1];
+    if (level < '1' || level > '3')
+        return tkOther;
+    return static_cast<TTagKind>(tkH1 + 2 * (level - '1') + (closing ? 1 : 0));
+}
+} // namespace
+
+// Tags are compared without regard to case as the C locale sees it: only ASCII letters fold.
+// Equivalent to trying "<BODY", "</BODY", "<H1", "</H1", ... in turn, but without a pass
+// per pattern, since this runs for every tag of a document.
 TTagKind ClassifyTag(std::string_view tag)
 {
-    struct Pattern
-    {
-        std::string_view prefix;
-        TTagKind kind;
-    };
-    static constexpr Pattern patterns[] = {
-        {"<BODY", tkBody}, {"</BODY", tkBodyEnd}, {"<H1", tkH1}, {"</H1", tkH1End},
-        {"<H2", tkH2},     {"</H2", tkH2End},     {"<H3", tkH3}, {"</H3", tkH3End},
-    };
-    for (const Pattern& p : patterns) {
-        if (tag.size() < p.prefix.size())
-            continue;
-        bool match = true;
-        for (std::size_t i = 0; i < p.prefix.size() && match; ++i)
-            match = std::toupper(static_cast<unsigned char>(tag[i])) ==
-                    static_cast<unsigned char>(p.prefix[i]);
-        if (match)
-            return p.kind;
+    if (tag.size() < 3 || tag[0] != '<')
+        return tkOther;
+    if (tag[1] == '/') {
+        if (tag.size() >= 6 && MatchesUpper(tag.data() + 2, "BODY"))
+            return tkBodyEnd;
+        return HeadingKind(tag, 2, true);
     }
-    return tkOther;
+    if (tag.size() >= 5 && MatchesUpper(tag.data() + 1, "BODY"))
+        return tkBody;
+    return HeadingKind(tag, 1, false);
 }
 
 HTMLFile::HTMLFile(const std::string& name, bool forReading)
@@ -174,9 +189,25 @@ HTMLFile::HTMLFile(const std::string& name, bool forReading)
     if (m_handle < 0)
         throw SplitError(forReading ? "File could not be opened" : "File could not be created");
     // One spare byte in front keeps the last byte read, so a tag's '<' can be re-read.
-    m_buffer.reset(new char[forReading ? kReadBufferSize + 1 : kWriteBufferSize]);
+    m_capacity = forReading ? kReadBufferSize + 1 : kWriteBufferSize;
+    m_owned.reset(new char[m_capacity]);
+    m_data = m_owned.get();
     if (forReading)
         m_pos = m_len = m_first = 1;
+}
+
+HTMLFile::HTMLFile(const std::string& name, char* buffer, std::size_t capacity)
+    : m_name(name), m_forReading(false), m_data(buffer), m_capacity(capacity)
+{
+    m_handle = CreateForWriting(name);
+    if (m_handle < 0)
+        throw SplitError("File could not be created");
+}
+
+void HTMLFile::Discard()
+{
+    m_pos = 0;
+    CloseHandle();
 }
 
 HTMLFile::~HTMLFile()
@@ -220,11 +251,11 @@ bool HTMLFile::Fill()
 {
     // Keep the last byte delivered in front, so stepping back over it stays possible.
     if (m_pos > m_first) {
-        m_buffer[0] = m_buffer[m_pos - 1];
+        m_data[0] = m_data[m_pos - 1];
         m_first = 0;
     }
     m_pos = m_len = 1;
-    const long long n = ReadSome(m_handle, m_buffer.get() + 1, kReadBufferSize);
+    const long long n = ReadSome(m_handle, m_data + 1, kReadBufferSize);
     if (n < 0)
         throw SplitError("File could not be read");
     m_len += static_cast<std::size_t>(n);
@@ -238,7 +269,7 @@ std::size_t HTMLFile::Read(char* buffer, std::size_t count)
     if (m_pos == m_len && !Fill())
         return 0;
     const std::size_t n = std::min(count, m_len - m_pos);
-    std::memcpy(buffer, m_buffer.get() + m_pos, n);
+    std::memcpy(buffer, m_data + m_pos, n);
     m_pos += n;
     return n;
 }
@@ -249,14 +280,20 @@ TTagKind HTMLFile::ReadTag(char* buffer, std::size_t limit, std::size_t& length)
     // is nothing to step back over and the first byte is read instead.
     if (m_pos > m_first)
         --m_pos;
-    if (Read(buffer, 1) != 1 || buffer[0] != '<')
+    if (m_pos == m_len && !Fill())
         throw SplitError("Begin of tag not found");
+    if (m_data[m_pos] != '<') {
+        ++m_pos;
+        throw SplitError("Begin of tag not found");
+    }
+    buffer[0] = '<';
+    ++m_pos;
 
     std::size_t pos = 1;
     while (pos < limit && buffer[pos - 1] != '>') {
         if (m_pos == m_len && !Fill())
             break;
-        const char* from = m_buffer.get() + m_pos;
+        const char* from = m_data + m_pos;
         const std::size_t room = std::min(m_len - m_pos, limit - pos);
         const void* gt = std::memchr(from, '>', room);
         const std::size_t n = gt ? static_cast<const char*>(gt) - from + 1 : room;
@@ -281,7 +318,7 @@ std::size_t HTMLFile::ReadHeading(char* buffer, std::size_t limit, TTagKind open
     while (sum < limit && lastKind != wanted) {
         if (m_pos == m_len && !Fill())
             break;
-        const char* from = m_buffer.get() + m_pos;
+        const char* from = m_data + m_pos;
         const std::size_t room = std::min(m_len - m_pos, limit - sum);
         const void* lt = std::memchr(from, '<', room);
         const std::size_t text = lt ? static_cast<const char*>(lt) - from : room;
@@ -311,7 +348,7 @@ std::size_t HTMLFile::ReadHeader()
     while (lastKind != tkBody) {
         if (m_pos == m_len && !Fill())
             break;
-        const char* from = m_buffer.get() + m_pos;
+        const char* from = m_data + m_pos;
         const std::size_t room = m_len - m_pos;
         const void* lt = std::memchr(from, '<', room);
         const std::size_t text = lt ? static_cast<const char*>(lt) - from : room;
@@ -333,33 +370,16 @@ std::size_t HTMLFile::ReadHeader()
     return m_header.size();
 }
 
-bool HTMLFile::CopyTextUntilTag(HTMLFile& target)
-{
-    for (;;) {
-        if (m_pos == m_len && !Fill())
-            return false;
-        const char* from = m_buffer.get() + m_pos;
-        const std::size_t room = m_len - m_pos;
-        const void* lt = std::memchr(from, '<', room);
-        const std::size_t text = lt ? static_cast<const char*>(lt) - from : room;
-        target.Write(from, text);
-        m_pos += text;
-        if (lt) {
-            ++m_pos;
-            return true;
-        }
-    }
-}
-
 // ---- Writing ----
 
 void HTMLFile::Flush()
 {
-    if (m_forReading)
+    if (m_forReading || m_pos == 0)
         return;
+    m_flushed = true;
     std::size_t done = 0;
     while (done < m_pos) {
-        const long long n = WriteSome(m_handle, m_buffer.get() + done, m_pos - done);
+        const long long n = WriteSome(m_handle, m_data + done, m_pos - done);
         if (n <= 0) {
             // Drop what cannot be written so the destructor does not try again.
             m_pos = 0;
@@ -370,12 +390,13 @@ void HTMLFile::Flush()
     m_pos = 0;
 }
 
-void HTMLFile::Write(const char* data, std::size_t count)
+void HTMLFile::WriteSlow(const char* data, std::size_t count)
 {
-    if (count > kWriteBufferSize - m_pos) {
+    if (count > m_capacity - m_pos) {
         Flush();
-        if (count >= kWriteBufferSize) {
+        if (count >= m_capacity) {
             // Large pieces go straight out; buffering them would only copy them once more.
+            m_flushed = true;
             std::size_t done = 0;
             while (done < count) {
                 const long long n = WriteSome(m_handle, data + done, count - done);
@@ -386,7 +407,7 @@ void HTMLFile::Write(const char* data, std::size_t count)
             return;
         }
     }
-    std::memcpy(m_buffer.get() + m_pos, data, count);
+    std::memcpy(m_data + m_pos, data, count);
     m_pos += count;
 }
 
@@ -394,7 +415,7 @@ void HTMLFile::AppendFrom(HTMLFile& source)
 {
     // Whatever the source has buffered goes first, then the rest of its file.
     if (source.m_pos < source.m_len) {
-        Write(source.m_buffer.get() + source.m_pos, source.m_len - source.m_pos);
+        Write(source.m_data + source.m_pos, source.m_len - source.m_pos);
         source.m_pos = source.m_len;
     }
     Flush();
@@ -403,5 +424,62 @@ void HTMLFile::AppendFrom(HTMLFile& source)
         return;
 #endif
     while (source.Fill())
-        Write(source.m_buffer.get() + 1, source.m_len - 1);
+        Write(source.m_data + 1, source.m_len - 1);
+}
+
+ScanEnd HTMLFile::ScanBody(HTMLFile& target, char* tag, std::size_t limit, std::size_t& length,
+                           TTagKind& lastKind, TagSink& sink)
+{
+    for (;;) {
+        if (m_pos == m_len && !Fill())
+            return ScanEnd::EndOfFile;
+        // Text and ordinary tags pass through as one run of bytes straight from the buffer.
+        const char* runStart = m_data + m_pos;
+        const char* end = m_data + m_len;
+        const char* p = runStart;
+        for (;;) {
+            const char* lt = static_cast<const char*>(std::memchr(p, '<', end - p));
+            if (!lt) {
+                target.Write(runStart, end - runStart);
+                m_pos = m_len;
+                break;
+            }
+            sink.BeforeTag();
+            const char* gt = static_cast<const char*>(std::memchr(lt, '>', end - lt));
+            if (!gt || static_cast<std::size_t>(gt - lt) + 1 >= limit) {
+                // The tag runs past the buffer (or is too long): read it the careful way.
+                target.Write(runStart, lt - runStart);
+                m_pos = (lt - m_data) + 1;
+                lastKind = ReadTag(tag, limit, length);
+                const bool ends = sink.EndsSection(lastKind);
+                if (!ends)
+                    target.Write(tag, length);
+                if (ends)
+                    return ScanEnd::SectionTag;
+                if (sink.StopRequested())
+                    return ScanEnd::Stopped;
+                break;
+            }
+            const std::size_t n = (gt - lt) + 1;
+            // Most tags can be told apart by their second byte alone.
+            const unsigned char second = static_cast<unsigned char>(lt[1]) | 0x20;
+            lastKind = second == 'b' || second == 'h' || second == ('/' | 0x20)
+                           ? ClassifyTag(std::string_view(lt, n))
+                           : tkOther;
+            if (lastKind != tkOther && sink.EndsSection(lastKind)) {
+                target.Write(runStart, lt - runStart);
+                std::memcpy(tag, lt, n);
+                tag[n] = '\0';
+                length = n;
+                m_pos = (gt - m_data) + 1;
+                return ScanEnd::SectionTag;
+            }
+            p = gt + 1;
+            if (sink.StopRequested()) {
+                target.Write(runStart, p - runStart);
+                m_pos = p - m_data;
+                return ScanEnd::Stopped;
+            }
+        }
+    }
 }

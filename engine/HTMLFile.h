@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,6 +31,26 @@ inline constexpr std::size_t kMaxHeaderLength = 64u * 1024 * 1024;
 // Classifies a tag by its leading characters, ignoring ASCII case.
 TTagKind ClassifyTag(std::string_view tag);
 
+// What the body scan asks of its caller at each tag.
+class TagSink
+{
+public:
+    virtual ~TagSink() = default;
+    // Runs at every '<' met, before its tag is read.
+    virtual void BeforeTag() = 0;
+    // Whether the tag just read ends the scan unwritten (a split heading, the body's end).
+    virtual bool EndsSection(TTagKind kind) = 0;
+    // Whether the scan must stop after the tag just read.
+    virtual bool StopRequested() = 0;
+};
+
+enum class ScanEnd
+{
+    EndOfFile,
+    SectionTag,
+    Stopped
+};
+
 // The engine's one file class: a source opened for reading with a forward-only tag scanner,
 // or an output file created for writing. Reads and writes are buffered; the scanner behaves
 // as if it read one byte at a time and stepped back one byte before each tag.
@@ -39,6 +60,9 @@ public:
     // Opens an existing file (forReading) or creates/replaces one. Throws SplitError
     // "File could not be opened" or "File could not be created".
     HTMLFile(const std::string& name, bool forReading);
+    // A writer that buffers into memory lent by the caller (which must outlive it), so that
+    // whatever fits there can be taken back without reading the file.
+    HTMLFile(const std::string& name, char* buffer, std::size_t capacity);
     // Writes out what is still buffered (errors cannot be reported here) and closes.
     ~HTMLFile();
     HTMLFile(const HTMLFile&) = delete;
@@ -58,27 +82,48 @@ public:
     // Reads everything up to and including the first body tag; call once, first.
     std::size_t ReadHeader();
     const std::string& Header() const { return m_header; }
-    // Copies plain text to target up to the next '<', which is consumed but not copied.
-    // Returns false at end of file.
-    bool CopyTextUntilTag(HTMLFile& target);
+    // Copies text and tags to target until a tag that sink.EndsSection (stored in tag, not
+    // written), until sink.StopRequested after a tag, or until end of file. Behaves exactly
+    // like reading byte by byte and calling ReadTag at each '<', only faster. lastKind is the last
+    // tag's kind.
+    ScanEnd ScanBody(HTMLFile& target, char* tag, std::size_t limit, std::size_t& length,
+                     TTagKind& lastKind, TagSink& sink);
 
     // Writing side. A write that does not complete throws "File could not be written".
-    void Write(const char* data, std::size_t count);
+    void Write(const char* data, std::size_t count)
+    {
+        if (count <= m_capacity - m_pos) {
+            std::memcpy(m_data + m_pos, data, count);
+            m_pos += count;
+        } else {
+            WriteSlow(data, count);
+        }
+    }
     void WriteText(std::string_view text) { Write(text.data(), text.size()); }
     // Appends the whole remaining content of source.
     void AppendFrom(HTMLFile& source);
     // Writes out the buffer and closes the file, reporting a failure.
     void Close();
+    // Whether everything written so far is still in the buffer (nothing went to the file).
+    bool AllBuffered() const { return !m_flushed; }
+    std::string_view Buffered() const { return {m_data, m_forReading ? 0 : m_pos}; }
+    // Closes the file without writing out the buffer: its content was taken elsewhere and the
+    // file is about to be deleted.
+    void Discard();
 
 private:
     bool Fill();
+    void WriteSlow(const char* data, std::size_t count);
     void Flush();
     void CloseHandle() noexcept;
 
     std::string m_name;
     bool m_forReading;
     std::intptr_t m_handle = -1;
-    std::unique_ptr<char[]> m_buffer;
+    std::unique_ptr<char[]> m_owned;
+    char* m_data = nullptr;
+    std::size_t m_capacity = 0;
+    bool m_flushed = false;
     std::size_t m_pos = 0;   // reading: next byte; writing: bytes buffered
     std::size_t m_len = 0;   // reading: bytes valid in the buffer
     std::size_t m_first = 0; // reading: first buffer index holding a byte already read

@@ -7,6 +7,7 @@
 #include "SplitSettings.h"
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -31,18 +32,31 @@ void AppendFile(const std::string& fileName, HTMLFile& target)
 
 namespace {
 
-class SplitRun
+// A section up to this size is kept in memory as well as going to its temporary file, so
+// the page can be completed without reading the file back. Touched once up front so the
+// memory a run takes does not depend on the document.
+constexpr std::size_t kSectionMemory = 2 * 1024 * 1024;
+
+class SplitRun : private TagSink
 {
 public:
     SplitRun(const std::string& sourcePath, SplitHost& host)
-        : m_sourcePath(sourcePath), m_host(host), m_tag(new char[kTagRoom + 1]),
-          m_heading(new char[kHeadingRoom + 1])
+        : m_sourcePath(sourcePath), m_host(host), m_section(new char[kSectionMemory]),
+          m_tag(new char[kTagRoom + 1]), m_heading(new char[kHeadingRoom + 1])
     {
+        std::memset(m_section.get(), 0, kSectionMemory);
     }
 
     void Run();
 
 private:
+    void BeforeTag() override { m_host.ProcessMessages(); }
+    bool EndsSection(TTagKind kind) override
+    {
+        return kind == tkBodyEnd || IsSplitHeading(kind, Settings().BreakOn);
+    }
+    bool StopRequested() override { return !m_host.Busy(); }
+
     void Log(const std::string& line) { m_host.AddStatusLine(line); }
     const SplitSettings& Settings() const { return m_host.Settings(); }
     std::string OutputPath(const std::string& middle) const
@@ -56,6 +70,9 @@ private:
     SplitHost& m_host;
     PathNames m_names;
     std::string m_pageFolder;
+    // Declared before the files, so the temporary file can still write it out when a failed
+    // run is torn down.
+    std::unique_ptr<char[]> m_section;
     std::optional<HTMLFile> m_source;
     std::optional<HTMLFile> m_index;
     std::unique_ptr<HTMLFile> m_temp;
@@ -93,7 +110,7 @@ void SplitRun::WritePage()
     m_host.ScrollStatus();
 
     const std::string tempPath = OutputPath(PageNumberText(m_pageNumber) + "temp");
-    m_temp = std::make_unique<HTMLFile>(tempPath, false);
+    m_temp = std::make_unique<HTMLFile>(tempPath, m_section.get(), kSectionMemory);
 
     if (m_pageNumber > 1) {
         std::string heading = StartSection(m_lastKind);
@@ -119,16 +136,13 @@ void SplitRun::WritePage()
     bool endOfFile = false;
     while ((m_splitHeadingsSeen < 2 || !IsSplitHeading(m_lastKind, Settings().BreakOn)) &&
            m_lastKind != tkBodyEnd && m_host.Busy()) {
-        if (!m_source->CopyTextUntilTag(*m_temp)) {
+        const ScanEnd end =
+            m_source->ScanBody(*m_temp, m_tag.get(), kTagRoom, m_tagLength, m_lastKind, *this);
+        if (end == ScanEnd::EndOfFile) {
             endOfFile = true;
             break;
         }
-        m_host.ProcessMessages();
-        m_lastKind = m_source->ReadTag(m_tag.get(), kTagRoom, m_tagLength);
-        const bool split = IsSplitHeading(m_lastKind, Settings().BreakOn);
-        if (!split && m_lastKind != tkBodyEnd)
-            m_temp->Write(m_tag.get(), m_tagLength);
-        if (split) {
+        if (end == ScanEnd::SectionTag && m_lastKind != tkBodyEnd) {
             if (m_splitHeadingsSeen == 0) {
                 // The first split heading belongs to page 1; levels above it are "Home".
                 std::string heading = StartSection(m_lastKind);
@@ -160,12 +174,17 @@ void SplitRun::WritePage()
         m_host.ScrollStatus();
     }
 
-    m_temp->Close();
-    m_temp.reset();
+    // The section is still in memory unless it outgrew it; then it is read back from disk.
+    const bool inMemory = m_temp->AllBuffered();
+    if (!inMemory)
+        m_temp->Close();
     const bool isLastPage = m_lastKind == tkBodyEnd;
     page.WriteText(BuildNavBlock(Settings(), m_pageNumber, m_names.BaseName, m_names.Extension,
                                  isLastPage, true, m_trail, m_pageFolder));
-    AppendFile(tempPath, page);
+    if (inMemory)
+        page.WriteText(m_temp->Buffered());
+    else
+        AppendFile(tempPath, page);
     if (m_lastKind == tkBodyEnd || IsSplitHeading(m_lastKind, Settings().BreakOn)) {
         page.WriteText(kPageSeparator);
         page.WriteText(BuildNavBlock(Settings(), m_pageNumber, m_names.BaseName, m_names.Extension,
@@ -174,6 +193,8 @@ void SplitRun::WritePage()
     }
     Log("      Target file " + pagePath + " closed.");
     ++m_pagesWritten;
+    m_temp->Discard();
+    m_temp.reset();
     std::remove(tempPath.c_str());
     page.Close();
     ++m_pageNumber;

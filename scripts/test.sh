@@ -14,6 +14,6 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUIREFOLD_SANITIZE=
       -DQUIREFOLD_BUILD_GUI=OFF >/dev/null
 cmake --build build-asan -j "$jobs" --target engine_tests settings_tests
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
-build-asan/tests/engine/engine_tests --gtest_brief=1
-build-asan/tests/settings/settings_tests --gtest_brief=1
+build-asan/bin/engine_tests --gtest_brief=1
+build-asan/bin/settings_tests --gtest_brief=1
 echo "All tests passed."

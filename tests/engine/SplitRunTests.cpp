@@ -270,6 +270,23 @@ TEST_F(SplitTest, MissingBodyEndFailsAndLeavesTheFilesWritten)
             "&nbsp&nbsp&nbsp<a class=\"quirefold_index_a\" HREF=\"doc002.html\">B</a><br>\r\n");
 }
 
+TEST_F(SplitTest, LargeSectionsPassThroughTheirTemporaryFile)
+{
+    // Sections far larger than any buffer, with tags on both sides of buffer edges.
+    std::string big;
+    while (big.size() < 5 * 1024 * 1024)
+        big += "<p class=x>" + std::to_string(big.size()) + " words and <i>more</i></p>\n";
+    Split("<H1>A</H1>" + big + "<H1>B</H1>" + big + "</BODY>");
+    EXPECT_EQ(Out("doc001.html"), kHeader + "<H1>A</H1>" + big + "<BR>\r\n" + kTrailer);
+    EXPECT_EQ(Out("doc002.html"), kHeader + "<H1>B</H1>" + big + "<BR>\r\n" + kTrailer);
+    EXPECT_FALSE(Has("doc002temp.html"));
+
+    // Failing inside such a section leaves all of it in the temporary file.
+    Split("<H1>A</H1>" + big, "cut.html");
+    EXPECT_EQ(m_host.LastLine(), "   Exception encountered: End of body tag not found");
+    EXPECT_EQ(Out("cut001temp.html"), "<H1>A</H1>" + big);
+}
+
 TEST_F(SplitTest, EveryScannerFailureEndsTheRunWithItsMessage)
 {
     const std::pair<std::string, std::string> cases[] = {
