@@ -141,13 +141,13 @@ TEST_F(SettingsProcessTest, WriterKilledAtAnyMomentLeavesTheOldOrTheNewFile)
         ASSERT_EQ(::pipe(ready), 0);
         pid_t child = Spawn([start, &ready] {
             SettingsStore store;
-            // Tell the parent the writing starts now, so the kill lands among the writes and
-            // not in a slow process start.
-            if (::write(ready[1], "r", 1) != 1)
-                return 1;
             for (int i = start;; ++i) {
                 store.WriteString("Payload", Payload(i));
                 store.WriteInteger("Counter", i);
+                // After the first complete step, let the parent pick its moment to kill, so
+                // every round lands among the writes however slow this machine is.
+                if (i == start && ::write(ready[1], "r", 1) != 1)
+                    return 1;
             }
             return 0;
         });
@@ -169,12 +169,12 @@ TEST_F(SettingsProcessTest, WriterKilledAtAnyMomentLeavesTheOldOrTheNewFile)
         ASSERT_TRUE(StepsOf(text, p, c)) << "round " << round << ":\n" << text.substr(0, 300);
         ASSERT_TRUE(p == c || p == c + 1) << p << " " << c;
         ASSERT_GE(p, lastP);
-        ASSERT_GE(c, lastC);
+        ASSERT_GE(c, start);
         lastP = p;
         lastC = c;
     }
-    // The writer must have got somewhere for the rounds to mean anything.
-    EXPECT_GT(lastC, 5);
+    // Each round completed at least its first step.
+    EXPECT_GE(lastC, 59);
 
     struct stat st;
     ASSERT_EQ(::stat(File().c_str(), &st), 0);
