@@ -41,7 +41,7 @@ mkdir -p "$XDG_CONFIG_HOME" "$work/few" "$work/many" "$work/small" "$work/dd" "$
 log="$work/log"
 
 few_sections=256 many_sections=16000
-echo "Generating documents in $work ..."
+echo "Generating documents in $work ($(stat -f -c %T "$work") file system) ..."
 "$docgen" --size 256M --sections $few_sections --out "$work/few/doc.html" >/dev/null
 "$docgen" --size 256M --sections $many_sections --out "$work/many/doc.html" >/dev/null
 "$docgen" --size 16M --sections $few_sections --out "$work/small/doc.html" >/dev/null
