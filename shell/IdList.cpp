@@ -354,6 +354,14 @@ void TPTPidlList::SetPIDL(int index, PIdList idList)
     entry.idList = idList;
 }
 
+PIdList TPTPidlList::Extract(int index)
+{
+    Entry& entry = m_entries.at(index);
+    PIdList idList = entry.idList;
+    entry.idList = nullptr;
+    return idList;
+}
+
 void TPTPidlList::SetCapacity(int capacity)
 {
     if (capacity > GetCount())

@@ -121,6 +121,8 @@ public:
 
     PIdList GetPIDL(int index) const { return m_entries.at(index).idList; }
     void SetPIDL(int index, PIdList idList);
+    // Hands an entry's id list to the caller; the entry keeps null.
+    PIdList Extract(int index);
     void* GetObject(int index) const { return m_entries.at(index).object; }
     void SetObject(int index, void* object) { m_entries.at(index).object = object; }
     int GetCount() const { return static_cast<int>(m_entries.size()); }

@@ -1,0 +1,333 @@
+#include "ChangeHandlerThread.h"
+
+#include <QCoreApplication>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#if defined(__linux__)
+#include <sys/inotify.h>
+#endif
+
+namespace {
+// More names than this are not worth looking at one by one.
+constexpr std::size_t kMaxKnownChanges = 256;
+
+std::int64_t Stamp(const std::string& path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return -1;
+#if defined(__APPLE__)
+    return st.st_mtimespec.tv_sec * 1000000000LL + st.st_mtimespec.tv_nsec;
+#else
+    return st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+#endif
+}
+} // namespace
+
+QEvent::Type TShellMessageEvent::EventType()
+{
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+void TAutoResetEvent::Set()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_set = true;
+    }
+    m_condition.notify_one();
+}
+
+bool TAutoResetEvent::Wait(int milliseconds)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    bool set = m_condition.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                    [this] { return m_set; });
+    m_set = false;
+    return set;
+}
+
+TChangeHandlerThread::TChangeHandlerThread(QObject* target, int message)
+    : m_target(target), m_message(message)
+{
+    if (::pipe(m_commandPipe) != 0)
+        return;
+    ::fcntl(m_commandPipe[0], F_SETFL, O_NONBLOCK);
+    ::fcntl(m_commandPipe[0], F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_commandPipe[1], F_SETFD, FD_CLOEXEC);
+#if defined(__linux__)
+    m_notifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+#endif
+    m_thread = std::thread([this] { Run(); });
+}
+
+TChangeHandlerThread::~TChangeHandlerThread()
+{
+    if (m_thread.joinable()) {
+        m_command = cmdTerminate;
+        char byte = 0;
+        (void)!::write(m_commandPipe[1], &byte, 1);
+        if (m_ended.Wait(kTerminateTimeoutMs))
+            m_thread.join();
+        else
+            m_thread.detach(); // never seen; better a stray thread than a hung program
+    }
+    for (Slot& slot : m_slots)
+        slot = Slot();
+    if (m_notifyFd >= 0)
+        ::close(m_notifyFd);
+    for (int fd : m_commandPipe) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+}
+
+bool TChangeHandlerThread::RunCommand(Command command)
+{
+    if (!m_thread.joinable())
+        return false;
+    m_command = command;
+    char byte = 0;
+    if (::write(m_commandPipe[1], &byte, 1) != 1)
+        return false;
+    return m_done.Wait(kCommandTimeoutMs);
+}
+
+bool TChangeHandlerThread::AddWatch(const std::string& path, std::uint32_t filter, bool, int* slot)
+{
+    if (slot)
+        *slot = -1;
+    if (path.empty())
+        return false;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    std::uint32_t mask = 0;
+#if defined(__linux__)
+    if (filter & (filenotify::FileName | filenotify::DirName))
+        mask |= IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
+    if (filter & filenotify::Attributes)
+        mask |= IN_ATTRIB;
+    if (filter & (filenotify::Size | filenotify::LastWrite))
+        mask |= IN_MODIFY | IN_CLOSE_WRITE;
+    mask |= IN_ONLYDIR;
+#else
+    mask = filter;
+#endif
+    m_pending = Pending{path, mask};
+    m_hasPending = true;
+    m_resultSlot = -1;
+    if (!RunCommand(cmdAddPending) || m_resultSlot < 0)
+        return false;
+    if (slot)
+        *slot = m_resultSlot;
+    return true;
+}
+
+bool TChangeHandlerThread::RemoveWatch(int slot)
+{
+    if (slot < 0 || slot >= kSlotCount)
+        return false;
+    m_commandSlot = slot;
+    return RunCommand(cmdRemoveSlot);
+}
+
+bool TChangeHandlerThread::RemoveAllWatches()
+{
+    return RunCommand(cmdRemoveAll);
+}
+
+int TChangeHandlerThread::WatchCount()
+{
+    std::lock_guard<std::mutex> lock(m_slotsMutex);
+    int count = 0;
+    for (const Slot& slot : m_slots)
+        count += slot.used ? 1 : 0;
+    return count;
+}
+
+bool TChangeHandlerThread::TakeChanges(int slot, std::vector<std::string>& names)
+{
+    names.clear();
+    if (slot < 0 || slot >= kSlotCount)
+        return false;
+    std::lock_guard<std::mutex> lock(m_slotsMutex);
+    Slot& s = m_slots[slot];
+    bool known = s.used && s.changesKnown && m_notifyFd >= 0;
+    names.swap(s.changes);
+    s.changes.clear();
+    s.changesKnown = true;
+    return known;
+}
+
+void TChangeHandlerThread::Post(int slot)
+{
+    QObject* target = m_target.data();
+    if (target)
+        QCoreApplication::postEvent(target, new TShellMessageEvent(m_message, slot, 0));
+}
+
+void TChangeHandlerThread::FreeSlot(int index)
+{
+    Slot& slot = m_slots[index];
+#if defined(__linux__)
+    bool shared = false;
+    for (int i = 0; i < kSlotCount; ++i)
+        shared |= i != index && m_slots[i].used && m_slots[i].handle == slot.handle;
+    if (!shared && slot.handle >= 0 && m_notifyFd >= 0)
+        ::inotify_rm_watch(m_notifyFd, slot.handle);
+#endif
+    std::lock_guard<std::mutex> lock(m_slotsMutex);
+    slot = Slot();
+}
+
+void TChangeHandlerThread::DoCommand()
+{
+    switch (m_command) {
+    case cmdAddPending: {
+        m_resultSlot = -1;
+        if (!m_hasPending)
+            break;
+        m_hasPending = false;
+        int free = -1;
+        for (int i = 0; i < kSlotCount && free < 0; ++i)
+            free = m_slots[i].used ? -1 : i;
+        if (free < 0)
+            break;
+        int handle = -1;
+#if defined(__linux__)
+        if (m_notifyFd < 0)
+            break;
+        handle =
+            ::inotify_add_watch(m_notifyFd, m_pending.path.c_str(), m_pending.mask | IN_MASK_ADD);
+        if (handle < 0)
+            break;
+#endif
+        std::lock_guard<std::mutex> lock(m_slotsMutex);
+        Slot& slot = m_slots[free];
+        slot = Slot();
+        slot.used = true;
+        slot.handle = handle;
+        slot.path = m_pending.path;
+        slot.stamp = Stamp(slot.path);
+        m_resultSlot = free;
+        break;
+    }
+    case cmdRemoveSlot:
+        if (m_commandSlot >= 0 && m_commandSlot < kSlotCount && m_slots[m_commandSlot].used)
+            FreeSlot(m_commandSlot);
+        break;
+    case cmdRemoveAll:
+        for (int i = 0; i < kSlotCount; ++i) {
+            if (m_slots[i].used)
+                FreeSlot(i);
+        }
+        break;
+    case cmdTerminate:
+        break;
+    }
+}
+
+void TChangeHandlerThread::ReadChanges()
+{
+#if defined(__linux__)
+    alignas(inotify_event) char buffer[16384];
+    bool touched[kSlotCount] = {};
+    bool ended[kSlotCount] = {};
+    for (;;) {
+        ssize_t length = ::read(m_notifyFd, buffer, sizeof buffer);
+        if (length <= 0)
+            break;
+        std::lock_guard<std::mutex> lock(m_slotsMutex);
+        for (char* p = buffer; p < buffer + length;) {
+            auto* event = reinterpret_cast<inotify_event*>(p);
+            p += sizeof(inotify_event) + event->len;
+            for (int i = 0; i < kSlotCount; ++i) {
+                Slot& slot = m_slots[i];
+                if (!slot.used)
+                    continue;
+                if (event->mask & IN_Q_OVERFLOW) {
+                    slot.changesKnown = false;
+                    touched[i] = true;
+                    continue;
+                }
+                if (event->wd != slot.handle)
+                    continue;
+                touched[i] = true;
+                if (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) {
+                    slot.changesKnown = false;
+                    ended[i] = (event->mask & IN_IGNORED) != 0;
+                } else if (event->len > 0 && slot.changesKnown) {
+                    if (slot.changes.size() >= kMaxKnownChanges) {
+                        slot.changesKnown = false;
+                        slot.changes.clear();
+                    } else {
+                        slot.changes.emplace_back(event->name);
+                    }
+                }
+            }
+        }
+    }
+    for (int i = 0; i < kSlotCount; ++i) {
+        if (touched[i])
+            Post(i);
+        // The folder went away: the watch is gone, so is the slot.
+        if (ended[i]) {
+            std::lock_guard<std::mutex> lock(m_slotsMutex);
+            m_slots[i].used = false;
+            m_slots[i].handle = -1;
+        }
+    }
+#endif
+}
+
+// Without a kernel notification facility, folders are compared by their change time.
+void TChangeHandlerThread::PollChanges()
+{
+    for (int i = 0; i < kSlotCount; ++i) {
+        Slot& slot = m_slots[i];
+        if (!slot.used)
+            continue;
+        std::int64_t stamp = Stamp(slot.path);
+        if (stamp != slot.stamp) {
+            {
+                std::lock_guard<std::mutex> lock(m_slotsMutex);
+                slot.stamp = stamp;
+                slot.changesKnown = false;
+            }
+            Post(i);
+        }
+    }
+}
+
+void TChangeHandlerThread::Run()
+{
+    for (;;) {
+        pollfd fds[2] = {{m_commandPipe[0], POLLIN, 0}, {m_notifyFd, POLLIN, 0}};
+        int count = m_notifyFd >= 0 ? 2 : 1;
+        int timeout = m_notifyFd >= 0 ? -1 : 1000;
+        int ready = ::poll(fds, static_cast<nfds_t>(count), timeout);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (ready > 0 && (fds[0].revents & POLLIN)) {
+            char bytes[64];
+            while (::read(m_commandPipe[0], bytes, sizeof bytes) > 0) {
+            }
+            if (m_command == cmdTerminate)
+                break;
+            DoCommand();
+            m_done.Set();
+        }
+        if (count == 2 && ready > 0 && (fds[1].revents & POLLIN))
+            ReadChanges();
+        if (m_notifyFd < 0)
+            PollChanges();
+    }
+    m_ended.Set();
+}

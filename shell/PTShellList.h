@@ -1,0 +1,324 @@
+#pragma once
+
+// The shell file list: one folder of the shell namespace shown through a file filter, kept in
+// step with the folder by a change watcher, with folders opened in place and the open request
+// for files handed to the program.
+
+#include "ChangeHandlerThread.h"
+#include "IdList.h"
+#include "PTShellLocator.h"
+#include "ShellNamespace.h"
+
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class QAbstractItemView;
+class QItemSelection;
+class QItemSelectionModel;
+class QListView;
+class QMenu;
+class QTimer;
+class QTreeView;
+class TPTCustomShellList;
+class TPTShellListModel;
+class TPTDeviceChangeHandler;
+struct TDeviceChangeMessage;
+
+enum TPTShellListOption
+{
+    ptsloAutoFill,
+    ptsloNonFilesystemAncestors,
+    ptsloDesignInteractive,
+    ptsloDefaultKeyHandling,
+    ptsloContextMenus,
+    ptsloDontChangeFolder,
+    ptsloDontGoBelowBase,
+    ptsloDynamicRefresh,
+    ptsloHideFoldersWhenLinkedToTree,
+    ptsloOleDrag,
+    ptsloOleDrop,
+    ptsloFolderContextMenu,
+    ptsloShowHidden
+};
+using TPTShellListOptions = std::uint32_t;
+constexpr TPTShellListOptions PtsloFlag(TPTShellListOption option)
+{
+    return 1u << option;
+}
+constexpr TPTShellListOptions kDefaultShellListOptions = 7835;
+
+enum TViewStyle
+{
+    vsIcon,
+    vsSmallIcon,
+    vsList,
+    vsReport
+};
+
+enum TPTHeaderSortDisplayMode
+{
+    ptlvNone,
+    ptlvLeftAlign,
+    ptlvRightOfText,
+    ptlvRightAlign
+};
+
+// Timing of the change refresh, in milliseconds.
+constexpr int PTSH_CHANGE_NOTIFY_DELAY = 2000;
+constexpr int PTSH_CHANGE_NOTIFY_FASTDELAY = 400;
+// Messages the list posts to itself.
+constexpr int AM_CHANGENOTIFY = 1125; // WM_USER + 101
+constexpr int AM_DEFERREDFILL = 1127; // WM_USER + 103
+
+// A failure to show a folder, with the system's text for it.
+class TPTShellError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What a folder combo or tree linked to the list offers it.
+class TPTShellListLink
+{
+public:
+    virtual ~TPTShellListLink() = default;
+    // The list shows another folder (or asks to): the linked control selects it and, if it
+    // differs from what it shows, gives it back to the list's Folder.
+    virtual void ShellListFolderChanged(PCIdList absolute) = 0;
+    virtual void ShellListGoUp(int levels) = 0;
+    // Run a pending change refresh now.
+    virtual void ShellListSynchronize() = 0;
+    virtual void ShellListDestroyed(TPTCustomShellList* list) = 0;
+};
+
+// One item of the list: its id list inside the current folder and its cached texts.
+class TPTShListData
+{
+public:
+    TPTShListData(TPTCustomShellList* owner, IdListPtr relative, std::uint32_t attributes);
+
+    TPTCustomShellList* Owner() const { return m_owner; }
+    PCIdList GetRelativeIdList() const { return m_relative.get(); }
+    PCIdList GetAbsoluteIdList();
+    bool IsFolder() { return GetAttributes() & sfgao::Folder; }
+    bool IsFileSystem() { return GetAttributes() & sfgao::FileSystem; }
+    bool GetEditable() { return GetAttributes() & sfgao::CanRename; }
+    bool IsLnkShortcut();
+    bool IsValid();
+    // Asked of the folder each time.
+    std::uint32_t GetAttributes();
+    // The attributes the item had when it was added (overlay, dimmed state, sorting).
+    std::uint32_t AddedAttributes() const { return m_addedAttributes; }
+    QString GetDisplayName();
+    QString GetPathName();
+    QString GetFilename();
+    QString GetSize();
+    QString GetFileType();
+    QString GetModified();
+    QString GetColText(int column);
+    // Takes the id list; drops the cached absolute id list, name and details.
+    void SetData(IdListPtr relative);
+    void Flush();
+
+    int ImageIndex();
+
+private:
+    void FetchDetails();
+
+    TPTCustomShellList* m_owner;
+    IdListPtr m_relative;
+    IdListPtr m_absolute;
+    std::uint32_t m_addedAttributes;
+    QString m_displayName;
+    bool m_hasDisplayName = false;
+    QString m_size, m_type, m_modified;
+    bool m_detailsFetched = false;
+    int m_imageIndex = -1;
+};
+
+class TPTCustomShellList : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TPTCustomShellList(QWidget* parent = nullptr);
+    ~TPTCustomShellList() override;
+
+    // --- The folder and how it is shown
+    TPTShellLocator& Folder() { return m_folder; }
+    TPTShellListOptions Options() const { return m_options; }
+    void SetOptions(TPTShellListOptions options);
+    bool HasOption(TPTShellListOption option) const { return m_options & PtsloFlag(option); }
+    QString FileFilter() const { return m_fileFilter; }
+    void SetFileFilter(const QString& filter);
+    TViewStyle ViewStyle() const { return m_viewStyle; }
+    void SetViewStyle(TViewStyle style);
+    bool MultiSelect() const { return m_multiSelect; }
+    void SetMultiSelect(bool multiSelect);
+    bool ReadOnly() const { return m_readOnly; }
+    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    TPTHeaderSortDisplayMode HeaderSortDisplayMode() const { return m_headerSortDisplayMode; }
+    void SetHeaderSortDisplayMode(TPTHeaderSortDisplayMode mode);
+    int SortColumn() const { return m_sortColumn; }
+    void SetSortColumn(int column);
+    QStringList ColumnCaptions() const;
+
+    // The window exists: fills become possible. Showing the list calls it.
+    void HandleNeeded();
+    bool HandleAllocated() const { return m_handleAllocated; }
+
+    // --- Operations
+    void FillItems();
+    void RefreshItems();
+    void GoUp(int levels);
+    void OpenItem(int index);
+    void OpenSelectedItems();
+    void SelectAll();
+    int ShellSelCount() const;
+    TPTShListData* GetShListData(int index) const;
+    TPTShListData* GetSelectedItem() const;
+    void Synchronize(bool linked);
+    void SortList();
+    void InstallChangeHandler();
+    // Renames an item as finishing its caption edit does; false when the name was refused.
+    bool RenameItem(int index, const QString& newName);
+
+    // Shell verbs on the selection, an item or the folder; false when the verb is not offered.
+    bool DoCommandForAllSelected(const std::string& verb);
+    bool DoCommandForItem(int index, const std::string& verb);
+    bool DoCommandForFolder(const std::string& verb);
+
+    // --- Items
+    int ItemCount() const;
+    bool IsItemSelected(int index) const;
+    void SetItemSelected(int index, bool selected);
+    int FocusedItem() const;
+    void SetFocusedItem(int index);
+    QString ItemCaption(int index) const;
+    QAbstractItemView* View() const;
+
+    // --- Links and state
+    void SetLinkedCombo(TPTShellListLink* combo) { m_linkedCombo = combo; }
+    TPTShellListLink* LinkedCombo() const { return m_linkedCombo; }
+    void SetLinkedTree(TPTShellListLink* tree) { m_linkedTree = tree; }
+    TPTShellListLink* LinkedTree() const { return m_linkedTree; }
+    // Set while a drag runs from the list; fills and refreshes asked for meanwhile wait.
+    void SetBusy(bool busy);
+    bool Busy() const { return m_busy; }
+    bool RefreshPending() const { return m_refreshPending; }
+    void SetSkipNextNotification() { m_skipNextNotification = true; }
+    bool ChangeRefreshPending() const;
+    TShellFolderPtr CurrentFolder() const { return m_currentFolder; }
+    PCIdList CurrentFolderIdList() const { return m_currentFolderIdList.get(); }
+    std::shared_ptr<TShellDetails> GetCurrentFolderIShellDetails();
+
+    // How the default command opens an item; the desktop's handler unless replaced.
+    void SetOpenHandler(std::function<bool(const QString& path)> handler)
+    {
+        m_openHandler = std::move(handler);
+    }
+
+signals:
+    void OnDblClickOpen(TPTCustomShellList* sender, bool& afHandled);
+    void OnAddItem(TPTCustomShellList* sender, TShellFolder* aParentIShf, PCIdList aParentAbsIdList,
+                   PCIdList aItemRelIdList, std::uint32_t aAttribs, bool& afAllowAdd);
+    void OnDeleteItem(TPTCustomShellList* sender, int aNode, TPTShListData* aShListData);
+    void OnFillStart(TPTCustomShellList* sender);
+    void OnFillComplete(TPTCustomShellList* sender);
+    void OnFolderChanged(TPTCustomShellList* sender);
+    void OnSelectItem(TPTCustomShellList* sender, int item, bool selected);
+    void OnPopupHint(TPTCustomShellList* sender, const QString& hint);
+    void OnItemContextMenu(TPTCustomShellList* sender, int aItem, QPoint& aPos, QMenu*& aMenu);
+    void OnColumnClick(TPTCustomShellList* sender, int column);
+    void OnGetImageIndex(TPTCustomShellList* sender, int item, int& imageIndex);
+    // A failure met while the list handled an event of its own; unconnected, a message box.
+    void OnError(TPTCustomShellList* sender, const QString& message);
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    friend class TPTShListData;
+    friend class TPTShellListModel;
+
+    void HandleOnFolderChanged();
+    void ClearItems();
+    void FillList(const TShellFolderPtr& folder, PCIdList folderIdList);
+    void SetupColumns();
+    bool ShouldInclude(TShellFolder& folder, PCIdList relative, std::uint32_t& attributes);
+    bool CanAdd(TShellFolder& folder, PCIdList relative, std::uint32_t attributes);
+    void FilterPreApply();
+    bool FilterApply(std::string_view name, std::uint32_t attributes) const;
+    void FilterPostApply();
+    void AddNewShellItem(TShellFolder& folder, IdListPtr relative);
+    void RefreshAll();
+    void RefreshNames(const std::vector<std::string>& names);
+    void RemoveRows(std::vector<int> rows);
+    void TimerElapsed();
+    void ChangeNotify();
+    void DeferredFill();
+    void DeviceChanged(const TDeviceChangeMessage& message);
+    void NavigateTo(PCIdList absolute);
+    bool DblClickOpen();
+    void DoDefaultCommand(const std::vector<int>& rows);
+    bool HandleKey(QKeyEvent* event);
+    void ShowContextMenu(const QPoint& position);
+    void ColumnClicked(int column);
+    void SelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+    void UpdateItemSize();
+    void ApplyViewStyle();
+    QTreeView* ReportView();
+    bool IsEditing() const;
+    bool IsFocused() const;
+    void ReportError(const QString& message);
+    template <typename F> void Guarded(F&& action);
+
+    TPTShellLocator m_folder;
+    TShellFolderPtr m_currentFolder;
+    IdListPtr m_currentFolderIdList;
+    std::shared_ptr<TShellDetails> m_details;
+    bool m_detailsFetched = false;
+    TPTShellListOptions m_options = kDefaultShellListOptions;
+    QString m_fileFilter;
+    std::vector<std::string> m_patterns;
+    bool m_hasPatterns = false;
+    bool m_filterActive = false;
+    int m_sortColumn = 1;
+    TPTShellListLink* m_linkedCombo = nullptr;
+    TPTShellListLink* m_linkedTree = nullptr;
+    QTimer* m_changeTimer = nullptr;
+    std::unique_ptr<TChangeHandlerThread> m_changeWatcher;
+    int m_watchSlot = -1;
+    bool m_busy = false;
+    bool m_refreshPending = false;
+    bool m_skipNextNotification = false;
+    int m_folderChangeNesting = 0;
+    int m_fillCount = 0;
+    bool m_handleAllocated = false;
+    bool m_multiSelect = false;
+    bool m_readOnly = false;
+    TViewStyle m_viewStyle = vsIcon;
+    TPTHeaderSortDisplayMode m_headerSortDisplayMode = ptlvRightOfText;
+    std::function<bool(const QString&)> m_openHandler;
+
+    TPTShellListModel* m_model = nullptr;
+    QItemSelectionModel* m_selection = nullptr;
+    QListView* m_listView = nullptr;
+    QTreeView* m_reportView = nullptr;
+};
+
+// The list as the forms use it.
+class TPTShellList : public TPTCustomShellList
+{
+    Q_OBJECT
+public:
+    using TPTCustomShellList::TPTCustomShellList;
+};

@@ -1,0 +1,62 @@
+#pragma once
+
+// The items of a shell file list as a table for Qt's views. Texts and icons are produced when a
+// view asks for them, that is when the item is drawn.
+
+#include "PTShellList.h"
+
+#include <QAbstractTableModel>
+#include <memory>
+#include <vector>
+
+class TPTShellListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    struct Column
+    {
+        QString caption;
+        Qt::Alignment alignment = Qt::AlignLeft;
+        int width = 100;
+    };
+
+    explicit TPTShellListModel(TPTCustomShellList* list) : QAbstractTableModel(list), m_list(list)
+    {
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(m_items.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    TPTShListData* Item(int row) const
+    {
+        return row >= 0 && row < rowCount() ? m_items[static_cast<std::size_t>(row)].get()
+                                            : nullptr;
+    }
+    int RowOf(const TPTShListData* data) const;
+
+    // Used between the list's begin and end of an update.
+    std::vector<std::unique_ptr<TPTShListData>>& Items() { return m_items; }
+    std::vector<Column>& Columns() { return m_columns; }
+
+    void BeginReset() { beginResetModel(); }
+    void EndReset() { endResetModel(); }
+    void Append(std::vector<std::unique_ptr<TPTShListData>> items);
+    void RemoveRange(int first, int last);
+    // Puts the rows in a new order, keeping selection and focus on the same items.
+    void Reorder(const std::vector<int>& newToOld);
+    void ItemChanged(int row);
+
+private:
+    TPTCustomShellList* m_list;
+    std::vector<std::unique_ptr<TPTShListData>> m_items;
+    std::vector<Column> m_columns;
+};

@@ -1,0 +1,372 @@
+#include "ChangeHandlerThread.h"
+#include "PTDeviceChangeHandler.h"
+#include "PTShellList.h"
+#include "ShellNamespace.h"
+#include "TestSupport.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ShellListTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QLocale::setDefault(QLocale::c());
+        list = std::make_unique<TPTShellList>();
+        list->resize(640, 400);
+        list->SetMultiSelect(true);
+        list->SetViewStyle(vsList);
+        list->SetFileFilter(QStringLiteral("*.htm;*.html"));
+        list->show();
+        list->SetOpenHandler([this](const QString& path) {
+            opened << path;
+            return true;
+        });
+    }
+
+    void Show(const fs::path& folder) { list->Folder().SetPathName(folder.string()); }
+
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (int i = 0; i < list->ItemCount(); ++i)
+            names.push_back(list->ItemCaption(i).toStdString());
+        return names;
+    }
+
+    int Row(const std::string& name) const
+    {
+        for (int i = 0; i < list->ItemCount(); ++i) {
+            if (list->ItemCaption(i).toStdString() == name)
+                return i;
+        }
+        return -1;
+    }
+
+    void Select(std::initializer_list<const char*> names)
+    {
+        for (int i = 0; i < list->ItemCount(); ++i)
+            list->SetItemSelected(i, false);
+        for (const char* name : names)
+            list->SetItemSelected(Row(name), true);
+    }
+
+    void DoubleClick(const std::string& name)
+    {
+        QAbstractItemView* view = list->View();
+        QApplication::processEvents();
+        QRect rect = view->visualRect(view->model()->index(Row(name), 0));
+        ASSERT_TRUE(rect.isValid()) << name;
+        // A real double-click: the first press selects, the second comes as a double-click.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    void Focus()
+    {
+        list->activateWindow();
+        list->setFocus();
+        QApplication::processEvents();
+    }
+
+    testsupport::TempDir dir;
+    std::unique_ptr<TPTShellList> list;
+    QStringList opened;
+};
+
+using NameList = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(ShellListTest, FilterShowsFoldersAndMatchingFiles)
+{
+    fs::create_directory(dir.Path() / "sub");
+    for (const char* name : {"a.htm", "B.HTML", "c.txt", " d.htm"})
+        testsupport::WriteAll(dir.Path() / name, "");
+    Show(dir.Path());
+    EXPECT_EQ(Names(), (NameList{"sub", " d.htm", "a.htm", "B.HTML"}));
+
+    // A token with a leading blank is used with its blank.
+    list->SetFileFilter(QStringLiteral(" d.htm; *.txt"));
+    EXPECT_EQ(Names(), (NameList{"sub", " d.htm"}));
+
+    for (const char* all : {"*", "*.*", ""}) {
+        list->SetFileFilter(QString::fromLatin1(all));
+        EXPECT_EQ(Names(), (NameList{"sub", " d.htm", "a.htm", "B.HTML", "c.txt"})) << all;
+    }
+
+    // The desktop's virtual items pass any filter.
+    list->SetFileFilter(QStringLiteral("*.htm"));
+    list->Folder().Clear();
+    EXPECT_NE(Row("Home"), -1);
+    EXPECT_NE(Row("Computer"), -1);
+}
+
+TEST_F(ShellListTest, SizeTextsAndWhatTheSplitBatchReads)
+{
+    fs::create_directory(dir.Path() / "folder.htm");
+    testsupport::WriteAll(dir.Path() / "empty.htm", "");
+    testsupport::WriteAll(dir.Path() / "small.htm", std::string(1025, 'x'));
+    testsupport::WriteAll(dir.Path() / "large.htm", std::string(1263616, 'x'));
+    Show(dir.Path());
+    ASSERT_EQ(list->ItemCount(), 4);
+    EXPECT_EQ(list->GetShListData(Row("empty.htm"))->GetSize(), "0KB");
+    EXPECT_EQ(list->GetShListData(Row("small.htm"))->GetSize(), "2KB");
+    EXPECT_EQ(list->GetShListData(Row("large.htm"))->GetSize(), "1,234KB");
+    EXPECT_EQ(list->GetShListData(Row("folder.htm"))->GetSize(), "");
+    EXPECT_FALSE(list->GetShListData(Row("small.htm"))->GetModified().isEmpty());
+    EXPECT_FALSE(list->GetShListData(Row("small.htm"))->GetFileType().isEmpty());
+    EXPECT_EQ(list->GetShListData(Row("small.htm"))->GetColText(1), "2KB");
+
+    // The split batch: selected items with a size text, by full path.
+    Select({"folder.htm", "small.htm"});
+    EXPECT_EQ(list->ShellSelCount(), 2);
+    QStringList picked;
+    for (int i = 0; i < list->ItemCount(); ++i) {
+        if (list->IsItemSelected(i) && !list->GetShListData(i)->GetSize().isEmpty())
+            picked << list->GetShListData(i)->GetPathName();
+    }
+    EXPECT_EQ(picked, QStringList{QString::fromStdString(dir / "small.htm")});
+}
+
+TEST_F(ShellListTest, RefreshFollowsTheFolderAndKeepsSelection)
+{
+    for (const char* name : {"a.htm", "b.htm", "c.htm"})
+        testsupport::WriteAll(dir.Path() / name, "");
+    Show(dir.Path());
+    Focus();
+    QSignalSpy fills(list.get(), &TPTCustomShellList::OnFillStart);
+    Select({"b.htm"});
+
+    testsupport::WriteAll(dir.Path() / "0-new.htm", "");
+    testsupport::WriteAll(dir.Path() / "ignored.txt", "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row("0-new.htm") >= 0; }, 3000));
+    EXPECT_EQ(Names(), (NameList{"a.htm", "b.htm", "c.htm", "0-new.htm"})) << "new items go last";
+    EXPECT_TRUE(list->IsItemSelected(Row("b.htm")));
+    EXPECT_EQ(list->ShellSelCount(), 1);
+
+    fs::remove(dir.Path() / "a.htm");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row("a.htm") < 0; }, 3000));
+    EXPECT_EQ(Names(), (NameList{"b.htm", "c.htm", "0-new.htm"}));
+    EXPECT_TRUE(list->IsItemSelected(Row("b.htm")));
+
+    // Changes the list does not hear of are found by comparing the whole folder.
+    list->Synchronize(false);
+    fs::rename(dir.Path() / "c.htm", dir.Path() / "d.htm");
+    fs::remove(dir.Path() / "0-new.htm");
+    list->RefreshItems();
+    EXPECT_EQ(Names(), (NameList{"b.htm", "d.htm"}));
+    EXPECT_TRUE(list->IsItemSelected(Row("b.htm")));
+    QTest::qWait(600);
+    EXPECT_EQ(Names(), (NameList{"b.htm", "d.htm"}));
+
+    // A rename by the list itself brings no refresh of its own.
+    int before = fills.count();
+    ASSERT_TRUE(list->RenameItem(Row("d.htm"), QStringLiteral("  e.htm ")));
+    EXPECT_EQ(Names(), (NameList{"b.htm", "e.htm"}));
+    EXPECT_TRUE(testsupport::Exists(dir.Path() / "e.htm"));
+    QTest::qWait(800);
+    EXPECT_EQ(fills.count(), before);
+    EXPECT_FALSE(list->RenameItem(Row("e.htm"), QStringLiteral("b.htm")));
+    EXPECT_TRUE(testsupport::Exists(dir.Path() / "e.htm"));
+
+    // Without the focus the list waits longer before it looks.
+    list->clearFocus();
+    QApplication::processEvents();
+    testsupport::WriteAll(dir.Path() / "late.htm", "");
+    QTest::qWait(1200);
+    EXPECT_EQ(Row("late.htm"), -1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row("late.htm") >= 0; }, 3000));
+}
+
+TEST_F(ShellListTest, HiddenItemsFollowTheOption)
+{
+    testsupport::WriteAll(dir.Path() / ".secret.htm", "");
+    testsupport::WriteAll(dir.Path() / "open.htm", "");
+    Show(dir.Path());
+    EXPECT_EQ(Names(), (NameList{".secret.htm", "open.htm"}));
+    EXPECT_TRUE(list->GetShListData(0)->AddedAttributes() & sfgao::Ghosted);
+    list->SetOptions(list->Options() & ~PtsloFlag(ptsloShowHidden));
+    EXPECT_EQ(Names(), (NameList{"open.htm"}));
+}
+
+TEST_F(ShellListTest, OpeningFoldersFilesAndLinks)
+{
+    fs::create_directories(dir.Path() / "sub" / "inner");
+    fs::create_directories(dir.Path() / "elsewhere" / "target");
+    testsupport::WriteAll(dir.Path() / "elsewhere" / "target" / "inside.htm", "");
+    fs::create_directory_symlink(dir.Path() / "elsewhere" / "target", dir.Path() / "link");
+    testsupport::WriteAll(dir.Path() / "one.htm", "");
+    testsupport::WriteAll(dir.Path() / "two.htm", "");
+    Show(dir.Path());
+    int opens = 0;
+    bool handle = true;
+    QObject::connect(list.get(), &TPTCustomShellList::OnDblClickOpen,
+                     [&](TPTCustomShellList*, bool& handled) {
+                         ++opens;
+                         handled = handle;
+                     });
+
+    DoubleClick("one.htm");
+    EXPECT_EQ(opens, 1);
+    Select({"one.htm", "two.htm"});
+    list->OpenSelectedItems();
+    EXPECT_EQ(opens, 2) << "one open request for the whole selection";
+    EXPECT_TRUE(opened.isEmpty());
+
+    // Unhandled, the default command opens the files.
+    handle = false;
+    Select({"one.htm", "two.htm"});
+    QTest::keyClick(list->View(), Qt::Key_Return);
+    EXPECT_EQ(opens, 3);
+    EXPECT_EQ(opened.size(), 2);
+
+    DoubleClick("sub");
+    EXPECT_EQ(opens, 3);
+    EXPECT_EQ(list->Folder().GetPathName(), dir / "sub");
+    EXPECT_EQ(Names(), (NameList{"inner"}));
+    Select({"inner"});
+    QTest::keyClick(list->View(), Qt::Key_Return);
+    EXPECT_EQ(list->Folder().GetPathName(), dir / "sub/inner");
+    QTest::keyClick(list->View(), Qt::Key_Backspace);
+    QTest::keyClick(list->View(), Qt::Key_Backspace);
+    EXPECT_EQ(list->Folder().GetPathName(), dir.Path().string());
+
+    DoubleClick("link");
+    EXPECT_EQ(opens, 3);
+    EXPECT_EQ(fs::path(list->Folder().GetPathName()),
+              fs::canonical(dir.Path() / "elsewhere" / "target"));
+    EXPECT_EQ(Names(), (NameList{"inside.htm"}));
+}
+
+TEST_F(ShellListTest, GoUpStopsAtTheDesktop)
+{
+    fs::create_directory(dir.Path() / "sub");
+    Show(dir.Path() / "sub");
+    QSignalSpy changes(list.get(), &TPTCustomShellList::OnFolderChanged);
+    list->GoUp(1);
+    EXPECT_EQ(list->Folder().GetPathName(), dir.Path().string());
+    EXPECT_NE(Row("sub"), -1);
+    EXPECT_EQ(changes.count(), 1);
+    list->GoUp(100);
+    EXPECT_EQ(list->Folder().GetIdList(), nullptr);
+    EXPECT_NE(Row("Computer"), -1);
+    list->GoUp(1);
+    EXPECT_EQ(list->Folder().GetIdList(), nullptr);
+    EXPECT_EQ(changes.count(), 2);
+
+    // A folder that cannot be parsed shows the desktop without a message.
+    Show(dir.Path() / "sub");
+    Show(dir.Path() / "no such folder");
+    EXPECT_EQ(list->Folder().GetIdList(), nullptr);
+    EXPECT_NE(Row("Home"), -1);
+}
+
+TEST_F(ShellListTest, SelectionEventsAndSelectAll)
+{
+    for (const char* name : {"a.htm", "b.htm", "c.htm"})
+        testsupport::WriteAll(dir.Path() / name, "");
+    Show(dir.Path());
+    std::vector<std::pair<int, bool>> events;
+    QObject::connect(
+        list.get(), &TPTCustomShellList::OnSelectItem,
+        [&](TPTCustomShellList*, int item, bool selected) { events.emplace_back(item, selected); });
+    QTest::keyClick(list->View(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(list->ShellSelCount(), 3);
+    EXPECT_EQ(events.size(), 3u);
+    events.clear();
+    list->FillItems();
+    EXPECT_EQ(events.size(), 3u) << "a fill clears the selection item by item";
+    for (const auto& [item, selected] : events)
+        EXPECT_FALSE(selected);
+    EXPECT_EQ(list->GetSelectedItem(), nullptr);
+}
+
+TEST(ChangeHandlerThread, SixtyThreeWatchesAtMost)
+{
+    testsupport::TempDir dir;
+    QObject target;
+    TChangeHandlerThread watcher(&target, AM_CHANGENOTIFY);
+    EXPECT_FALSE(watcher.AddWatch("", filenotify::FileName, false));
+    EXPECT_FALSE(watcher.AddWatch(dir / "missing", filenotify::FileName, false));
+    int slot = -1;
+    for (int i = 0; i < TChangeHandlerThread::kSlotCount; ++i) {
+        fs::create_directory(dir.Path() / std::to_string(i));
+        ASSERT_TRUE(watcher.AddWatch(dir / std::to_string(i), filenotify::FileName, false, &slot))
+            << i;
+        EXPECT_EQ(slot, i);
+    }
+    EXPECT_FALSE(watcher.AddWatch(dir.Path().string(), filenotify::FileName, false, &slot));
+    EXPECT_EQ(slot, -1);
+    EXPECT_TRUE(watcher.RemoveWatch(5));
+    EXPECT_TRUE(watcher.AddWatch(dir.Path().string(), filenotify::FileName, false, &slot));
+    EXPECT_EQ(slot, 5);
+    EXPECT_TRUE(watcher.RemoveAllWatches());
+    EXPECT_EQ(watcher.WatchCount(), 0);
+}
+
+TEST(ChangeHandlerThread, PostsChangesWithTheirNames)
+{
+    testsupport::TempDir dir;
+    struct Target : QObject
+    {
+        std::vector<std::intptr_t> posted;
+        bool event(QEvent* event) override
+        {
+            if (event->type() != TShellMessageEvent::EventType())
+                return QObject::event(event);
+            auto* message = static_cast<TShellMessageEvent*>(event);
+            EXPECT_EQ(message->Message(), AM_CHANGENOTIFY);
+            posted.push_back(message->WParam());
+            return true;
+        }
+    } target;
+    TChangeHandlerThread watcher(&target, AM_CHANGENOTIFY);
+    fs::create_directory(dir.Path() / "other");
+    int slot = -1;
+    ASSERT_TRUE(watcher.AddWatch(dir / "other", filenotify::FileName, false));
+    ASSERT_TRUE(watcher.AddWatch(dir.Path().string(), filenotify::FileName, false, &slot));
+    testsupport::WriteAll(dir.Path() / "new.htm", "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !target.posted.empty(); }, 2000));
+    EXPECT_EQ(target.posted.front(), slot);
+    std::vector<std::string> names;
+    EXPECT_TRUE(watcher.TakeChanges(slot, names));
+    EXPECT_EQ(names, std::vector<std::string>{"new.htm"});
+    EXPECT_TRUE(watcher.TakeChanges(slot, names));
+    EXPECT_TRUE(names.empty());
+}
+
+TEST(DeviceChangeHandler, ReachesSubscribersThroughTheEventLoop)
+{
+    TPTDeviceChangeHandler* handler = PTDeviceChangeHandler();
+    ASSERT_EQ(handler, PTDeviceChangeHandler());
+    std::vector<std::uintptr_t> seen;
+    int owner = 0, other = 0;
+    handler->Add(&owner, [&](TPTDeviceChangeHandler* sender, const TDeviceChangeMessage& message) {
+        EXPECT_EQ(sender, handler);
+        EXPECT_EQ(message.message, kDeviceChangeMessage);
+        seen.push_back(message.wParam);
+    });
+    handler->Add(&other,
+                 [&](TPTDeviceChangeHandler*, const TDeviceChangeMessage&) { seen.push_back(0); });
+    handler->DeviceChange(DBT_DEVICEARRIVAL, 0, QStringLiteral("/media/stick"));
+    EXPECT_TRUE(seen.empty()) << "never inside the notification itself";
+    QApplication::processEvents();
+    EXPECT_EQ(seen, (std::vector<std::uintptr_t>{DBT_DEVICEARRIVAL, 0}));
+    handler->Remove(&other);
+    handler->DeviceChange(DBT_DEVICEREMOVECOMPLETE, 0);
+    QApplication::processEvents();
+    EXPECT_EQ(seen.back(), static_cast<std::uintptr_t>(DBT_DEVICEREMOVECOMPLETE));
+    EXPECT_EQ(seen.size(), 3u);
+    handler->Remove(&owner);
+}
