@@ -22,6 +22,7 @@
 #include <QTreeView>
 #include <QUrl>
 #include <algorithm>
+#include <cstring>
 #include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -580,12 +581,25 @@ QStringList TPTCustomShellList::ColumnCaptions() const
 }
 
 // Columns wide enough for the longest names; only the longest few are measured.
-void TPTCustomShellList::UpdateItemSize()
+void TPTCustomShellList::UpdateItemSize(int firstNewRow)
 {
     if (m_viewStyle == vsReport || m_viewStyle == vsIcon)
         return;
     QFontMetrics metrics(m_listView->font());
     int count = ItemCount();
+    if (firstNewRow > 0 && m_listView->gridSize().isValid()) {
+        // Items were added: the columns only ever grow for them.
+        int width = m_listView->gridSize().width();
+        for (int row = firstNewRow; row < count; ++row)
+            width = std::max(
+                width,
+                std::min(16 + 10 + metrics.horizontalAdvance(m_model->Item(row)->GetDisplayName()) +
+                             8,
+                         420));
+        if (width != m_listView->gridSize().width())
+            m_listView->setGridSize(QSize(width, m_listView->gridSize().height()));
+        return;
+    }
     std::vector<std::pair<int, int>> lengths; // byte length, row
     lengths.reserve(static_cast<std::size_t>(count));
     for (int row = 0; row < count; ++row)
@@ -1139,8 +1153,12 @@ void TPTCustomShellList::RefreshNames(const std::vector<std::string>& names)
             continue;
         IdListPtr relative = MakeSingleIdList(name);
         int row = -1;
+        std::size_t length = IdListLen(relative.get());
         for (int i = 0; i < ItemCount() && row < 0; ++i) {
-            if (CompareIdListBytes(m_model->Item(i)->GetRelativeIdList(), relative.get()) == 0)
+            PCIdList present = m_model->Item(i)->GetRelativeIdList();
+            // The first two bytes are the item's size: most names differ there already.
+            if (present[0] == relative.get()[0] && present[1] == relative.get()[1] &&
+                std::memcmp(present, relative.get(), length) == 0)
                 row = i;
         }
         std::uint32_t attributes = sfgao::Validate | sfgao::Ghosted;
@@ -1161,7 +1179,7 @@ void TPTCustomShellList::RefreshNames(const std::vector<std::string>& names)
         AddNewShellItem(*folder, std::move(relative));
     FilterPostApply();
     if (!added.empty())
-        UpdateItemSize();
+        UpdateItemSize(ItemCount() - static_cast<int>(added.size()));
     emit OnFillComplete(this);
 }
 

@@ -273,7 +273,7 @@ private:
     void ShowContextMenu(const QPoint& position);
     void ColumnClicked(int column);
     void SelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
-    void UpdateItemSize();
+    void UpdateItemSize(int firstNewRow = 0);
     void ApplyViewStyle();
     QTreeView* ReportView();
     bool IsEditing() const;

@@ -32,6 +32,9 @@ const std::string_view kHomeTag("\0H", 2);
 const std::string_view kComputerTag("\0C", 2);
 const std::string_view kVolumePrefix("\0V", 2);
 
+std::string FoldForCompare(std::string_view name);
+int CompareFoldedNatural(std::string_view a, std::string_view b);
+
 bool IsVolumeTag(std::string_view data)
 {
     return data.substr(0, 2) == kVolumePrefix;
@@ -300,7 +303,7 @@ public:
     Kind KindOf(std::string_view name, bool fresh)
     {
         if (!fresh) {
-            auto it = m_kinds.find(std::string(name));
+            auto it = m_kinds.find(name);
             if (it != m_kinds.end())
                 return static_cast<Kind>(it->second);
         }
@@ -355,18 +358,19 @@ public:
         {
             PCIdList idList;
             std::string_view name;
+            std::string folded;
             bool folder;
         };
         std::vector<Key> keys;
         keys.reserve(items.size());
         for (PCIdList item : items) {
             std::string_view name = IdListItemData(item);
-            keys.push_back({item, name, IsFolderKind(KindOf(name, false))});
+            keys.push_back({item, name, FoldForCompare(name), IsFolderKind(KindOf(name, false))});
         }
         std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
             if (a.folder != b.folder)
                 return a.folder;
-            int order = CompareNamesNatural(a.name, b.name);
+            int order = CompareFoldedNatural(a.folded, b.folded);
             if (order == 0)
                 order = CompareBytes(a.name, b.name);
             return order < 0;
@@ -536,9 +540,18 @@ private:
         return ::rename(from.c_str(), to.c_str());
     }
 
+    struct NameHash
+    {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const
+        {
+            return std::hash<std::string_view>()(name);
+        }
+    };
+
     std::string m_path;
     IdListPtr m_absolute;
-    std::unordered_map<std::string, std::uint8_t> m_kinds;
+    std::unordered_map<std::string, std::uint8_t, NameHash, std::equal_to<>> m_kinds;
 };
 
 // Name, Size, Type and Modified of file-system items, the same texts the list builds itself.
@@ -1366,23 +1379,44 @@ std::u32string Folded(std::string_view text)
 
 } // namespace
 
-bool WildcardMatch(std::string_view pattern, std::string_view name)
+namespace {
+
+char AsciiLower(char c)
 {
-    if (IsAscii(pattern) && IsAscii(name)) {
-        std::string p(pattern), n(name);
-        for (char& c : p)
-            c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
-        for (char& c : n)
-            c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
-        return MatchSeq(p, n);
-    }
-    return MatchSeq(Folded(pattern), Folded(name));
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
 
-int CompareNamesNatural(std::string_view a, std::string_view b)
+std::string FoldForCompare(std::string_view name)
 {
-    std::size_t i = 0, j = 0;
+    std::string folded;
+    folded.reserve(name.size());
+    for (std::size_t pos = 0; pos < name.size();) {
+        if (static_cast<unsigned char>(name[pos]) < 0x80) {
+            folded += AsciiLower(name[pos++]);
+            continue;
+        }
+        char32_t c = Fold(NextChar(name, pos));
+        // Back to UTF-8, so that folded texts compare in character order.
+        if (c < 0x800) {
+            folded += static_cast<char>(0xC0 | (c >> 6));
+        } else if (c < 0x10000) {
+            folded += static_cast<char>(0xE0 | (c >> 12));
+            folded += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        } else {
+            folded += static_cast<char>(0xF0 | (c >> 18));
+            folded += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            folded += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        }
+        folded += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return folded;
+}
+
+// Natural order of two folded names: runs of digits compare by their value.
+int CompareFoldedNatural(std::string_view a, std::string_view b)
+{
     auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    std::size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
         if (isDigit(a[i]) && isDigit(b[j])) {
             std::size_t si = i, sj = j;
@@ -1404,14 +1438,48 @@ int CompareNamesNatural(std::string_view a, std::string_view b)
             j = ej;
             continue;
         }
-        char32_t ca = Fold(NextChar(a, i));
-        char32_t cb = Fold(NextChar(b, j));
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
+        if (a[i] != b[j])
+            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]) ? -1 : 1;
+        ++i;
+        ++j;
     }
     if (i < a.size())
         return 1;
     if (j < b.size())
         return -1;
     return 0;
+}
+
+} // namespace
+
+bool WildcardMatch(std::string_view pattern, std::string_view name)
+{
+    if (IsAscii(pattern) && IsAscii(name)) {
+        std::size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
+        while (n < name.size()) {
+            if (p < pattern.size() &&
+                (pattern[p] == '?' ||
+                 (pattern[p] != '*' && AsciiLower(pattern[p]) == AsciiLower(name[n])))) {
+                ++p;
+                ++n;
+            } else if (p < pattern.size() && pattern[p] == '*') {
+                starP = p++;
+                starN = n;
+            } else if (starP != std::string::npos) {
+                p = starP + 1;
+                n = ++starN;
+            } else {
+                return false;
+            }
+        }
+        while (p < pattern.size() && pattern[p] == '*')
+            ++p;
+        return p == pattern.size();
+    }
+    return MatchSeq(Folded(pattern), Folded(name));
+}
+
+int CompareNamesNatural(std::string_view a, std::string_view b)
+{
+    return CompareFoldedNatural(FoldForCompare(a), FoldForCompare(b));
 }
