@@ -1285,7 +1285,10 @@ std::string ShellGetTypeName(PCIdList absolute)
     static QMimeDatabase mimeDatabase;
     if (attributes & sfgao::Folder) {
         QString comment = mimeDatabase.mimeTypeForName("inode/directory").comment();
-        return comment.isEmpty() ? "Folder" : comment.toStdString();
+        if (comment.isEmpty())
+            return "Folder";
+        comment[0] = comment[0].toUpper();
+        return comment.toStdString();
     }
     std::string path = ShellGetPathFromIdList(absolute);
     QMimeType type = mimeDatabase.mimeTypeForFile(FromBytes(path), QMimeDatabase::MatchExtension);
