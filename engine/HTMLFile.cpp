@@ -10,6 +10,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -57,6 +58,12 @@ bool CloseFile(std::intptr_t handle)
 {
     return CloseHandle(reinterpret_cast<HANDLE>(handle)) != 0;
 }
+
+bool NameIsFree(const std::string& name)
+{
+    return GetFileAttributesA(name.c_str()) == INVALID_FILE_ATTRIBUTES &&
+           GetLastError() == ERROR_FILE_NOT_FOUND;
+}
 #else
 std::intptr_t OpenForReading(const std::string& name)
 {
@@ -97,6 +104,12 @@ long long WriteSome(std::intptr_t handle, const char* data, std::size_t count)
 bool CloseFile(std::intptr_t handle)
 {
     return ::close(static_cast<int>(handle)) == 0 || errno == EINTR;
+}
+
+bool NameIsFree(const std::string& name)
+{
+    struct stat info;
+    return ::lstat(name.c_str(), &info) != 0 && errno == ENOENT;
 }
 
 // Copies the rest of one file onto the end of another inside the kernel where the system
@@ -188,6 +201,7 @@ HTMLFile::HTMLFile(const std::string& name, bool forReading)
     m_handle = forReading ? OpenForReading(name) : CreateForWriting(name);
     if (m_handle < 0)
         throw SplitError(forReading ? "File could not be opened" : "File could not be created");
+    m_onDisk = true;
     // One spare byte in front keeps the last byte read, so a tag's '<' can be re-read.
     m_capacity = forReading ? kReadBufferSize + 1 : kWriteBufferSize;
     m_owned.reset(new char[m_capacity]);
@@ -199,19 +213,40 @@ HTMLFile::HTMLFile(const std::string& name, bool forReading)
 HTMLFile::HTMLFile(const std::string& name, char* buffer, std::size_t capacity)
     : m_name(name), m_forReading(false), m_data(buffer), m_capacity(capacity)
 {
-    m_handle = CreateForWriting(name);
+    // Creating and deleting a file per page is costly on many file systems, so while the
+    // content fits in memory the file is only made when it has to hold something: when the
+    // buffer overflows, when it is closed, or when a failed run leaves it behind. Anything
+    // already there under that name is replaced at once, as for any output file.
+    m_deferred = NameIsFree(name);
+    if (!m_deferred)
+        Create();
+}
+
+void HTMLFile::Create()
+{
+    m_deferred = false;
+    m_handle = CreateForWriting(m_name);
     if (m_handle < 0)
         throw SplitError("File could not be created");
+    m_onDisk = true;
 }
 
 void HTMLFile::Discard()
 {
     m_pos = 0;
+    m_deferred = false;
     CloseHandle();
 }
 
 HTMLFile::~HTMLFile()
 {
+    if (m_deferred) {
+        try {
+            Create();
+        } catch (const SplitError&) {
+            return;
+        }
+    }
     if (m_handle < 0)
         return;
     try {
@@ -231,6 +266,8 @@ void HTMLFile::CloseHandle() noexcept
 
 void HTMLFile::Close()
 {
+    if (m_deferred)
+        Create();
     if (m_handle < 0)
         return;
     try {
@@ -376,6 +413,8 @@ void HTMLFile::Flush()
 {
     if (m_forReading || m_pos == 0)
         return;
+    if (m_deferred)
+        Create();
     m_flushed = true;
     std::size_t done = 0;
     while (done < m_pos) {
@@ -396,6 +435,8 @@ void HTMLFile::WriteSlow(const char* data, std::size_t count)
         Flush();
         if (count >= m_capacity) {
             // Large pieces go straight out; buffering them would only copy them once more.
+            if (m_deferred)
+                Create();
             m_flushed = true;
             std::size_t done = 0;
             while (done < count) {

@@ -110,9 +110,12 @@ public:
     // Closes the file without writing out the buffer: its content was taken elsewhere and the
     // file is about to be deleted.
     void Discard();
+    // Whether the file was made on disk (a deferred writer may never need it).
+    bool OnDisk() const { return m_onDisk; }
 
 private:
     bool Fill();
+    void Create();
     void WriteSlow(const char* data, std::size_t count);
     void Flush();
     void CloseHandle() noexcept;
@@ -124,6 +127,8 @@ private:
     char* m_data = nullptr;
     std::size_t m_capacity = 0;
     bool m_flushed = false;
+    bool m_deferred = false; // writer: the file is not made yet
+    bool m_onDisk = false;
     std::size_t m_pos = 0;   // reading: next byte; writing: bytes buffered
     std::size_t m_len = 0;   // reading: bytes valid in the buffer
     std::size_t m_first = 0; // reading: first buffer index holding a byte already read

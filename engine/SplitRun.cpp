@@ -194,8 +194,9 @@ void SplitRun::WritePage()
     Log("      Target file " + pagePath + " closed.");
     ++m_pagesWritten;
     m_temp->Discard();
+    if (m_temp->OnDisk())
+        std::remove(tempPath.c_str());
     m_temp.reset();
-    std::remove(tempPath.c_str());
     page.Close();
     ++m_pageNumber;
 }

@@ -270,6 +270,27 @@ TEST_F(SplitTest, MissingBodyEndFailsAndLeavesTheFilesWritten)
             "&nbsp&nbsp&nbsp<a class=\"quirefold_index_a\" HREF=\"doc002.html\">B</a><br>\r\n");
 }
 
+TEST_F(SplitTest, TemporaryFilesAreReplacedRemovedOrLeftAsOnAnyFailure)
+{
+    // Whatever stood under a temporary file's name is replaced and gone afterwards.
+    WriteAll(m_dir / "doc002temp.html", "stale");
+    Split("<H1>A</H1>a<H1>B</H1>b</BODY>");
+    EXPECT_FALSE(Has("doc002temp.html"));
+    EXPECT_EQ(Out("doc002.html"), kHeader + "<H1>B</H1>b<BR>\r\n" + kTrailer);
+
+    // A name that cannot be written is a failure at the start of that page.
+    std::filesystem::create_directory(m_dir.Path() / "doc002temp.html");
+    Split("<H1>A</H1>a<H1>B</H1>b</BODY>");
+    EXPECT_EQ(m_host.LastLine(), "   Exception encountered: File could not be created");
+    EXPECT_EQ(Out("doc002.html"), kHeader);
+
+    // A failure with nothing scanned yet still leaves the (empty) temporary file.
+    Split("", "empty.html");
+    EXPECT_EQ(m_host.LastLine(), "   Exception encountered: End of body tag not found");
+    EXPECT_TRUE(Has("empty001temp.html"));
+    EXPECT_EQ(Out("empty001temp.html"), "");
+}
+
 TEST_F(SplitTest, LargeSectionsPassThroughTheirTemporaryFile)
 {
     // Sections far larger than any buffer, with tags on both sides of buffer edges.
