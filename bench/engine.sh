@@ -65,6 +65,7 @@ measure() {
 }
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+spread() { printf '%s\n' "$@" | sort -g | awk 'NR == 1 { low = $1 } END { print "range " low ".." $1 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 failed=0
 # report TEXT VALUE CONDITION: prints TEXT with PASS or FAIL as VALUE meets CONDITION.
@@ -140,8 +141,8 @@ growth=$(ratio "$rss_big" "$rss_small")
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
 
 echo
-echo "few-sections: quirefold-split $qf s, dd $dd s (median of $runs)"
-echo "many-sections: quirefold-split $qf2 s, csplit $cs s (median of $runs)"
+echo "few-sections: quirefold-split $qf s ($(spread "${qf_times[@]}")), dd $dd s ($(spread "${dd_times[@]}")), median of $runs"
+echo "many-sections: quirefold-split $qf2 s ($(spread "${qf2_times[@]}")), csplit $cs s ($(spread "${cs_times[@]}")), median of $runs"
 echo "peak-memory: 16 MiB document $(mib "$rss_small"), 256 MiB document $(mib "$rss_big")"
 echo
 report "few-sections: quirefold-split / dd = $few_ratio (target <= 4)" "$few_ratio" 'v <= 4'
