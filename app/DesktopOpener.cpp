@@ -1,8 +1,11 @@
 #include "DesktopOpener.h"
 
 #ifdef _WIN32
-#include <shellapi.h>
+// clang-format off
+#define NOMINMAX
 #include <windows.h>
+#include <shellapi.h> // needs windows.h first
+// clang-format on
 
 bool OpenWithDesktop(const std::string& path)
 {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #ifdef _WIN32
+#define NOMINMAX
 #include <windows.h>
 #else
 #include <fcntl.h>
