@@ -205,7 +205,7 @@ HTMLFile::HTMLFile(const std::string& name, bool forReading)
     m_onDisk = true;
     // One spare byte in front keeps the last byte read, so a tag's '<' can be re-read.
     m_capacity = forReading ? kReadBufferSize + 1 : kWriteBufferSize;
-    m_owned.reset(new char[m_capacity]);
+    m_owned.reset(new char[m_capacity + (forReading ? TagFinder::kPadding : 0)]);
     m_data = m_owned.get();
     if (forReading)
         m_pos = m_len = m_first = 1;
@@ -297,6 +297,7 @@ bool HTMLFile::Fill()
     if (n < 0)
         throw SplitError("File could not be read");
     m_len += static_cast<std::size_t>(n);
+    std::memset(m_data + m_len, 0, TagFinder::kPadding);
     return n > 0;
 }
 
@@ -467,61 +468,4 @@ void HTMLFile::AppendFrom(HTMLFile& source)
 #endif
     while (source.Fill())
         Write(source.m_data + 1, source.m_len - 1);
-}
-
-ScanEnd HTMLFile::ScanBody(HTMLFile& target, char* tag, std::size_t limit, std::size_t& length,
-                           TTagKind& lastKind, TagSink& sink)
-{
-    for (;;) {
-        if (m_pos == m_len && !Fill())
-            return ScanEnd::EndOfFile;
-        // Text and ordinary tags pass through as one run of bytes straight from the buffer.
-        const char* runStart = m_data + m_pos;
-        const char* end = m_data + m_len;
-        const char* p = runStart;
-        for (;;) {
-            const char* lt = static_cast<const char*>(std::memchr(p, '<', end - p));
-            if (!lt) {
-                target.Write(runStart, end - runStart);
-                m_pos = m_len;
-                break;
-            }
-            sink.BeforeTag();
-            const char* gt = static_cast<const char*>(std::memchr(lt, '>', end - lt));
-            if (!gt || static_cast<std::size_t>(gt - lt) + 1 >= limit) {
-                // The tag runs past the buffer (or is too long): read it the careful way.
-                target.Write(runStart, lt - runStart);
-                m_pos = (lt - m_data) + 1;
-                lastKind = ReadTag(tag, limit, length);
-                const bool ends = sink.EndsSection(lastKind);
-                if (!ends)
-                    target.Write(tag, length);
-                if (ends)
-                    return ScanEnd::SectionTag;
-                if (sink.StopRequested())
-                    return ScanEnd::Stopped;
-                break;
-            }
-            const std::size_t n = (gt - lt) + 1;
-            // Most tags can be told apart by their second byte alone.
-            const unsigned char second = static_cast<unsigned char>(lt[1]) | 0x20;
-            lastKind = second == 'b' || second == 'h' || second == ('/' | 0x20)
-                           ? ClassifyTag(std::string_view(lt, n))
-                           : tkOther;
-            if (lastKind != tkOther && sink.EndsSection(lastKind)) {
-                target.Write(runStart, lt - runStart);
-                std::memcpy(tag, lt, n);
-                tag[n] = '\0';
-                length = n;
-                m_pos = (gt - m_data) + 1;
-                return ScanEnd::SectionTag;
-            }
-            p = gt + 1;
-            if (sink.StopRequested()) {
-                target.Write(runStart, p - runStart);
-                m_pos = p - m_data;
-                return ScanEnd::Stopped;
-            }
-        }
-    }
 }

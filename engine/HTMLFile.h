@@ -1,5 +1,8 @@
 #pragma once
 
+#include "TagFinder.h"
+
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -32,16 +35,19 @@ inline constexpr std::size_t kMaxHeaderLength = 64u * 1024 * 1024;
 TTagKind ClassifyTag(std::string_view tag);
 
 // What the body scan asks of its caller at each tag.
-class TagSink
+template <typename T>
+concept TagSink = requires(T& sink, TTagKind kind)
 {
-public:
-    virtual ~TagSink() = default;
     // Runs at every '<' met, before its tag is read.
-    virtual void BeforeTag() = 0;
+    sink.BeforeTag();
     // Whether the tag just read ends the scan unwritten (a split heading, the body's end).
-    virtual bool EndsSection(TTagKind kind) = 0;
+    {
+        sink.EndsSection(kind)
+        } -> std::convertible_to<bool>;
     // Whether the scan must stop after the tag just read.
-    virtual bool StopRequested() = 0;
+    {
+        sink.StopRequested()
+        } -> std::convertible_to<bool>;
 };
 
 enum class ScanEnd
@@ -86,8 +92,9 @@ public:
     // written), until sink.StopRequested after a tag, or until end of file. Behaves exactly
     // like reading byte by byte and calling ReadTag at each '<', only faster. lastKind is the last
     // tag's kind.
+    template <TagSink Sink>
     ScanEnd ScanBody(HTMLFile& target, char* tag, std::size_t limit, std::size_t& length,
-                     TTagKind& lastKind, TagSink& sink);
+                     TTagKind& lastKind, Sink& sink);
 
     // Writing side. A write that does not complete throws "File could not be written".
     void Write(const char* data, std::size_t count)
@@ -134,3 +141,62 @@ private:
     std::size_t m_first = 0; // reading: first buffer index holding a byte already read
     std::string m_header;
 };
+
+template <TagSink Sink>
+ScanEnd HTMLFile::ScanBody(HTMLFile& target, char* tag, std::size_t limit, std::size_t& length,
+                           TTagKind& lastKind, Sink& sink)
+{
+    for (;;) {
+        if (m_pos == m_len && !Fill())
+            return ScanEnd::EndOfFile;
+        // Text and ordinary tags pass through as one run of bytes straight from the buffer.
+        TagFinder finder(m_data, m_len);
+        std::size_t runStart = m_pos;
+        std::size_t p = m_pos;
+        for (;;) {
+            const std::size_t lt = finder.FindOpen(p);
+            if (lt == m_len) {
+                target.Write(m_data + runStart, m_len - runStart);
+                m_pos = m_len;
+                break;
+            }
+            sink.BeforeTag();
+            const std::size_t gt = finder.FindClose(lt);
+            if (gt == m_len || gt - lt + 1 >= limit) {
+                // The tag runs past the buffer (or is too long): read it the careful way.
+                target.Write(m_data + runStart, lt - runStart);
+                m_pos = lt + 1;
+                lastKind = ReadTag(tag, limit, length);
+                const bool ends = sink.EndsSection(lastKind);
+                if (ends)
+                    return ScanEnd::SectionTag;
+                target.Write(tag, length);
+                if (sink.StopRequested())
+                    return ScanEnd::Stopped;
+                break;
+            }
+            const std::size_t n = gt - lt + 1;
+            const char* tagStart = m_data + lt;
+            // Most tags are told apart by their second (or, closing, third) byte alone.
+            const unsigned char second = static_cast<unsigned char>(tagStart[1]) | 0x20;
+            const unsigned char third = static_cast<unsigned char>(tagStart[2]) | 0x20;
+            const bool candidate =
+                second == 'b' || second == 'h' || (second == '/' && (third == 'b' || third == 'h'));
+            lastKind = candidate ? ClassifyTag(std::string_view(tagStart, n)) : tkOther;
+            if (lastKind != tkOther && sink.EndsSection(lastKind)) {
+                target.Write(m_data + runStart, lt - runStart);
+                std::memcpy(tag, tagStart, n);
+                tag[n] = '\0';
+                length = n;
+                m_pos = gt + 1;
+                return ScanEnd::SectionTag;
+            }
+            p = gt + 1;
+            if (sink.StopRequested()) {
+                target.Write(m_data + runStart, p - runStart);
+                m_pos = p;
+                return ScanEnd::Stopped;
+            }
+        }
+    }
+}

@@ -37,7 +37,7 @@ namespace {
 // memory a run takes does not depend on the document.
 constexpr std::size_t kSectionMemory = 2 * 1024 * 1024;
 
-class SplitRun : private TagSink
+class SplitRun final
 {
 public:
     SplitRun(const std::string& sourcePath, SplitHost& host)
@@ -49,14 +49,15 @@ public:
 
     void Run();
 
-private:
-    void BeforeTag() override { m_host.ProcessMessages(); }
-    bool EndsSection(TTagKind kind) override
+    // What the body scan asks at each tag.
+    void BeforeTag() { m_host.ProcessMessages(); }
+    bool EndsSection(TTagKind kind)
     {
         return kind == tkBodyEnd || IsSplitHeading(kind, Settings().BreakOn);
     }
-    bool StopRequested() override { return !m_host.Busy(); }
+    bool StopRequested() { return !m_host.Busy(); }
 
+private:
     void Log(const std::string& line) { m_host.AddStatusLine(line); }
     const SplitSettings& Settings() const { return m_host.Settings(); }
     std::string OutputPath(const std::string& middle) const
