@@ -33,7 +33,8 @@ mkdir -p "$XDG_CONFIG_HOME"
 echo "Splitting examples/manual.html ..."
 splitlog="$build/example-split.log"
 status=0
-"$build/bin/quirefold-split" --defaults --links --breadcrumbs --navigation "$out/manual.html" \
+"$build/bin/quirefold-split" --defaults --links --breadcrumbs --breadcrumbs-text "You are here:" \
+  --navigation "$out/manual.html" \
   >"$splitlog" 2>&1 || status=$?
 index="$out/manual000.html"
 frameset="$out/manualfs.html"
