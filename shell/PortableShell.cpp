@@ -225,7 +225,7 @@ private:
 
 // --- A directory of the file system
 
-class FileSystemFolder : public TShellFolder
+class FileSystemFolder : public TShellFolder, public std::enable_shared_from_this<FileSystemFolder>
 {
 public:
     FileSystemFolder(std::string path, IdListPtr absolute)
@@ -558,16 +558,20 @@ private:
 class FileSystemDetails : public TShellDetails
 {
 public:
-    explicit FileSystemDetails(FileSystemFolder* folder) : m_folder(folder) {}
+    // The details keep their folder alive: a list may hold them past the folder's last use.
+    explicit FileSystemDetails(std::shared_ptr<FileSystemFolder> folder)
+        : m_folder(std::move(folder))
+    {
+    }
     HResult GetDetailsOf(PCIdList item, int column, TShellDetailsInfo& info) override;
 
 private:
-    FileSystemFolder* m_folder;
+    std::shared_ptr<FileSystemFolder> m_folder;
 };
 
 std::shared_ptr<TShellDetails> FileSystemFolder::GetDetails()
 {
-    return std::make_shared<FileSystemDetails>(this);
+    return std::make_shared<FileSystemDetails>(shared_from_this());
 }
 
 // --- Computer: one item per volume
@@ -1341,6 +1345,24 @@ char32_t Fold(char32_t c)
     return QChar::toCaseFolded(c);
 }
 
+// The letter without its accents, so that names sort as a file manager shows them: "Über"
+// beside "uber", not after "z".
+char32_t BaseLetter(char32_t c)
+{
+    while (c >= 0xC0 && QChar::decompositionTag(c) == QChar::Canonical) {
+        QString parts = QChar::decomposition(c);
+        if (parts.isEmpty())
+            break;
+        char32_t base = parts.at(0).isHighSurrogate() && parts.size() > 1
+                            ? QChar::surrogateToUcs4(parts.at(0), parts.at(1))
+                            : parts.at(0).unicode();
+        if (base == c)
+            break;
+        c = base;
+    }
+    return c;
+}
+
 bool IsAscii(std::string_view text)
 {
     for (char c : text) {
@@ -1354,7 +1376,8 @@ template <typename Seq> bool MatchSeq(const Seq& pattern, const Seq& name)
 {
     std::size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+        if (p < pattern.size() &&
+            (pattern[p] == '?' || (pattern[p] != '*' && pattern[p] == name[n]))) {
             ++p;
             ++n;
         } else if (p < pattern.size() && pattern[p] == '*') {
@@ -1398,8 +1421,12 @@ std::string FoldForCompare(std::string_view name)
             folded += AsciiLower(name[pos++]);
             continue;
         }
-        char32_t c = Fold(NextChar(name, pos));
+        char32_t c = Fold(BaseLetter(NextChar(name, pos)));
         // Back to UTF-8, so that folded texts compare in character order.
+        if (c < 0x80) {
+            folded += static_cast<char>(c);
+            continue;
+        }
         if (c < 0x800) {
             folded += static_cast<char>(0xC0 | (c >> 6));
         } else if (c < 0x10000) {

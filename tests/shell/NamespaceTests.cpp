@@ -132,6 +132,17 @@ TEST(Namespace, ComparesFoldersFirstThenNaturalOrder)
     for (std::size_t i = 0; i + 1 < items.size(); ++i)
         EXPECT_EQ(CompareResultCode(folder->CompareIDs(0, items[i], items[i + 1])), -1);
     EXPECT_EQ(CompareNamesNatural("a\xC3\x84", "A\xC3\xA4"), 0);
+    // Accented letters sort beside their base letter, not after "z".
+    EXPECT_LT(CompareNamesNatural("\xC3\x9C"
+                                  "ber",
+                                  "unten"),
+              0);
+    EXPECT_LT(CompareNamesNatural("\xC3\x89"
+                                  "cole",
+                                  "Ferien"),
+              0);
+    EXPECT_GT(CompareNamesNatural("zebra", "\xC3\xA9tude"), 0);
+    EXPECT_LT(CompareNamesNatural("\xC3\xA9tude2", "\xC3\xA9tude10"), 0);
 }
 
 TEST(Namespace, RenameKeepsOtherItems)
@@ -192,6 +203,9 @@ TEST(Namespace, WildcardsSizeTextsAndShortcuts)
     EXPECT_TRUE(WildcardMatch("?.txt", "c.txt"));
     EXPECT_FALSE(WildcardMatch("?.txt", "cc.txt"));
     EXPECT_TRUE(WildcardMatch("\xC3\x84*", "\xC3\xA4rger.htm"));
+    // A star in a name beyond ASCII is a character like any other; in the pattern a wildcard.
+    EXPECT_TRUE(WildcardMatch("\xC3\xA4*x", "\xC3\x84*yx"));
+    EXPECT_TRUE(WildcardMatch("*\xC3\xA4", "**\xC3\xA4"));
     EXPECT_FALSE(WildcardMatch(" *.htm", "a.htm"));
     EXPECT_TRUE(WildcardMatch(" *.htm", " a.htm"));
 
