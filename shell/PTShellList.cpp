@@ -127,10 +127,14 @@ void TPTShListData::FetchDetails()
     bool isVolume = IdListItemData(m_relative.get()).substr(0, 2) == std::string_view("\0V", 2);
     if (path.size() > 1 && !isVolume) {
         struct stat st;
-        if (::stat(path.c_str(), &st) == 0 || ::lstat(path.c_str(), &st) == 0) {
+        if (::stat(path.c_str(), &st) == 0) {
             if (!S_ISDIR(st.st_mode))
                 m_size =
                     QString::fromStdString(ShellSizeText(static_cast<std::uint64_t>(st.st_size)));
+            m_modified =
+                QString::fromStdString(ShellModifiedText(st.st_mtime ? st.st_mtime : st.st_ctime));
+        } else if (::lstat(path.c_str(), &st) == 0) {
+            // A link whose target is gone has nothing to read: no size, as its column shows.
             m_modified =
                 QString::fromStdString(ShellModifiedText(st.st_mtime ? st.st_mtime : st.st_ctime));
         }
@@ -372,6 +376,22 @@ TPTCustomShellList::~TPTCustomShellList()
     }
     m_folder.SetOnChange(nullptr);
     disconnect(m_selection, nullptr, this, nullptr);
+    // The views go first: closing the window lays them out again, and they would ask the
+    // model for texts after this object's members are gone.
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_listView),
+                                    static_cast<QAbstractItemView*>(m_reportView)}) {
+        if (view) {
+            view->removeEventFilter(this);
+            view->viewport()->removeEventFilter(this);
+        }
+    }
+    delete m_reportView;
+    m_reportView = nullptr;
+    delete m_listView;
+    m_listView = nullptr;
+    m_model->BeginReset();
+    m_model->Items().clear();
+    m_model->EndReset();
 }
 
 template <typename F> void TPTCustomShellList::Guarded(F&& action)
@@ -441,6 +461,8 @@ void TPTCustomShellList::SetOptions(TPTShellListOptions options)
     if (changed & PtsloFlag(ptsloDynamicRefresh)) {
         if (HasOption(ptsloDynamicRefresh)) {
             InstallChangeHandler();
+            // What changed while nothing was watched is known by no name.
+            m_compareAllNext = true;
         } else if (m_changeWatcher) {
             m_changeTimer->stop();
             m_changeWatcher->RemoveAllWatches();
@@ -523,7 +545,9 @@ void TPTCustomShellList::ApplyViewStyle()
     }
     m_listView->setMovement(QListView::Static);
     m_listView->setResizeMode(QListView::Adjust);
-    m_listView->setUniformItemSizes(true);
+    // Large icons wrap their names to the room each one needs; one size for all would give
+    // every item the first item's width.
+    m_listView->setUniformItemSizes(m_viewStyle != vsIcon);
     layout->setCurrentWidget(m_listView);
     setFocusProxy(m_listView);
     UpdateItemSize();
@@ -583,9 +607,17 @@ QStringList TPTCustomShellList::ColumnCaptions() const
 // Columns wide enough for the longest names; only the longest few are measured.
 void TPTCustomShellList::UpdateItemSize(int firstNewRow)
 {
-    if (m_viewStyle == vsReport || m_viewStyle == vsIcon)
+    if (m_viewStyle == vsReport)
         return;
     QFontMetrics metrics(m_listView->font());
+    if (m_viewStyle == vsIcon) {
+        // Room for a short name on one line and a longer one on two, as icon views give.
+        QSize grid(std::max(76, metrics.averageCharWidth() * 13),
+                   32 + 8 + 2 * metrics.lineSpacing() + 6);
+        if (m_listView->gridSize() != grid)
+            m_listView->setGridSize(grid);
+        return;
+    }
     int count = ItemCount();
     if (firstNewRow > 0 && m_listView->gridSize().isValid()) {
         // Items were added: the columns only ever grow for them.
@@ -758,14 +790,23 @@ void TPTCustomShellList::FillItems()
         return;
     }
     m_refreshPending = false;
+    m_compareAllNext = false;
     ++m_fillCount;
     {
         WaitCursor cursor;
         ClearItems();
         TShellFolderPtr folder;
         HResult hr = ShellGetFolderFromIdList(m_folder.GetIdList(), folder);
-        if (Failed(hr))
+        if (Failed(hr)) {
+            // The old folder is no longer shown: its changes must not bring refreshes (and
+            // with them this error) again and again.
+            m_changeTimer->stop();
+            if (m_changeWatcher) {
+                m_changeWatcher->RemoveAllWatches();
+                m_watchSlot = -1;
+            }
             throw TPTShellError(ShellErrorMessage(hr));
+        }
         // Watch before reading the folder, so that no change made meanwhile is missed.
         if (HasOption(ptsloDynamicRefresh)) {
             m_currentFolder = folder;
@@ -1067,6 +1108,7 @@ void TPTCustomShellList::RemoveRows(std::vector<int> rows)
 // Compares the folder's items with the list's, keeping what is unchanged.
 void TPTCustomShellList::RefreshAll()
 {
+    m_compareAllNext = false;
     WaitCursor cursor;
     emit OnFillStart(this);
     TShellFolderPtr folder = m_currentFolder;
@@ -1096,6 +1138,13 @@ void TPTCustomShellList::RefreshAll()
         flags |= shcontf::IncludeHidden;
     std::unique_ptr<TShellEnumIdList> enumerator;
     if (Failed(folder->EnumObjects(flags, enumerator)) || !enumerator) {
+        // The folder went away or can no longer be read: nothing shown may stay, as after a
+        // fill that cannot read it.
+        present.Clear();
+        std::vector<int> all(static_cast<std::size_t>(count));
+        for (int row = 0; row < count; ++row)
+            all[static_cast<std::size_t>(row)] = row;
+        RemoveRows(std::move(all));
         FilterPostApply();
         emit OnFillComplete(this);
         return;
@@ -1232,7 +1281,7 @@ void TPTCustomShellList::TimerElapsed()
     std::vector<std::string> names;
     bool known =
         m_changeWatcher && m_watchSlot >= 0 && m_changeWatcher->TakeChanges(m_watchSlot, names);
-    if (known && !m_busy && !IsEditing() && ItemCount() > 0 && m_currentFolder)
+    if (known && !m_compareAllNext && !m_busy && !IsEditing() && ItemCount() > 0 && m_currentFolder)
         RefreshNames(names);
     else
         RefreshItems();
@@ -1412,13 +1461,17 @@ void TPTCustomShellList::HandleOnFolderChanged()
 {
     if (m_folderChangeNesting == 0) {
         ++m_folderChangeNesting;
+        // A folder that cannot be shown is reported here: whoever set the folder (start-up,
+        // the combo, a double-click) goes on with an empty list.
         try {
-            PCIdList idList = m_folder.GetIdList();
-            if (m_linkedTree)
-                m_linkedTree->ShellListFolderChanged(idList);
-            else if (m_linkedCombo)
-                m_linkedCombo->ShellListFolderChanged(idList);
-            FillItems();
+            Guarded([this] {
+                PCIdList idList = m_folder.GetIdList();
+                if (m_linkedTree)
+                    m_linkedTree->ShellListFolderChanged(idList);
+                else if (m_linkedCombo)
+                    m_linkedCombo->ShellListFolderChanged(idList);
+                FillItems();
+            });
         } catch (...) {
             --m_folderChangeNesting;
             throw;
@@ -1532,9 +1585,12 @@ bool TPTCustomShellList::eventFilter(QObject* watched, QEvent* event)
     bool onViewport =
         watched == m_listView->viewport() || (m_reportView && watched == m_reportView->viewport());
     if (onView && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
         bool consumed = false;
-        Guarded([&] { consumed = HandleKey(static_cast<QKeyEvent*>(event)); });
-        return consumed;
+        Guarded([&] { consumed = HandleKey(key); });
+        // Selecting everything is the list's own command, off with the default keys; the
+        // view must not do it behind the list's back.
+        return consumed || key->matches(QKeySequence::SelectAll);
     }
     if (onViewport && event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {

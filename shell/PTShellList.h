@@ -300,6 +300,7 @@ private:
     bool m_busy = false;
     bool m_refreshPending = false;
     bool m_skipNextNotification = false;
+    bool m_compareAllNext = false;
     int m_folderChangeNesting = 0;
     int m_fillCount = 0;
     bool m_handleAllocated = false;

@@ -1,6 +1,7 @@
 #include "ChangeHandlerThread.h"
 #include "PTDeviceChangeHandler.h"
 #include "PTShellList.h"
+#include "ShellListFixture.h"
 #include "ShellNamespace.h"
 #include "TestSupport.h"
 
@@ -12,81 +13,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-namespace fs = std::filesystem;
-
-namespace {
-
-class ShellListTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        QLocale::setDefault(QLocale::c());
-        list = std::make_unique<TPTShellList>();
-        list->resize(640, 400);
-        list->SetMultiSelect(true);
-        list->SetViewStyle(vsList);
-        list->SetFileFilter(QStringLiteral("*.htm;*.html"));
-        list->show();
-        list->SetOpenHandler([this](const QString& path) {
-            opened << path;
-            return true;
-        });
-    }
-
-    void Show(const fs::path& folder) { list->Folder().SetPathName(folder.string()); }
-
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (int i = 0; i < list->ItemCount(); ++i)
-            names.push_back(list->ItemCaption(i).toStdString());
-        return names;
-    }
-
-    int Row(const std::string& name) const
-    {
-        for (int i = 0; i < list->ItemCount(); ++i) {
-            if (list->ItemCaption(i).toStdString() == name)
-                return i;
-        }
-        return -1;
-    }
-
-    void Select(std::initializer_list<const char*> names)
-    {
-        for (int i = 0; i < list->ItemCount(); ++i)
-            list->SetItemSelected(i, false);
-        for (const char* name : names)
-            list->SetItemSelected(Row(name), true);
-    }
-
-    void DoubleClick(const std::string& name)
-    {
-        QAbstractItemView* view = list->View();
-        QApplication::processEvents();
-        QRect rect = view->visualRect(view->model()->index(Row(name), 0));
-        ASSERT_TRUE(rect.isValid()) << name;
-        // A real double-click: the first press selects, the second comes as a double-click.
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
-        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
-    }
-
-    void Focus()
-    {
-        list->activateWindow();
-        list->setFocus();
-        QApplication::processEvents();
-    }
-
-    testsupport::TempDir dir;
-    std::unique_ptr<TPTShellList> list;
-    QStringList opened;
-};
-
-using NameList = std::vector<std::string>;
-
-} // namespace
+using namespace shelltest;
 
 TEST_F(ShellListTest, FilterShowsFoldersAndMatchingFiles)
 {
@@ -127,6 +54,16 @@ TEST_F(ShellListTest, SizeTextsAndWhatTheSplitBatchReads)
     EXPECT_FALSE(list->GetShListData(Row("small.htm"))->GetModified().isEmpty());
     EXPECT_FALSE(list->GetShListData(Row("small.htm"))->GetFileType().isEmpty());
     EXPECT_EQ(list->GetShListData(Row("small.htm"))->GetColText(1), "2KB");
+
+    // A link reads as its target; a link to nothing has no size, in the column or for the
+    // split batch.
+    fs::create_symlink(dir.Path() / "small.htm", dir.Path() / "alias.htm");
+    fs::create_symlink(dir.Path() / "gone.htm", dir.Path() / "broken.htm");
+    list->RefreshItems();
+    EXPECT_EQ(list->GetShListData(Row("alias.htm"))->GetSize(), "2KB");
+    EXPECT_EQ(list->GetShListData(Row("broken.htm"))->GetSize(), "");
+    EXPECT_EQ(list->GetShListData(Row("broken.htm"))->GetColText(1), "");
+    EXPECT_FALSE(list->GetShListData(Row("broken.htm"))->GetModified().isEmpty());
 
     // The split batch: selected items with a size text, by full path.
     Select({"folder.htm", "small.htm"});
@@ -176,6 +113,7 @@ TEST_F(ShellListTest, RefreshFollowsTheFolderAndKeepsSelection)
     EXPECT_EQ(Names(), (NameList{"b.htm", "e.htm"}));
     EXPECT_TRUE(testsupport::Exists(dir.Path() / "e.htm"));
     QTest::qWait(800);
+    EXPECT_FALSE(list->ChangeRefreshPending());
     EXPECT_EQ(fills.count(), before);
     EXPECT_FALSE(list->RenameItem(Row("e.htm"), QStringLiteral("b.htm")));
     EXPECT_TRUE(testsupport::Exists(dir.Path() / "e.htm"));

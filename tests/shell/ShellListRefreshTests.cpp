@@ -1,0 +1,282 @@
+// Keeping the list in step with its folder: refreshes, the change timer, the busy state, folders
+// that go away or cannot be read, and volumes that come and go.
+
+#include "PTDeviceChangeHandler.h"
+#include "ShellListFixture.h"
+
+#include <QSignalSpy>
+#include <QTimer>
+#include <cstring>
+#include <dirent.h>
+#include <set>
+#if defined(__linux__)
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
+using namespace shelltest;
+
+namespace {
+
+// Root passes every permission check. With these capabilities dropped from this thread it meets
+// the checks a user meets, so that an unreadable folder is unreadable here too.
+class WithoutFileAccessOverride
+{
+public:
+    WithoutFileAccessOverride()
+    {
+#if defined(__linux__)
+        if (::syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2];
+        std::memcpy(reduced, m_saved, sizeof reduced);
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_dropped = ::syscall(SYS_capset, &m_header, reduced) == 0;
+#endif
+    }
+    ~WithoutFileAccessOverride()
+    {
+#if defined(__linux__)
+        if (m_dropped)
+            ::syscall(SYS_capset, &m_header, m_saved);
+#endif
+    }
+    WithoutFileAccessOverride(const WithoutFileAccessOverride&) = delete;
+    WithoutFileAccessOverride& operator=(const WithoutFileAccessOverride&) = delete;
+
+private:
+#if defined(__linux__)
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+#endif
+    bool m_dropped = false;
+};
+
+bool CanRead(const fs::path& folder)
+{
+    DIR* handle = ::opendir(folder.c_str());
+    if (handle)
+        ::closedir(handle);
+    return handle != nullptr;
+}
+
+} // namespace
+
+TEST_F(ShellListTest, RefreshKeepsUnchangedItemsAndAppendsNewOnes)
+{
+    Files({"a.htm", "b.htm", "c.htm", "d.htm"});
+    Show(dir.Path());
+    TPTShListData* kept = list->GetShListData(Row("c.htm"));
+    EXPECT_EQ(kept->GetSize(), "0KB");
+    Select({"b.htm", "d.htm"});
+
+    fs::remove(dir.Path() / "b.htm");
+    Files({"0.htm", "e.htm"});
+    list->RefreshItems();
+    NameList names = Names();
+    ASSERT_EQ(names.size(), 5u);
+    EXPECT_EQ(NameList(names.begin(), names.begin() + 3), (NameList{"a.htm", "c.htm", "d.htm"}));
+    EXPECT_EQ(std::set<std::string>(names.begin() + 3, names.end()),
+              (std::set<std::string>{"0.htm", "e.htm"}));
+    EXPECT_EQ(list->GetShListData(Row("c.htm")), kept) << "unchanged items are kept as they are";
+    EXPECT_TRUE(list->IsItemSelected(Row("d.htm")));
+    EXPECT_EQ(list->ShellSelCount(), 1);
+
+    // The same through the watcher, which names what changed.
+    Focus();
+    fs::rename(dir.Path() / "c.htm", dir.Path() / "c2.htm");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row("c2.htm") >= 0 && Row("c.htm") < 0; }, 10000));
+    EXPECT_EQ(Names().back(), "c2.htm");
+    EXPECT_TRUE(list->IsItemSelected(Row("d.htm")));
+
+    // Without hidden items, a new hidden file stays out as it would from a fill.
+    list->SetOptions(kDefaultShellListOptions & ~PtsloFlag(ptsloShowHidden));
+    Files({".hidden.htm", "visible.htm"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row("visible.htm") >= 0; }, 10000));
+    EXPECT_EQ(Row(".hidden.htm"), -1);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(ShellListTest, ChangeNoticesWaitLongerWithoutTheFocusAndComeInBursts)
+{
+    Files({"a.htm"});
+    Show(dir.Path());
+    QList<QTimer*> timers = list->findChildren<QTimer*>(Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(timers.size(), 1);
+    QTimer* changeTimer = timers.front();
+    QSignalSpy fills(list.get(), &TPTCustomShellList::OnFillStart);
+
+    Focus();
+    PostChangeNotice();
+    EXPECT_TRUE(list->ChangeRefreshPending());
+    EXPECT_EQ(changeTimer->interval(), PTSH_CHANGE_NOTIFY_FASTDELAY);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->ChangeRefreshPending(); }, 10000));
+    EXPECT_EQ(fills.count(), 1);
+
+    list->View()->clearFocus();
+    ASSERT_FALSE(list->View()->hasFocus());
+    PostChangeNotice();
+    EXPECT_EQ(changeTimer->interval(), PTSH_CHANGE_NOTIFY_DELAY);
+    QTest::qWait(1000);
+    EXPECT_TRUE(list->ChangeRefreshPending());
+    // A further notice starts the wait again: a burst of changes gives one refresh.
+    PostChangeNotice();
+    EXPECT_GT(changeTimer->remainingTime(), 1500);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->ChangeRefreshPending(); }, 10000));
+    EXPECT_EQ(fills.count(), 2);
+
+    // The notice of the list's own change is dropped, the next one is not.
+    list->SetSkipNextNotification();
+    PostChangeNotice();
+    EXPECT_FALSE(list->ChangeRefreshPending());
+    PostChangeNotice();
+    EXPECT_TRUE(list->ChangeRefreshPending());
+    // Synchronize runs the pending refresh at once.
+    list->Synchronize(false);
+    EXPECT_FALSE(list->ChangeRefreshPending());
+    EXPECT_EQ(fills.count(), 3);
+}
+
+TEST_F(ShellListTest, ABusyListRecordsFillsAndRefreshesUntilItEnds)
+{
+    Files({"a.htm"});
+    Show(dir.Path());
+    QSignalSpy fills(list.get(), &TPTCustomShellList::OnFillStart);
+    list->SetBusy(true);
+    EXPECT_TRUE(list->Busy());
+    PostChangeNotice();
+    EXPECT_FALSE(list->ChangeRefreshPending()) << "notices are dropped while busy";
+    Files({"new.htm"});
+    list->RefreshItems();
+    list->FillItems();
+    EXPECT_TRUE(list->RefreshPending());
+    EXPECT_EQ(fills.count(), 0);
+    EXPECT_EQ(Names(), NameList{"a.htm"});
+
+    list->SetBusy(false);
+    EXPECT_FALSE(list->RefreshPending());
+    EXPECT_EQ(fills.count(), 1) << "one refresh at the end";
+    EXPECT_EQ(Names(), (NameList{"a.htm", "new.htm"}));
+    list->SetBusy(true);
+    list->SetBusy(false);
+    EXPECT_EQ(fills.count(), 1) << "nothing was asked for";
+}
+
+TEST_F(ShellListTest, WatchingCanBeSwitchedOffAndOn)
+{
+    Files({"a.htm"});
+    Show(dir.Path());
+    Focus();
+    list->SetOptions(kDefaultShellListOptions & ~PtsloFlag(ptsloDynamicRefresh));
+    Files({"unseen.htm"});
+    QTest::qWait(1000);
+    EXPECT_FALSE(list->ChangeRefreshPending());
+    EXPECT_EQ(Row("unseen.htm"), -1);
+
+    list->SetOptions(kDefaultShellListOptions);
+    Files({"seen.htm"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row("seen.htm") >= 0; }, 10000));
+    EXPECT_NE(Row("unseen.htm"), -1) << "what changed while unwatched is found too";
+}
+
+TEST_F(ShellListTest, AFolderThatGoesAwayLeavesNothingBehind)
+{
+    fs::create_directory(dir.Path() / "shown");
+    Files({"shown/x.htm", "shown/y.htm"});
+    Show(dir.Path() / "shown");
+    Focus();
+    ASSERT_EQ(list->ItemCount(), 2);
+    // Moved away whole: the items still exist, but no longer where the list looks.
+    fs::rename(dir.Path() / "shown", dir.Path() / "moved");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->ItemCount() == 0; }, 10000));
+
+    fs::create_directory(dir.Path() / "second");
+    Files({"second/z.htm"});
+    Show(dir.Path() / "second");
+    ASSERT_EQ(list->ItemCount(), 1);
+    fs::remove_all(dir.Path() / "second");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->ItemCount() == 0; }, 10000));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(ShellListTest, AnUnreadableFolderShowsEmptyWithoutAMessage)
+{
+    fs::create_directory(dir.Path() / "locked");
+    Files({"locked/inside.htm", "a.htm"});
+    fs::permissions(dir.Path() / "locked", fs::perms::none);
+    struct Unlock
+    {
+        fs::path path;
+        ~Unlock() { fs::permissions(path, fs::perms::owner_all); }
+    } unlock{dir.Path() / "locked"};
+    WithoutFileAccessOverride asUser;
+    if (CanRead(dir.Path() / "locked"))
+        GTEST_SKIP() << "permission checks do not apply here";
+
+    Show(dir.Path());
+    EXPECT_NE(Row("locked"), -1);
+    QSignalSpy changed(list.get(), &TPTCustomShellList::OnFolderChanged);
+    QSignalSpy completed(list.get(), &TPTCustomShellList::OnFillComplete);
+    DoubleClick("locked");
+    EXPECT_EQ(list->Folder().GetPathName(), dir / "locked");
+    EXPECT_EQ(list->ItemCount(), 0);
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(completed.count(), 1);
+    EXPECT_TRUE(errors.isEmpty());
+    QTest::keyClick(list->View(), Qt::Key_Backspace);
+    EXPECT_EQ(list->Folder().GetPathName(), dir.Path().string());
+    EXPECT_EQ(Names(), (NameList{"locked", "a.htm"}));
+}
+
+TEST_F(ShellListTest, APathThatIsNoFolderIsReportedOnce)
+{
+    Files({"a.htm"});
+    fs::create_directory_symlink(dir.Path() / "gone", dir.Path() / "dangling");
+    Show(dir.Path());
+    Focus();
+    QSignalSpy changed(list.get(), &TPTCustomShellList::OnFolderChanged);
+    list->Folder().SetPathName(dir / "a.htm");
+    EXPECT_EQ(errors, QStringList{"The system cannot find the path specified."});
+    EXPECT_EQ(list->ItemCount(), 0);
+    EXPECT_EQ(changed.count(), 1);
+
+    // The folder shown before is no longer watched: its changes bring no message again.
+    Files({"later.htm"});
+    QTest::qWait(1000);
+    EXPECT_FALSE(list->ChangeRefreshPending());
+    EXPECT_EQ(errors.size(), 1);
+
+    list->Folder().SetPathName(dir / "dangling");
+    EXPECT_EQ(errors.value(1), "The system cannot find the file specified.");
+    Show(dir.Path());
+    EXPECT_EQ(Names(), (NameList{"a.htm", "later.htm"}));
+    EXPECT_EQ(errors.size(), 2);
+}
+
+TEST_F(ShellListTest, VolumeChangesRefillComputerOnly)
+{
+    QSignalSpy fills(list.get(), &TPTCustomShellList::OnFillStart);
+    list->Folder().SetCSIDL(csidlDrives);
+    ASSERT_EQ(fills.count(), 1);
+    EXPECT_NE(Row("File System"), -1) << "a virtual folder shows everything, filter or not";
+    EXPECT_EQ(list->GetShListData(Row("File System"))->GetSize(), "");
+
+    TPTDeviceChangeHandler* devices = PTDeviceChangeHandler();
+    devices->DeviceChange(DBT_DEVICEARRIVAL, 0, QStringLiteral("/media/stick"));
+    EXPECT_EQ(fills.count(), 1) << "never inside the notice itself";
+    QApplication::processEvents();
+    EXPECT_EQ(fills.count(), 2);
+    devices->DeviceChange(0x0007, 0); // devices changed, no volume came or went
+    QApplication::processEvents();
+    EXPECT_EQ(fills.count(), 2);
+    devices->DeviceChange(DBT_DEVICEREMOVECOMPLETE, 0, QStringLiteral("/media/stick"));
+    QApplication::processEvents();
+    EXPECT_EQ(fills.count(), 3);
+
+    Show(dir.Path());
+    ASSERT_EQ(fills.count(), 4);
+    devices->DeviceChange(DBT_DEVICEARRIVAL, 0, QStringLiteral("/media/stick"));
+    QApplication::processEvents();
+    EXPECT_EQ(fills.count(), 4);
+}
