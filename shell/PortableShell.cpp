@@ -1484,6 +1484,11 @@ int CompareFoldedNatural(std::string_view a, std::string_view b)
 
 bool WildcardMatch(std::string_view pattern, std::string_view name)
 {
+    // As the file system matches: a final ".*" also takes a name without an extension, so that
+    // "*.*" is every name.
+    if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&
+        name.find('.') == std::string_view::npos)
+        return WildcardMatch(pattern.substr(0, pattern.size() - 2), name);
     if (IsAscii(pattern) && IsAscii(name)) {
         std::size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
         while (n < name.size()) {

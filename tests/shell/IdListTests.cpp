@@ -232,6 +232,27 @@ TEST(ShellLocator, SetPathIdListAndChangeCallback)
     EXPECT_EQ(changes, 5);
 }
 
+TEST(ShellLocator, OneAndTwoItemIdListsBelowVirtualFolders)
+{
+    // Home is one item below the desktop; a folder in it two.
+    fs::path home = getenv("HOME");
+    fs::create_directories(home / "docs");
+    IdListPtr one = MakeSingleIdList(std::string_view("\0H", 2));
+    IdListPtr two = MakeIdList({std::string_view("\0H", 2), "docs"});
+    TPTShellLocator locator;
+    locator.SetIdList(one.get());
+    EXPECT_EQ(fs::path(locator.GetPathName()), home);
+    locator.SetIdList(two.get());
+    EXPECT_EQ(fs::path(locator.GetPathName()), home / "docs");
+    EXPECT_EQ(ShellGetFriendlyNameForLastIdListElement(locator.GetIdList()), "docs");
+    EXPECT_EQ(ShellGetFriendlyNameForLastIdListElement(one.get()), "Home");
+    TPTIdListArray array(locator.GetIdList());
+    EXPECT_EQ(CompareAbsIdLists(array.GoUp(1), one.get()), 0);
+    EXPECT_EQ(IdListLen(array.GoUp(2)), 2u) << "the desktop";
+    EXPECT_EQ(array.GoUp(3), nullptr) << "nothing above the desktop";
+    EXPECT_EQ(ShellFindCSIDLFromIdList(one.get()), csidlPersonal);
+}
+
 TEST(ShellLocator, EqualityAssignAndStoredForm)
 {
     testsupport::TempDir dir;
@@ -258,6 +279,16 @@ TEST(ShellLocator, EqualityAssignAndStoredForm)
     TPTShellLocator special;
     special.SetCSIDL(csidlPersonal);
     EXPECT_EQ(special.WriteStoredForm(), std::string("\x01\x05", 2));
+
+    // Kinds differ even where the folder is the same; Assign takes the kind over.
+    TPTShellLocator byIdList;
+    byIdList.SetIdList(special.GetIdList());
+    EXPECT_FALSE(byIdList.IsEqual(&special));
+    b.Assign(&special);
+    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(b.GetKind(), TPTShellLocator::kindCSIDL);
+    EXPECT_EQ(b.GetCSIDL(), csidlPersonal);
+    EXPECT_TRUE(b.IsEqual(&special));
     TPTShellLocator zero;
     ASSERT_TRUE(zero.ReadStoredForm(std::string("\0\0\0\0\0", 5)));
     EXPECT_EQ(zero.GetKind(), TPTShellLocator::kindCSIDL);

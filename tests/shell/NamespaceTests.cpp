@@ -201,6 +201,9 @@ TEST(Namespace, WildcardsSizeTextsAndShortcuts)
     EXPECT_FALSE(WildcardMatch("*.htm", "a.html"));
     EXPECT_TRUE(WildcardMatch("*.html", "b.Html"));
     EXPECT_TRUE(WildcardMatch("?.txt", "c.txt"));
+    EXPECT_TRUE(WildcardMatch("*.*", "README"));
+    EXPECT_TRUE(WildcardMatch("read*.*", "README"));
+    EXPECT_FALSE(WildcardMatch("*.htm", "htm"));
     EXPECT_FALSE(WildcardMatch("?.txt", "cc.txt"));
     EXPECT_TRUE(WildcardMatch("\xC3\x84*", "\xC3\xA4rger.htm"));
     // A star in a name beyond ASCII is a character like any other; in the pattern a wildcard.
