@@ -847,6 +847,15 @@ void TPTCustomShellList::FillList(const TShellFolderPtr& folder, PCIdList folder
         m_currentFolderIdList = std::move(previousIdList);
         m_currentFolder = previousFolder;
     };
+    // The new folder's columns, also when it cannot be read.
+    auto endUpdate = [this] {
+        m_model->EndReset();
+        if (m_reportView) {
+            for (int i = 0; i < m_model->columnCount(); ++i)
+                m_reportView->setColumnWidth(i,
+                                             m_model->Columns()[static_cast<std::size_t>(i)].width);
+        }
+    };
 
     std::uint32_t flags = shcontf::Folders | shcontf::NonFolders;
     if (HasOption(ptsloShowHidden))
@@ -855,7 +864,7 @@ void TPTCustomShellList::FillList(const TShellFolderPtr& folder, PCIdList folder
     SetupColumns();
     std::unique_ptr<TShellEnumIdList> enumerator;
     if (Failed(folder->EnumObjects(flags, enumerator)) || !enumerator) {
-        m_model->EndReset();
+        endUpdate();
         emit OnFillComplete(this);
         return;
     }
@@ -886,11 +895,7 @@ void TPTCustomShellList::FillList(const TShellFolderPtr& folder, PCIdList folder
                     std::make_unique<TPTShListData>(this, std::move(relative), attributes));
         }
     }
-    m_model->EndReset();
-    if (m_reportView) {
-        for (int i = 0; i < m_model->columnCount(); ++i)
-            m_reportView->setColumnWidth(i, m_model->Columns()[static_cast<std::size_t>(i)].width);
-    }
+    endUpdate();
     emit OnFillComplete(this);
 }
 

@@ -6,6 +6,7 @@
 
 #include <QSignalSpy>
 #include <QTimer>
+#include <QTreeView>
 #include <cstring>
 #include <dirent.h>
 #include <set>
@@ -227,6 +228,19 @@ TEST_F(ShellListTest, AnUnreadableFolderShowsEmptyWithoutAMessage)
     QTest::keyClick(list->View(), Qt::Key_Backspace);
     EXPECT_EQ(list->Folder().GetPathName(), dir.Path().string());
     EXPECT_EQ(Names(), (NameList{"locked", "a.htm"}));
+
+    // In columns it looks like any other folder, only empty.
+    TPTShellList columns;
+    columns.SetViewStyle(vsReport);
+    columns.show();
+    columns.Folder().SetPathName(dir / "locked");
+    list->SetViewStyle(vsReport);
+    auto* empty = qobject_cast<QTreeView*>(columns.View());
+    auto* full = qobject_cast<QTreeView*>(list->View());
+    ASSERT_TRUE(empty && full);
+    for (int column = 0; column < 4; ++column)
+        EXPECT_EQ(empty->columnWidth(column), full->columnWidth(column)) << column;
+    EXPECT_TRUE(errors.isEmpty());
 }
 
 TEST_F(ShellListTest, APathThatIsNoFolderIsReportedOnce)
