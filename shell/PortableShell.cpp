@@ -19,6 +19,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -1372,12 +1373,13 @@ bool IsAscii(std::string_view text)
     return true;
 }
 
-template <typename Seq> bool MatchSeq(const Seq& pattern, const Seq& name)
+// '*' and '?' wildcards with backtracking to the last '*'; same() compares two characters.
+template <typename Seq, typename Same> bool MatchSeq(const Seq& pattern, const Seq& name, Same same)
 {
     std::size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
     while (n < name.size()) {
         if (p < pattern.size() &&
-            (pattern[p] == '?' || (pattern[p] != '*' && pattern[p] == name[n]))) {
+            (pattern[p] == '?' || (pattern[p] != '*' && same(pattern[p], name[n])))) {
             ++p;
             ++n;
         } else if (p < pattern.size() && pattern[p] == '*') {
@@ -1489,29 +1491,10 @@ bool WildcardMatch(std::string_view pattern, std::string_view name)
     if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&
         name.find('.') == std::string_view::npos)
         return WildcardMatch(pattern.substr(0, pattern.size() - 2), name);
-    if (IsAscii(pattern) && IsAscii(name)) {
-        std::size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
-        while (n < name.size()) {
-            if (p < pattern.size() &&
-                (pattern[p] == '?' ||
-                 (pattern[p] != '*' && AsciiLower(pattern[p]) == AsciiLower(name[n])))) {
-                ++p;
-                ++n;
-            } else if (p < pattern.size() && pattern[p] == '*') {
-                starP = p++;
-                starN = n;
-            } else if (starP != std::string::npos) {
-                p = starP + 1;
-                n = ++starN;
-            } else {
-                return false;
-            }
-        }
-        while (p < pattern.size() && pattern[p] == '*')
-            ++p;
-        return p == pattern.size();
-    }
-    return MatchSeq(Folded(pattern), Folded(name));
+    if (IsAscii(pattern) && IsAscii(name))
+        return MatchSeq(pattern, name,
+                        [](char a, char b) { return AsciiLower(a) == AsciiLower(b); });
+    return MatchSeq(Folded(pattern), Folded(name), std::equal_to<>());
 }
 
 int CompareNamesNatural(std::string_view a, std::string_view b)
