@@ -411,24 +411,28 @@ std::size_t HTMLFile::ReadHeader()
 
 // ---- Writing ----
 
-void HTMLFile::Flush()
+void HTMLFile::WriteThrough(const char* data, std::size_t count)
 {
-    if (m_forReading || m_pos == 0)
-        return;
     if (m_deferred)
         Create();
     m_flushed = true;
     std::size_t done = 0;
-    while (done < m_pos) {
-        const long long n = WriteSome(m_handle, m_data + done, m_pos - done);
-        if (n <= 0) {
-            // Drop what cannot be written so the destructor does not try again.
-            m_pos = 0;
+    while (done < count) {
+        const long long n = WriteSome(m_handle, data + done, count - done);
+        if (n <= 0)
             throw SplitError("File could not be written");
-        }
         done += static_cast<std::size_t>(n);
     }
+}
+
+void HTMLFile::Flush()
+{
+    if (m_forReading || m_pos == 0)
+        return;
+    const std::size_t count = m_pos;
+    // Whatever happens, the buffer is done with, so the destructor does not try again.
     m_pos = 0;
+    WriteThrough(m_data, count);
 }
 
 void HTMLFile::WriteSlow(const char* data, std::size_t count)
@@ -437,16 +441,7 @@ void HTMLFile::WriteSlow(const char* data, std::size_t count)
         Flush();
         if (count >= m_capacity) {
             // Large pieces go straight out; buffering them would only copy them once more.
-            if (m_deferred)
-                Create();
-            m_flushed = true;
-            std::size_t done = 0;
-            while (done < count) {
-                const long long n = WriteSome(m_handle, data + done, count - done);
-                if (n <= 0)
-                    throw SplitError("File could not be written");
-                done += static_cast<std::size_t>(n);
-            }
+            WriteThrough(data, count);
             return;
         }
     }

@@ -124,6 +124,7 @@ private:
     bool Fill();
     void Create();
     void WriteSlow(const char* data, std::size_t count);
+    void WriteThrough(const char* data, std::size_t count);
     void Flush();
     void CloseHandle() noexcept;
 
