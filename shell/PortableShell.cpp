@@ -205,6 +205,27 @@ HResult CompareRest(TShellFolder& folder, int column, PCIdList a, PCIdList b)
     return child->CompareIDs(column, restA, restB);
 }
 
+// Items below a folder's first level are asked of the folder their first item stands for.
+HResult AttributesBelow(TShellFolder& folder, PCIdList item, std::uint32_t& attributes)
+{
+    TShellFolderPtr child;
+    HResult hr = folder.BindToObject(MakeSingleIdList(IdListItemData(item)).get(), child);
+    if (Failed(hr))
+        return hr;
+    PCIdList rest = IdListNext(item);
+    return child->GetAttributesOf(std::span<const PCIdList>(&rest, 1), attributes);
+}
+
+HResult DisplayNameBelow(TShellFolder& folder, PCIdList item, std::uint32_t flags,
+                         std::string& name)
+{
+    TShellFolderPtr child;
+    HResult hr = folder.BindToObject(MakeSingleIdList(IdListItemData(item)).get(), child);
+    if (Failed(hr))
+        return hr;
+    return child->GetDisplayNameOf(IdListNext(item), flags, name);
+}
+
 // --- Enumeration of a prepared list
 
 class ListEnum : public TShellEnumIdList
@@ -387,14 +408,8 @@ public:
         bool fresh = asked & sfgao::Validate;
         for (PCIdList item : items) {
             if (IdListNext(item)) {
-                // Deeper items are asked of their own folder.
-                TShellFolderPtr child;
-                HResult hr = BindToObject(MakeSingleIdList(IdListItemData(item)).get(), child);
-                if (Failed(hr))
-                    return hr;
                 std::uint32_t inner = asked;
-                PCIdList rest = IdListNext(item);
-                hr = child->GetAttributesOf(std::span<const PCIdList>(&rest, 1), inner);
+                HResult hr = AttributesBelow(*this, item, inner);
                 if (Failed(hr))
                     return hr;
                 common &= inner;
@@ -458,13 +473,8 @@ public:
                 name = m_path;
             return kSOk;
         }
-        if (PCIdList rest = IdListNext(item)) {
-            TShellFolderPtr child;
-            HResult hr = BindToObject(MakeSingleIdList(IdListItemData(item)).get(), child);
-            if (Failed(hr))
-                return hr;
-            return child->GetDisplayNameOf(rest, flags, name);
-        }
+        if (IdListNext(item))
+            return DisplayNameBelow(*this, item, flags, name);
         std::string_view data = IdListItemData(item);
         if ((flags & shgdn::ForParsing) && !(flags & shgdn::InFolder))
             name = JoinPath(m_path, data);
@@ -661,13 +671,8 @@ public:
             if (!volume)
                 return kEFileNotFound;
             if (IdListNext(item)) {
-                TShellFolderPtr child;
-                HResult hr = BindToObject(MakeSingleIdList(IdListItemData(item)).get(), child);
-                if (Failed(hr))
-                    return hr;
                 std::uint32_t inner = asked;
-                PCIdList rest = IdListNext(item);
-                hr = child->GetAttributesOf(std::span<const PCIdList>(&rest, 1), inner);
+                HResult hr = AttributesBelow(*this, item, inner);
                 if (Failed(hr))
                     return hr;
                 common &= inner;
@@ -692,13 +697,8 @@ public:
                                                                              : "Computer";
             return kSOk;
         }
-        if (PCIdList rest = IdListNext(item)) {
-            TShellFolderPtr child;
-            HResult hr = BindToObject(MakeSingleIdList(IdListItemData(item)).get(), child);
-            if (Failed(hr))
-                return hr;
-            return child->GetDisplayNameOf(rest, flags, name);
-        }
+        if (IdListNext(item))
+            return DisplayNameBelow(*this, item, flags, name);
         const Volume* volume = VolumeOf(item);
         if (!volume)
             return kEFileNotFound;
@@ -825,13 +825,8 @@ public:
             std::uint32_t a = 0;
             if (IdListNext(item) || (!data.empty() && data[0] != 0)) {
                 if (data == kComputerTag || data == kHomeTag) {
-                    TShellFolderPtr child;
-                    HResult hr = BindToObject(MakeSingleIdList(data).get(), child);
-                    if (Failed(hr))
-                        return hr;
-                    PCIdList rest = IdListNext(item);
                     a = asked;
-                    hr = child->GetAttributesOf(std::span<const PCIdList>(&rest, 1), a);
+                    HResult hr = AttributesBelow(*this, item, a);
                     if (Failed(hr))
                         return hr;
                 } else {
@@ -867,13 +862,8 @@ public:
             return kSOk;
         }
         std::string_view data = IdListItemData(item);
-        if (PCIdList rest = IdListNext(item)) {
-            TShellFolderPtr child;
-            HResult hr = BindToObject(MakeSingleIdList(data).get(), child);
-            if (Failed(hr))
-                return hr;
-            return child->GetDisplayNameOf(rest, flags, name);
-        }
+        if (IdListNext(item))
+            return DisplayNameBelow(*this, item, flags, name);
         if (data == kHomeTag) {
             name = (flags & shgdn::ForParsing) ? HomeDirectory() : "Home";
             return kSOk;
