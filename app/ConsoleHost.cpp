@@ -1,8 +1,8 @@
-#include "ConsoleHost.h"
+#include "app/ConsoleHost.h"
 
-#include "PathNames.h"
-#include "SettingsStore.h"
-#include "StopSignal.h"
+#include "app/StopSignal.h"
+#include "engine/PathNames.h"
+#include "settings/SettingsStore.h"
 
 #include <ostream>
 

@@ -1,4 +1,4 @@
-#include "DesktopOpener.h"
+#include "app/DesktopOpener.h"
 
 #ifdef _WIN32
 // clang-format off

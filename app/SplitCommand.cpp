@@ -1,10 +1,10 @@
-#include "SplitCommand.h"
+#include "app/SplitCommand.h"
 
-#include "ConsoleHost.h"
-#include "SettingsIO.h"
-#include "SplitOptions.h"
-#include "SplitRun.h"
-#include "VersionInfo.h"
+#include "app/ConsoleHost.h"
+#include "app/SplitOptions.h"
+#include "engine/SplitRun.h"
+#include "settings/SettingsIO.h"
+#include "settings/VersionInfo.h"
 
 #include <filesystem>
 #include <ostream>

@@ -1,6 +1,6 @@
-#include "DesktopOpener.h"
-#include "SplitCommand.h"
-#include "StopSignal.h"
+#include "app/DesktopOpener.h"
+#include "app/SplitCommand.h"
+#include "app/StopSignal.h"
 
 #include <csignal>
 #include <iostream>

@@ -1,6 +1,6 @@
-#include "SplitOptions.h"
+#include "app/SplitOptions.h"
 
-#include "SplitSettings.h"
+#include "engine/SplitSettings.h"
 
 #include <map>
 #include <optional>

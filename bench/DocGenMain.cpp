@@ -1,5 +1,5 @@
 // quirefold-docgen: writes a synthetic HTML document of a given size for the benchmarks.
-#include "DocumentGenerator.h"
+#include "bench/DocumentGenerator.h"
 
 #include <cerrno>
 #include <cstdio>

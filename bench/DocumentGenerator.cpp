@@ -1,4 +1,4 @@
-#include "DocumentGenerator.h"
+#include "bench/DocumentGenerator.h"
 
 #include <array>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "DocumentGenerator.h"
+#include "bench/DocumentGenerator.h"
 
 #include <gtest/gtest.h>
 #include <regex>

@@ -1,6 +1,6 @@
-#include "HTMLFile.h"
+#include "engine/HTMLFile.h"
 
-#include "SplitError.h"
+#include "engine/SplitError.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TagFinder.h"
+#include "engine/TagFinder.h"
 
 #include <concepts>
 #include <cstddef>

@@ -1,7 +1,7 @@
-#include "PageMarkup.h"
+#include "engine/PageMarkup.h"
 
-#include "PathNames.h"
-#include "SplitSettings.h"
+#include "engine/PathNames.h"
+#include "engine/SplitSettings.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HTMLFile.h"
+#include "engine/HTMLFile.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "PathNames.h"
+#include "engine/PathNames.h"
 
 #include <cstdio>
 

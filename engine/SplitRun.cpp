@@ -1,10 +1,10 @@
-#include "SplitRun.h"
+#include "engine/SplitRun.h"
 
-#include "PageMarkup.h"
-#include "PathNames.h"
-#include "SplitError.h"
-#include "SplitHost.h"
-#include "SplitSettings.h"
+#include "engine/PageMarkup.h"
+#include "engine/PathNames.h"
+#include "engine/SplitError.h"
+#include "engine/SplitHost.h"
+#include "engine/SplitSettings.h"
 
 #include <cstdio>
 #include <cstring>

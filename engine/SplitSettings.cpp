@@ -1,4 +1,4 @@
-#include "SplitSettings.h"
+#include "engine/SplitSettings.h"
 
 SplitSettings SplitSettings::WhenNothingStored(const std::string& programFolder)
 {

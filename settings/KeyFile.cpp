@@ -1,4 +1,4 @@
-#include "KeyFile.h"
+#include "settings/KeyFile.h"
 
 #include <cerrno>
 #include <cstdlib>

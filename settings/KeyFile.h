@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KeyFileText.h"
+#include "settings/KeyFileText.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "KeyFileText.h"
+#include "settings/KeyFileText.h"
 
 #include <algorithm>
 #include <cstdio>

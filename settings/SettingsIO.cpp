@@ -1,7 +1,7 @@
-#include "SettingsIO.h"
+#include "settings/SettingsIO.h"
 
-#include "SettingsStore.h"
-#include "VersionInfo.h"
+#include "settings/SettingsStore.h"
+#include "settings/VersionInfo.h"
 
 #include <algorithm>
 

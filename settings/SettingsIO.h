@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SplitSettings.h"
+#include "engine/SplitSettings.h"
 
 // Overwrites settings from the store by the options load rules (link texts only when stored
 // non-empty, "BreakOn" 0 stored back, empty image paths replaced by the program-folder

@@ -1,6 +1,6 @@
-#include "SettingsStore.h"
+#include "settings/SettingsStore.h"
 
-#include "VersionInfo.h"
+#include "settings/VersionInfo.h"
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -11,7 +11,7 @@
 #endif
 #include <windows.h>
 #else
-#include "KeyFile.h"
+#include "settings/KeyFile.h"
 #endif
 
 #include <optional>

@@ -1,4 +1,4 @@
-#include "VersionInfo.h"
+#include "settings/VersionInfo.h"
 
 #include <mutex>
 #include <vector>

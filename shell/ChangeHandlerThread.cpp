@@ -1,4 +1,4 @@
-#include "ChangeHandlerThread.h"
+#include "shell/ChangeHandlerThread.h"
 
 #include <QCoreApplication>
 #include <cerrno>

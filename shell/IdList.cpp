@@ -1,6 +1,6 @@
-#include "IdList.h"
+#include "shell/IdList.h"
 
-#include "ShellNamespace.h"
+#include "shell/ShellNamespace.h"
 
 #include <algorithm>
 #include <cstdlib>

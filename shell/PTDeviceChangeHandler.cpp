@@ -1,4 +1,4 @@
-#include "PTDeviceChangeHandler.h"
+#include "shell/PTDeviceChangeHandler.h"
 
 #include <QCoreApplication>
 #include <QEvent>

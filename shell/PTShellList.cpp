@@ -1,10 +1,10 @@
-#include "PTShellList.h"
+#include "shell/PTShellList.h"
 
-#include "PTDeviceChangeHandler.h"
-#include "PTShellListModel.h"
-#include "ShellIcons.h"
-#include "ShellShortcut.h"
-#include "ShellStrings.h"
+#include "shell/PTDeviceChangeHandler.h"
+#include "shell/PTShellListModel.h"
+#include "shell/ShellIcons.h"
+#include "shell/ShellShortcut.h"
+#include "shell/ShellStrings.h"
 
 #include <QApplication>
 #include <QDesktopServices>

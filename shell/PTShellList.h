@@ -4,10 +4,10 @@
 // step with the folder by a change watcher, with folders opened in place and the open request
 // for files handed to the program.
 
-#include "ChangeHandlerThread.h"
-#include "IdList.h"
-#include "PTShellLocator.h"
-#include "ShellNamespace.h"
+#include "shell/ChangeHandlerThread.h"
+#include "shell/IdList.h"
+#include "shell/PTShellLocator.h"
+#include "shell/ShellNamespace.h"
 
 #include <QPoint>
 #include <QString>

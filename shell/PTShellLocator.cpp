@@ -1,4 +1,4 @@
-#include "PTShellLocator.h"
+#include "shell/PTShellLocator.h"
 
 PCIdList TPTShellLocator::GetIdList()
 {

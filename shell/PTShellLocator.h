@@ -3,8 +3,8 @@
 // The current-folder value of the file list and the folder combo: a folder named by an
 // absolute id list or by a special folder.
 
-#include "IdList.h"
-#include "ShellNamespace.h"
+#include "shell/IdList.h"
+#include "shell/ShellNamespace.h"
 
 #include <functional>
 #include <string>

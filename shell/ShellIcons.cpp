@@ -1,6 +1,6 @@
-#include "ShellIcons.h"
+#include "shell/ShellIcons.h"
 
-#include "ShellNamespace.h"
+#include "shell/ShellNamespace.h"
 
 #include <QApplication>
 #include <QFileIconProvider>

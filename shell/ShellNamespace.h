@@ -5,7 +5,7 @@
 // portable implementation (PortableShell.cpp) puts the file system behind it; a Windows build
 // can put IShellFolder behind the same classes.
 
-#include "IdList.h"
+#include "shell/IdList.h"
 
 #include <cstdint>
 #include <memory>

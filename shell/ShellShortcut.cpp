@@ -1,4 +1,4 @@
-#include "ShellShortcut.h"
+#include "shell/ShellShortcut.h"
 
 #include <cerrno>
 #include <climits>

@@ -2,8 +2,8 @@
 
 // Shortcuts: a symbolic link stands in for a shortcut file.
 
-#include "IdList.h"
-#include "ShellNamespace.h"
+#include "shell/IdList.h"
+#include "shell/ShellNamespace.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "ShellStrings.h"
+#include "shell/ShellStrings.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -1,7 +1,7 @@
-#include "SettingsStore.h"
-#include "SplitCommand.h"
-#include "StopSignal.h"
-#include "TestSupport.h"
+#include "app/SplitCommand.h"
+#include "app/StopSignal.h"
+#include "settings/SettingsStore.h"
+#include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SplitHost.h"
-#include "SplitSettings.h"
+#include "engine/SplitHost.h"
+#include "engine/SplitSettings.h"
 
 #include <functional>
 #include <string>

@@ -1,6 +1,6 @@
-#include "HTMLFile.h"
-#include "SplitError.h"
-#include "TestSupport.h"
+#include "engine/HTMLFile.h"
+#include "engine/SplitError.h"
+#include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "PageMarkup.h"
-#include "PathNames.h"
-#include "SplitSettings.h"
-#include "TestSupport.h"
+#include "engine/PageMarkup.h"
+#include "engine/PathNames.h"
+#include "engine/SplitSettings.h"
+#include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
 

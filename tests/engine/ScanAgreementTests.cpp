@@ -1,8 +1,8 @@
 // Splits random documents and compares every page, the index and the outcome with a plain
 // byte-at-a-time reading of the splitting rules, written here independently of the engine.
-#include "FakeHost.h"
-#include "SplitRun.h"
-#include "TestSupport.h"
+#include "engine/SplitRun.h"
+#include "tests/common/TestSupport.h"
+#include "tests/engine/FakeHost.h"
 
 #include <cctype>
 #include <gtest/gtest.h>

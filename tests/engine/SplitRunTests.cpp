@@ -1,7 +1,7 @@
-#include "FakeHost.h"
-#include "PageMarkup.h"
-#include "SplitRun.h"
-#include "TestSupport.h"
+#include "engine/PageMarkup.h"
+#include "engine/SplitRun.h"
+#include "tests/common/TestSupport.h"
+#include "tests/engine/FakeHost.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "SettingsIO.h"
-#include "SettingsStore.h"
-#include "SettingsTestFixture.h"
+#include "settings/SettingsIO.h"
+#include "settings/SettingsStore.h"
+#include "tests/settings/SettingsTestFixture.h"
 
 namespace fs = std::filesystem;
 

@@ -1,6 +1,6 @@
-#include "KeyFileText.h"
-#include "SettingsStore.h"
-#include "SettingsTestFixture.h"
+#include "settings/KeyFileText.h"
+#include "settings/SettingsStore.h"
+#include "tests/settings/SettingsTestFixture.h"
 
 #include <csignal>
 #include <random>

@@ -1,5 +1,5 @@
-#include "SettingsStore.h"
-#include "SettingsTestFixture.h"
+#include "settings/SettingsStore.h"
+#include "tests/settings/SettingsTestFixture.h"
 
 #include <climits>
 #include <regex>

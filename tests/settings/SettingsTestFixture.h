@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TestSupport.h"
-#include "VersionInfo.h"
+#include "settings/VersionInfo.h"
+#include "tests/common/TestSupport.h"
 
 #include <cstdlib>
 #include <filesystem>

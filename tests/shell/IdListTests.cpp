@@ -1,7 +1,7 @@
-#include "IdList.h"
-#include "PTShellLocator.h"
-#include "ShellNamespace.h"
-#include "TestSupport.h"
+#include "shell/IdList.h"
+#include "shell/PTShellLocator.h"
+#include "shell/ShellNamespace.h"
+#include "tests/common/TestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

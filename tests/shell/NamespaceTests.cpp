@@ -1,6 +1,6 @@
-#include "ShellNamespace.h"
-#include "ShellStrings.h"
-#include "TestSupport.h"
+#include "shell/ShellNamespace.h"
+#include "shell/ShellStrings.h"
+#include "tests/common/TestSupport.h"
 
 #include <QLocale>
 #include <filesystem>

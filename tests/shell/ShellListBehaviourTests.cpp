@@ -1,9 +1,9 @@
 // The file list as a user drives it: odd names, opening by mouse and keyboard, options, events,
 // sorting, view styles and selection.
 
-#include "IdList.h"
-#include "ShellListFixture.h"
-#include "ShellNamespace.h"
+#include "shell/IdList.h"
+#include "shell/ShellNamespace.h"
+#include "tests/shell/ShellListFixture.h"
 
 #include <QHeaderView>
 #include <QSignalSpy>

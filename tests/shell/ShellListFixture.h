@@ -3,9 +3,9 @@
 // A shell file list in a real (offscreen) window over a temporary folder, with the gestures a
 // user makes on it.
 
-#include "ChangeHandlerThread.h"
-#include "PTShellList.h"
-#include "TestSupport.h"
+#include "shell/ChangeHandlerThread.h"
+#include "shell/PTShellList.h"
+#include "tests/common/TestSupport.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,8 +1,8 @@
 // Keeping the list in step with its folder: refreshes, the change timer, the busy state, folders
 // that go away or cannot be read, and volumes that come and go.
 
-#include "PTDeviceChangeHandler.h"
-#include "ShellListFixture.h"
+#include "shell/PTDeviceChangeHandler.h"
+#include "tests/shell/ShellListFixture.h"
 
 #include <QSignalSpy>
 #include <QTimer>

@@ -1,9 +1,9 @@
-#include "ChangeHandlerThread.h"
-#include "PTDeviceChangeHandler.h"
-#include "PTShellList.h"
-#include "ShellListFixture.h"
-#include "ShellNamespace.h"
-#include "TestSupport.h"
+#include "shell/ChangeHandlerThread.h"
+#include "shell/PTDeviceChangeHandler.h"
+#include "shell/PTShellList.h"
+#include "shell/ShellNamespace.h"
+#include "tests/common/TestSupport.h"
+#include "tests/shell/ShellListFixture.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
