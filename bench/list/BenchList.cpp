@@ -2,7 +2,7 @@
 // folder by `ls -f | grep`, measured side by side; also the memory the items take and the time
 // of the refresh after one new file.
 
-#include "shell/PTShellList.h"
+#include "shell/widgets/PTShellList.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

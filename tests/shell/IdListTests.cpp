@@ -1,6 +1,6 @@
-#include "shell/IdList.h"
-#include "shell/PTShellLocator.h"
-#include "shell/ShellNamespace.h"
+#include "shell/namespace/IdList.h"
+#include "shell/namespace/PTShellLocator.h"
+#include "shell/namespace/ShellNamespace.h"
 #include "tests/common/TestSupport.h"
 
 #include <filesystem>

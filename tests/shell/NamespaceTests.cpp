@@ -1,5 +1,5 @@
-#include "shell/ShellNamespace.h"
-#include "shell/ShellStrings.h"
+#include "shell/namespace/ShellNamespace.h"
+#include "shell/namespace/ShellStrings.h"
 #include "tests/common/TestSupport.h"
 
 #include <QLocale>

@@ -1,8 +1,8 @@
 // The file list as a user drives it: odd names, opening by mouse and keyboard, options, events,
 // sorting, view styles and selection.
 
-#include "shell/IdList.h"
-#include "shell/ShellNamespace.h"
+#include "shell/namespace/IdList.h"
+#include "shell/namespace/ShellNamespace.h"
 #include "tests/shell/ShellListFixture.h"
 
 #include <QHeaderView>

@@ -3,8 +3,8 @@
 // A shell file list in a real (offscreen) window over a temporary folder, with the gestures a
 // user makes on it.
 
-#include "shell/ChangeHandlerThread.h"
-#include "shell/PTShellList.h"
+#include "shell/namespace/ChangeHandlerThread.h"
+#include "shell/widgets/PTShellList.h"
 #include "tests/common/TestSupport.h"
 
 #include <QAbstractItemView>

@@ -1,7 +1,7 @@
 // Keeping the list in step with its folder: refreshes, the change timer, the busy state, folders
 // that go away or cannot be read, and volumes that come and go.
 
-#include "shell/PTDeviceChangeHandler.h"
+#include "shell/namespace/PTDeviceChangeHandler.h"
 #include "tests/shell/ShellListFixture.h"
 
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
-#include "shell/ChangeHandlerThread.h"
-#include "shell/PTDeviceChangeHandler.h"
-#include "shell/PTShellList.h"
-#include "shell/ShellNamespace.h"
+#include "shell/namespace/ChangeHandlerThread.h"
+#include "shell/namespace/PTDeviceChangeHandler.h"
+#include "shell/namespace/ShellNamespace.h"
+#include "shell/widgets/PTShellList.h"
 #include "tests/common/TestSupport.h"
 #include "tests/shell/ShellListFixture.h"
 

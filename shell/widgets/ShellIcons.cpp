@@ -1,6 +1,6 @@
-#include "shell/ShellIcons.h"
+#include "shell/widgets/ShellIcons.h"
 
-#include "shell/ShellNamespace.h"
+#include "shell/namespace/ShellNamespace.h"
 
 #include <QApplication>
 #include <QFileIconProvider>

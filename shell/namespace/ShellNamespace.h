@@ -5,7 +5,7 @@
 // portable implementation (PortableShell.cpp) puts the file system behind it; a Windows build
 // can put IShellFolder behind the same classes.
 
-#include "shell/IdList.h"
+#include "shell/namespace/IdList.h"
 
 #include <cstdint>
 #include <memory>

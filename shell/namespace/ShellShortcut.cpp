@@ -1,4 +1,4 @@
-#include "shell/ShellShortcut.h"
+#include "shell/namespace/ShellShortcut.h"
 
 #include <cerrno>
 #include <climits>

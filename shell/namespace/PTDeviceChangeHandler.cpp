@@ -1,4 +1,4 @@
-#include "shell/PTDeviceChangeHandler.h"
+#include "shell/namespace/PTDeviceChangeHandler.h"
 
 #include <QCoreApplication>
 #include <QEvent>

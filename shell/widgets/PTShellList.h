@@ -4,10 +4,10 @@
 // step with the folder by a change watcher, with folders opened in place and the open request
 // for files handed to the program.
 
-#include "shell/ChangeHandlerThread.h"
-#include "shell/IdList.h"
-#include "shell/PTShellLocator.h"
-#include "shell/ShellNamespace.h"
+#include "shell/namespace/ChangeHandlerThread.h"
+#include "shell/namespace/IdList.h"
+#include "shell/namespace/PTShellLocator.h"
+#include "shell/namespace/ShellNamespace.h"
 
 #include <QPoint>
 #include <QString>

@@ -1,10 +1,10 @@
-#include "shell/PTShellList.h"
+#include "shell/widgets/PTShellList.h"
 
-#include "shell/PTDeviceChangeHandler.h"
-#include "shell/PTShellListModel.h"
-#include "shell/ShellIcons.h"
-#include "shell/ShellShortcut.h"
-#include "shell/ShellStrings.h"
+#include "shell/namespace/PTDeviceChangeHandler.h"
+#include "shell/namespace/ShellShortcut.h"
+#include "shell/namespace/ShellStrings.h"
+#include "shell/widgets/PTShellListModel.h"
+#include "shell/widgets/ShellIcons.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,4 +1,4 @@
-#include "shell/ChangeHandlerThread.h"
+#include "shell/namespace/ChangeHandlerThread.h"
 
 #include <QCoreApplication>
 #include <cerrno>

@@ -3,7 +3,7 @@
 // Icons of shell items, gathered in one process-wide image list so that items of the same
 // kind share one icon and are known by an index.
 
-#include "shell/IdList.h"
+#include "shell/namespace/IdList.h"
 
 #include <QHash>
 #include <QIcon>

@@ -2,8 +2,8 @@
 
 // Shortcuts: a symbolic link stands in for a shortcut file.
 
-#include "shell/IdList.h"
-#include "shell/ShellNamespace.h"
+#include "shell/namespace/IdList.h"
+#include "shell/namespace/ShellNamespace.h"
 
 #include <cstdint>
 #include <string>

@@ -3,7 +3,7 @@
 // The items of a shell file list as a table for Qt's views. Texts and icons are produced when a
 // view asks for them, that is when the item is drawn.
 
-#include "shell/PTShellList.h"
+#include "shell/widgets/PTShellList.h"
 
 #include <QAbstractTableModel>
 #include <memory>

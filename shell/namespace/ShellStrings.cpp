@@ -1,4 +1,4 @@
-#include "shell/ShellStrings.h"
+#include "shell/namespace/ShellStrings.h"
 
 #include <QDateTime>
 #include <QLocale>

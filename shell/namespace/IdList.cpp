@@ -1,6 +1,6 @@
-#include "shell/IdList.h"
+#include "shell/namespace/IdList.h"
 
-#include "shell/ShellNamespace.h"
+#include "shell/namespace/ShellNamespace.h"
 
 #include <algorithm>
 #include <cstdlib>

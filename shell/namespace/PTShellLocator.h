@@ -3,8 +3,8 @@
 // The current-folder value of the file list and the folder combo: a folder named by an
 // absolute id list or by a special folder.
 
-#include "shell/IdList.h"
-#include "shell/ShellNamespace.h"
+#include "shell/namespace/IdList.h"
+#include "shell/namespace/ShellNamespace.h"
 
 #include <functional>
 #include <string>

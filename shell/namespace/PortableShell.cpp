@@ -2,8 +2,8 @@
 // them the file system. Item data is the file name's bytes; virtual items carry a tag that
 // starts with a zero byte, which no file name can hold.
 
-#include "shell/ShellNamespace.h"
-#include "shell/ShellStrings.h"
+#include "shell/namespace/ShellNamespace.h"
+#include "shell/namespace/ShellStrings.h"
 
 #include <QChar>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "shell/PTShellLocator.h"
+#include "shell/namespace/PTShellLocator.h"
 
 PCIdList TPTShellLocator::GetIdList()
 {
