@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// Opens an address ("https:", "mailto:", ...) or a file with the desktop's default handler.
+// Every "open" request of the programs goes through here. Failures are not reported.
+void ShellOpen(const QString& target);
+
+// Tests see the requests instead: with a handler set, each target goes to it unchanged and
+// nothing is opened. An empty function goes back to the desktop.
+void SetShellOpenHandler(std::function<void(const QString&)> handler);
