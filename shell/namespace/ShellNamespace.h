@@ -2,51 +2,17 @@
 
 // The shell namespace as the browsing controls see it: folders that enumerate their items,
 // report attributes and names, compare, bind to subfolders, parse paths and rename. The
-// portable implementation (PortableShell.cpp) puts the file system behind it; a Windows build
-// can put IShellFolder behind the same classes.
+// portable implementation (FileSystemFolder, VirtualFolders) puts the file system behind it; a
+// Windows build can put IShellFolder behind the same classes.
 
 #include "shell/namespace/IdList.h"
+#include "shell/namespace/ShellResult.h"
 
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
-
-using HResult = std::int32_t;
-
-constexpr HResult kSOk = 0;
-constexpr HResult kSFalse = 1;
-constexpr HResult kENotImpl = static_cast<HResult>(0x80004001u);
-constexpr HResult kEFail = static_cast<HResult>(0x80004005u);
-constexpr HResult kEFileNotFound = static_cast<HResult>(0x80070002u);
-constexpr HResult kEPathNotFound = static_cast<HResult>(0x80070003u);
-constexpr HResult kEAccessDenied = static_cast<HResult>(0x80070005u);
-constexpr HResult kEInvalidArg = static_cast<HResult>(0x80070057u);
-constexpr HResult kENoMoreItems = static_cast<HResult>(0x80070103u);
-constexpr HResult kEAlreadyExists = static_cast<HResult>(0x800700B7u);
-
-inline bool Succeeded(HResult hr)
-{
-    return hr >= 0;
-}
-inline bool Failed(HResult hr)
-{
-    return hr < 0;
-}
-HResult HResultFromErrno(int error);
-// The system's text for a result, as an error message shows it.
-std::string ShellErrorMessage(HResult hr);
-
-// CompareIDs answers in the low 16 bits of a success code.
-inline HResult MakeCompareResult(int order)
-{
-    return static_cast<HResult>(static_cast<std::uint16_t>(order < 0 ? -1 : (order > 0 ? 1 : 0)));
-}
-inline int CompareResultCode(HResult hr)
-{
-    return static_cast<std::int16_t>(hr & 0xFFFF);
-}
 
 // Item attributes.
 namespace sfgao {
@@ -229,11 +195,3 @@ void UnlockFlushDriveInfoCache();
 
 // Type name of an item, as the file manager shows it ("Folder", "HTML document").
 std::string ShellGetTypeName(PCIdList absolute);
-
-// Adds ch to text unless it already ends with it; an empty text stays empty.
-std::string EnsureTrailingChar(const std::string& text, char ch);
-
-// Case-insensitive wildcard match ('*' and '?') of a file name against one pattern.
-bool WildcardMatch(std::string_view pattern, std::string_view name);
-// The order in which the file manager lists names: case-insensitive, numbers by value.
-int CompareNamesNatural(std::string_view a, std::string_view b);

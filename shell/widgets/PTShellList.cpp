@@ -1,6 +1,7 @@
 #include "shell/widgets/PTShellList.h"
 
 #include "shell/namespace/PTDeviceChangeHandler.h"
+#include "shell/namespace/ShellNames.h"
 #include "shell/namespace/ShellShortcut.h"
 #include "shell/namespace/ShellStrings.h"
 #include "shell/widgets/PTShellListModel.h"

@@ -1,3 +1,4 @@
+#include "shell/namespace/ShellNames.h"
 #include "shell/namespace/ShellNamespace.h"
 #include "shell/namespace/ShellStrings.h"
 #include "tests/common/TestSupport.h"

@@ -1,0 +1,417 @@
+#include "shell/namespace/FileSystemFolder.h"
+
+#include "shell/namespace/FolderSupport.h"
+#include "shell/namespace/ShellNames.h"
+#include "shell/namespace/ShellStrings.h"
+
+#include <QFileInfo>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#if defined(__linux__)
+#include <sys/syscall.h>
+#endif
+
+namespace portable {
+
+namespace {
+
+// Renaming must never replace another item of the same name.
+int RenameNoReplace(const std::string& from, const std::string& to)
+{
+#if defined(__linux__) && defined(SYS_renameat2)
+    long rc = ::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 1u);
+    if (rc == 0 || (errno != ENOSYS && errno != EINVAL))
+        return static_cast<int>(rc);
+#endif
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::rename(from.c_str(), to.c_str());
+}
+
+std::string SizeOfPath(const std::string& path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return {};
+    return ShellSizeText(static_cast<std::uint64_t>(st.st_size));
+}
+
+std::string ModifiedOfPath(const std::string& path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 && ::lstat(path.c_str(), &st) != 0)
+        return {};
+    return ShellModifiedText(st.st_mtime ? st.st_mtime : st.st_ctime);
+}
+
+class FileSystemDetails : public TShellDetails
+{
+public:
+    // The details keep their folder alive: a list may hold them past the folder's last use.
+    explicit FileSystemDetails(std::shared_ptr<FileSystemFolder> folder)
+        : m_folder(std::move(folder))
+    {
+    }
+    HResult GetDetailsOf(PCIdList item, int column, TShellDetailsInfo& info) override;
+
+private:
+    std::shared_ptr<FileSystemFolder> m_folder;
+};
+
+} // namespace
+
+Kind KindAt(int dirFd, const char* name)
+{
+    struct stat st;
+    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return kindMissing;
+    if (!S_ISLNK(st.st_mode))
+        return S_ISDIR(st.st_mode) ? kindDir : kindFile;
+    if (::fstatat(dirFd, name, &st, 0) != 0)
+        return kindLinkBroken;
+    return S_ISDIR(st.st_mode) ? kindLinkDir : kindLinkFile;
+}
+
+Kind KindOfPath(const std::string& path)
+{
+    return KindAt(AT_FDCWD, path.c_str());
+}
+
+FileSystemFolder::FileSystemFolder(std::string path, IdListPtr absolute)
+    : m_path(std::move(path)), m_absolute(std::move(absolute))
+{
+}
+
+HResult FileSystemFolder::EnumObjects(std::uint32_t flags,
+                                      std::unique_ptr<TShellEnumIdList>& result)
+{
+    DIR* dir = ::opendir(m_path.c_str());
+    if (!dir)
+        return HResultFromErrno(errno);
+    int dirFd = ::dirfd(dir);
+    m_kinds.clear();
+    std::vector<IdListPtr> items;
+    items.reserve(500);
+    bool hidden = flags & shcontf::IncludeHidden;
+    bool folders = flags & shcontf::Folders;
+    bool nonFolders = flags & shcontf::NonFolders;
+    while (dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+            continue;
+        if (name[0] == '.' && !hidden)
+            continue;
+        Kind kind;
+        switch (entry->d_type) {
+        case DT_DIR:
+            kind = kindDir;
+            break;
+        case DT_REG:
+        case DT_FIFO:
+        case DT_CHR:
+        case DT_BLK:
+        case DT_SOCK:
+            kind = kindFile;
+            break;
+        default:
+            kind = KindAt(dirFd, name);
+            break;
+        }
+        if (kind == kindMissing)
+            continue;
+        if (IsFolderKind(kind) ? !folders : !nonFolders)
+            continue;
+        std::string_view data(name);
+        m_kinds.emplace(std::string(data), kind);
+        items.push_back(MakeSingleIdList(data));
+    }
+    ::closedir(dir);
+    result = std::make_unique<ListEnum>(std::move(items));
+    return kSOk;
+}
+
+HResult FileSystemFolder::BindToObject(PCIdList relative, TShellFolderPtr& result)
+{
+    std::string_view name = IdListItemData(relative);
+    if (name.empty() || name.find('/') != std::string_view::npos || name[0] == 0)
+        return kEInvalidArg;
+    std::string path = JoinPath(m_path, name);
+    IdListPtr first = MakeSingleIdList(name);
+    TShellFolderPtr child;
+    HResult hr = FolderFromPath(path, ConcatIdListPtr(m_absolute.get(), first.get()), child);
+    if (Failed(hr))
+        return hr;
+    if (PCIdList rest = IdListNext(relative))
+        return child->BindToObject(rest, result);
+    result = std::move(child);
+    return kSOk;
+}
+
+Kind FileSystemFolder::KindOf(std::string_view name, bool fresh)
+{
+    if (!fresh) {
+        auto it = m_kinds.find(name);
+        if (it != m_kinds.end())
+            return static_cast<Kind>(it->second);
+    }
+    Kind kind = KindOfPath(JoinPath(m_path, name));
+    if (kind == kindMissing)
+        m_kinds.erase(std::string(name));
+    else
+        m_kinds[std::string(name)] = kind;
+    return kind;
+}
+
+HResult FileSystemFolder::CompareIDs(int column, PCIdList a, PCIdList b)
+{
+    std::string_view nameA = IdListItemData(a);
+    std::string_view nameB = IdListItemData(b);
+    if (nameA == nameB)
+        return CompareRest(*this, column, a, b);
+    bool folderA = IsFolderKind(KindOf(nameA, false));
+    bool folderB = IsFolderKind(KindOf(nameB, false));
+    if (folderA != folderB)
+        return MakeCompareResult(folderA ? -1 : 1);
+    int order = 0;
+    if (column == 1 || column == 3) {
+        struct stat stA
+        {
+        }, stB{};
+        ::stat(JoinPath(m_path, nameA).c_str(), &stA);
+        ::stat(JoinPath(m_path, nameB).c_str(), &stB);
+        if (column == 1 && !folderA)
+            order = stA.st_size < stB.st_size ? -1 : (stA.st_size > stB.st_size ? 1 : 0);
+        else if (column == 3)
+            order = stA.st_mtime < stB.st_mtime ? -1 : (stA.st_mtime > stB.st_mtime ? 1 : 0);
+    } else if (column == 2 && !folderA) {
+        IdListPtr absA = ConcatIdListPtr(m_absolute.get(), a);
+        IdListPtr absB = ConcatIdListPtr(m_absolute.get(), b);
+        order = CompareNamesNatural(ShellGetTypeName(absA.get()), ShellGetTypeName(absB.get()));
+    }
+    if (order == 0)
+        order = CompareNamesNatural(nameA, nameB);
+    if (order == 0)
+        order = CompareBytes(nameA, nameB);
+    return MakeCompareResult(order);
+}
+
+void FileSystemFolder::SortIdLists(int column, std::vector<PCIdList>& items)
+{
+    if (column != 0) {
+        TShellFolder::SortIdLists(column, items);
+        return;
+    }
+    struct Key
+    {
+        PCIdList idList;
+        std::string_view name;
+        std::string folded;
+        bool folder;
+    };
+    std::vector<Key> keys;
+    keys.reserve(items.size());
+    for (PCIdList item : items) {
+        std::string_view name = IdListItemData(item);
+        keys.push_back({item, name, FoldForCompare(name), IsFolderKind(KindOf(name, false))});
+    }
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+        if (a.folder != b.folder)
+            return a.folder;
+        int order = CompareFoldedNatural(a.folded, b.folded);
+        if (order == 0)
+            order = CompareBytes(a.name, b.name);
+        return order < 0;
+    });
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        items[i] = keys[i].idList;
+}
+
+HResult FileSystemFolder::GetAttributesOf(std::span<const PCIdList> items,
+                                          std::uint32_t& attributes)
+{
+    std::uint32_t asked = attributes;
+    std::uint32_t common = ~0u;
+    bool fresh = asked & sfgao::Validate;
+    for (PCIdList item : items) {
+        if (IdListNext(item)) {
+            std::uint32_t inner = asked;
+            HResult hr = AttributesBelow(*this, item, inner);
+            if (Failed(hr))
+                return hr;
+            common &= inner;
+            continue;
+        }
+        std::string_view name = IdListItemData(item);
+        Kind kind = KindOf(name, fresh);
+        if (kind == kindMissing)
+            return kEFileNotFound;
+        std::uint32_t a = sfgao::FileSystem | sfgao::CanCopy | sfgao::CanLink;
+        if (IsFolderKind(kind))
+            a |= sfgao::Folder | sfgao::FileSysAncestor;
+        if (IsLinkKind(kind))
+            a |= sfgao::Link;
+        if (!name.empty() && name[0] == '.')
+            a |= sfgao::Ghosted;
+        if ((asked & (sfgao::CanRename | sfgao::CanDelete | sfgao::CanMove)) &&
+            ::access(m_path.c_str(), W_OK) == 0)
+            a |= sfgao::CanRename | sfgao::CanDelete | sfgao::CanMove;
+        std::string path;
+        if (asked & (sfgao::ReadOnly | sfgao::HasSubfolder))
+            path = JoinPath(m_path, name);
+        if ((asked & sfgao::ReadOnly) && ::access(path.c_str(), W_OK) != 0 && errno == EACCES)
+            a |= sfgao::ReadOnly;
+        if ((asked & sfgao::HasSubfolder) && IsFolderKind(kind) && HasSubfolder(path))
+            a |= sfgao::HasSubfolder;
+        common &= a;
+    }
+    attributes = asked & common & ~sfgao::Validate;
+    return kSOk;
+}
+
+bool FileSystemFolder::HasSubfolder(const std::string& path)
+{
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir)
+        return false;
+    bool found = false;
+    while (dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        if (entry->d_type == DT_DIR || ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+                                        IsFolderKind(KindAt(::dirfd(dir), entry->d_name)))) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+HResult FileSystemFolder::GetDisplayNameOf(PCIdList item, std::uint32_t flags, std::string& name)
+{
+    if (!item || IdListLen(item) <= 2) {
+        if ((flags & shgdn::ForParsing) && !(flags & shgdn::InFolder))
+            name = m_path;
+        else
+            name = ToBytes(QFileInfo(FromBytes(m_path)).fileName());
+        if (name.empty())
+            name = m_path;
+        return kSOk;
+    }
+    if (IdListNext(item))
+        return DisplayNameBelow(*this, item, flags, name);
+    std::string_view data = IdListItemData(item);
+    if ((flags & shgdn::ForParsing) && !(flags & shgdn::InFolder))
+        name = JoinPath(m_path, data);
+    else
+        name.assign(data);
+    return kSOk;
+}
+
+HResult FileSystemFolder::ParseDisplayName(const std::string& name, IdListPtr& result)
+{
+    std::vector<std::string_view> parts;
+    std::string_view rest(name);
+    std::string path = m_path;
+    while (!rest.empty()) {
+        std::size_t slash = rest.find('/');
+        std::string_view part = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..")
+            return kEInvalidArg;
+        path = JoinPath(path, part);
+        parts.push_back(part);
+    }
+    if (parts.empty())
+        return kEInvalidArg;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0)
+        return HResultFromErrno(errno);
+    result = MakeIdList(parts);
+    return kSOk;
+}
+
+HResult FileSystemFolder::SetNameOf(PCIdList item, const std::string& newName, std::uint32_t,
+                                    IdListPtr* newItem)
+{
+    std::string_view oldName = IdListItemData(item);
+    if (oldName.empty() || IdListNext(item))
+        return kEInvalidArg;
+    if (newName.empty() || newName == "." || newName == ".." ||
+        newName.find('/') != std::string::npos || newName.find('\0') != std::string::npos)
+        return kEInvalidArg;
+    if (newName == oldName) {
+        if (newItem)
+            *newItem = MakeSingleIdList(newName);
+        return kSOk;
+    }
+    std::string from = JoinPath(m_path, oldName);
+    std::string to = JoinPath(m_path, newName);
+    if (RenameNoReplace(from, to) != 0)
+        return HResultFromErrno(errno);
+    m_kinds.erase(std::string(oldName));
+    if (newItem)
+        *newItem = MakeSingleIdList(newName);
+    return kSOk;
+}
+
+std::shared_ptr<TShellDetails> FileSystemFolder::GetDetails()
+{
+    return std::make_shared<FileSystemDetails>(shared_from_this());
+}
+
+HResult FileSystemDetails::GetDetailsOf(PCIdList item, int column, TShellDetailsInfo& info)
+{
+    static const char* const captions[] = {"Name", "Size", "Type", "Modified"};
+    static const int widths[] = {28, 9, 14, 17};
+    if (column < 0 || column > 3)
+        return kEInvalidArg;
+    info = TShellDetailsInfo();
+    info.format = column == 1 ? TShellDetailsInfo::fmtRight : TShellDetailsInfo::fmtLeft;
+    info.charWidth = widths[column];
+    if (!item) {
+        info.text = captions[column];
+        return kSOk;
+    }
+    std::string name(IdListItemData(item));
+    std::string path = JoinPath(m_folder->FileSystemPath(), name);
+    switch (column) {
+    case 0:
+        info.text = name;
+        break;
+    case 1:
+        if (!IsFolderKind(m_folder->KindOf(name, false)))
+            info.text = SizeOfPath(path);
+        break;
+    case 2: {
+        IdListPtr absolute = ConcatIdListPtr(m_folder->AbsoluteIdList(), item);
+        info.text = ShellGetTypeName(absolute.get());
+        break;
+    }
+    case 3:
+        info.text = ModifiedOfPath(path);
+        break;
+    }
+    return kSOk;
+}
+
+HResult FolderFromPath(const std::string& path, IdListPtr absolute, TShellFolderPtr& result)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return HResultFromErrno(errno);
+    if (!S_ISDIR(st.st_mode))
+        return kEPathNotFound;
+    result = std::make_shared<FileSystemFolder>(path, std::move(absolute));
+    return kSOk;
+}
+
+} // namespace portable

@@ -1,0 +1,107 @@
+#include "shell/namespace/FolderSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <sys/stat.h>
+
+namespace portable {
+
+std::string ToBytes(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+QString FromBytes(const std::string& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+std::string JoinPath(const std::string& folder, std::string_view name)
+{
+    std::string result = folder;
+    if (result.empty() || result.back() != '/')
+        result += '/';
+    result.append(name);
+    return result;
+}
+
+std::string HomeDirectory()
+{
+    return ToBytes(QDir::homePath());
+}
+
+bool IsDirectory(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The user's Desktop directory, when there is one of its own.
+std::string DesktopDirectory()
+{
+    std::string path = ToBytes(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    if (path.empty() || !IsDirectory(path))
+        return {};
+    if (ToBytes(QDir(FromBytes(path)).canonicalPath()) ==
+        ToBytes(QDir(QDir::homePath()).canonicalPath()))
+        return {};
+    return path;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+int CompareBytes(std::string_view a, std::string_view b)
+{
+    int order = a.compare(b);
+    return order < 0 ? -1 : (order > 0 ? 1 : 0);
+}
+
+// Compares what follows two equal first items by binding to that item.
+HResult CompareRest(TShellFolder& folder, int column, PCIdList a, PCIdList b)
+{
+    PCIdList restA = IdListNext(a);
+    PCIdList restB = IdListNext(b);
+    if (!restA && !restB)
+        return MakeCompareResult(0);
+    if (!restA || !restB)
+        return MakeCompareResult(restA ? 1 : -1);
+    IdListPtr first = MakeSingleIdList(IdListItemData(a));
+    TShellFolderPtr child;
+    if (Failed(folder.BindToObject(first.get(), child)))
+        return MakeCompareResult(CompareIdListBytes(restA, restB));
+    return child->CompareIDs(column, restA, restB);
+}
+
+// Items below a folder's first level are asked of the folder their first item stands for.
+HResult AttributesBelow(TShellFolder& folder, PCIdList item, std::uint32_t& attributes)
+{
+    TShellFolderPtr child;
+    HResult hr = folder.BindToObject(MakeSingleIdList(IdListItemData(item)).get(), child);
+    if (Failed(hr))
+        return hr;
+    PCIdList rest = IdListNext(item);
+    return child->GetAttributesOf(std::span<const PCIdList>(&rest, 1), attributes);
+}
+
+HResult DisplayNameBelow(TShellFolder& folder, PCIdList item, std::uint32_t flags,
+                         std::string& name)
+{
+    TShellFolderPtr child;
+    HResult hr = folder.BindToObject(MakeSingleIdList(IdListItemData(item)).get(), child);
+    if (Failed(hr))
+        return hr;
+    return child->GetDisplayNameOf(IdListNext(item), flags, name);
+}
+
+HResult ListEnum::Next(IdListPtr& item)
+{
+    if (m_next >= m_items.size())
+        return kSFalse;
+    item = std::move(m_items[m_next++]);
+    return kSOk;
+}
+
+} // namespace portable

@@ -1,0 +1,47 @@
+#pragma once
+
+// What the portable folders share: paths as bytes, the home and Desktop directories, and the
+// ways a folder answers for items below its first level.
+
+#include "shell/namespace/ShellNamespace.h"
+
+#include <QString>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace portable {
+
+// File names and paths are bytes; Qt's texts are converted as the file system encodes names.
+std::string ToBytes(const QString& path);
+QString FromBytes(const std::string& path);
+std::string JoinPath(const std::string& folder, std::string_view name);
+bool StartsWith(std::string_view text, std::string_view prefix);
+int CompareBytes(std::string_view a, std::string_view b);
+
+std::string HomeDirectory();
+bool IsDirectory(const std::string& path);
+// The user's Desktop directory, when there is one of its own (empty otherwise).
+std::string DesktopDirectory();
+
+// Compares what follows two equal first items by binding to that item.
+HResult CompareRest(TShellFolder& folder, int column, PCIdList a, PCIdList b);
+// Items below a folder's first level are asked of the folder their first item stands for.
+HResult AttributesBelow(TShellFolder& folder, PCIdList item, std::uint32_t& attributes);
+HResult DisplayNameBelow(TShellFolder& folder, PCIdList item, std::uint32_t flags,
+                         std::string& name);
+
+// Enumeration of a prepared list.
+class ListEnum : public TShellEnumIdList
+{
+public:
+    explicit ListEnum(std::vector<IdListPtr> items) : m_items(std::move(items)) {}
+    HResult Next(IdListPtr& item) override;
+
+private:
+    std::vector<IdListPtr> m_items;
+    std::size_t m_next = 0;
+};
+
+} // namespace portable
