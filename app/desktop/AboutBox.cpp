@@ -1,0 +1,45 @@
+#include "app/desktop/AboutBox.h"
+
+#include "app/desktop/DesktopResources.h"
+#include "app/desktop/ProgramIcon.h"
+#include "controls/FormLoading.h"
+#include "ui_AboutBox.h"
+
+#include <QKeyEvent>
+#include <QScreen>
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TAboutBox>())
+{
+    UseDesktopResources();
+    ui->setupUi(this);
+    // The version label replaces its stored caption now, once for the life of the box.
+    NotifyLoaded(this);
+    setWindowIcon(ProgramIcon());
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+TAboutBox::~TAboutBox() = default;
+
+void TAboutBox::showEvent(QShowEvent* event)
+{
+    // Centred on the screen (the owner's screen when there is one), at every showing.
+    QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
+    if (screen) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    QDialog::showEvent(event);
+}
+
+void TAboutBox::keyPressEvent(QKeyEvent* event)
+{
+    // No Cancel button, so Escape (the platform's cancel key) leaves the box open; the
+    // close box still closes it.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
