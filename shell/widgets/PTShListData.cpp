@@ -1,0 +1,166 @@
+#include "shell/widgets/PTShListData.h"
+
+#include "shell/namespace/ShellStrings.h"
+#include "shell/widgets/PTShellList.h"
+#include "shell/widgets/ShellIcons.h"
+#include "shell/widgets/ShellListSupport.h"
+
+#include <QFileInfo>
+#include <sys/stat.h>
+
+using namespace shelllist;
+
+TPTShListData::TPTShListData(TPTCustomShellList* owner, IdListPtr relative,
+                             std::uint32_t attributes)
+    : m_owner(owner), m_relative(std::move(relative)), m_addedAttributes(attributes)
+{
+}
+
+PCIdList TPTShListData::GetAbsoluteIdList()
+{
+    if (!m_absolute)
+        m_absolute = ConcatIdListPtr(m_owner->CurrentFolderIdList(), m_relative.get());
+    return m_absolute.get();
+}
+
+bool TPTShListData::IsLnkShortcut()
+{
+    return GetPathName().endsWith(QLatin1String(".lnk"), Qt::CaseInsensitive);
+}
+
+bool TPTShListData::IsValid()
+{
+    TShellFolderPtr folder = m_owner->CurrentFolder();
+    if (!folder)
+        return false;
+    std::uint32_t attributes = sfgao::Validate;
+    PCIdList item = m_relative.get();
+    return Succeeded(folder->GetAttributesOf(std::span<const PCIdList>(&item, 1), attributes));
+}
+
+std::uint32_t TPTShListData::GetAttributes()
+{
+    TShellFolderPtr folder = m_owner->CurrentFolder();
+    if (!folder)
+        return 0;
+    std::uint32_t attributes = 0x700F0037;
+    PCIdList item = m_relative.get();
+    if (Failed(folder->GetAttributesOf(std::span<const PCIdList>(&item, 1), attributes)))
+        return 0;
+    return attributes;
+}
+
+QString TPTShListData::GetDisplayName()
+{
+    if (!m_hasDisplayName) {
+        TShellFolderPtr folder = m_owner->CurrentFolder();
+        std::string name;
+        if (folder && Succeeded(folder->GetDisplayNameOf(m_relative.get(), shgdn::Normal, name)))
+            m_displayName = FromBytes(name);
+        m_hasDisplayName = true;
+    }
+    return m_displayName;
+}
+
+QString TPTShListData::GetPathName()
+{
+    return FromBytes(ShellGetPathFromIdList(GetAbsoluteIdList()));
+}
+
+QString TPTShListData::GetFilename()
+{
+    return QFileInfo(GetPathName()).fileName();
+}
+
+void TPTShListData::FetchDetails()
+{
+    if (m_detailsFetched)
+        return;
+    m_detailsFetched = true;
+    std::string path = ShellGetPathFromIdList(GetAbsoluteIdList());
+    // Volume roots have no size or date of their own.
+    bool isVolume = IdListItemData(m_relative.get()).substr(0, 2) == std::string_view("\0V", 2);
+    if (path.size() > 1 && !isVolume) {
+        struct stat st;
+        if (::stat(path.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                m_size =
+                    QString::fromStdString(ShellSizeText(static_cast<std::uint64_t>(st.st_size)));
+            m_modified =
+                QString::fromStdString(ShellModifiedText(st.st_mtime ? st.st_mtime : st.st_ctime));
+        } else if (::lstat(path.c_str(), &st) == 0) {
+            // A link whose target is gone has nothing to read: no size, as its column shows.
+            m_modified =
+                QString::fromStdString(ShellModifiedText(st.st_mtime ? st.st_mtime : st.st_ctime));
+        }
+    }
+    if (AddedAttributes() & sfgao::FileSystem)
+        m_type = QString::fromStdString(ShellGetTypeName(GetAbsoluteIdList()));
+    else
+        m_type = PTLoadStr(TPTResString::SSystemFolder);
+}
+
+QString TPTShListData::GetSize()
+{
+    FetchDetails();
+    return m_size;
+}
+
+QString TPTShListData::GetFileType()
+{
+    FetchDetails();
+    return m_type;
+}
+
+QString TPTShListData::GetModified()
+{
+    FetchDetails();
+    return m_modified;
+}
+
+QString TPTShListData::GetColText(int column)
+{
+    if (column <= 0)
+        return {};
+    if (auto details = m_owner->GetCurrentFolderIShellDetails()) {
+        TShellDetailsInfo info;
+        if (Failed(details->GetDetailsOf(m_relative.get(), column, info)))
+            return {};
+        return FromBytes(info.text);
+    }
+    switch (column) {
+    case 1:
+        return GetSize();
+    case 2:
+        return GetFileType();
+    case 3:
+        return GetModified();
+    default:
+        return {};
+    }
+}
+
+void TPTShListData::SetData(IdListPtr relative)
+{
+    m_relative = std::move(relative);
+    m_absolute.reset();
+    Flush();
+}
+
+void TPTShListData::Flush()
+{
+    m_hasDisplayName = false;
+    m_displayName.clear();
+    m_detailsFetched = false;
+    m_size.clear();
+    m_type.clear();
+    m_modified.clear();
+    m_imageIndex = -1;
+}
+
+int TPTShListData::ImageIndex()
+{
+    if (m_imageIndex < 0)
+        m_imageIndex = ShellGetIconIndex(GetAbsoluteIdList(), shgfi::SmallIcon);
+    return m_imageIndex;
+}

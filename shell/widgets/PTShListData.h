@@ -1,0 +1,56 @@
+#pragma once
+
+// The data of one item of the file list.
+
+#include "shell/namespace/IdList.h"
+#include "shell/namespace/ShellNamespace.h"
+
+#include <QString>
+#include <cstdint>
+
+class TPTCustomShellList;
+
+// One item of the list: its id list inside the current folder and its cached texts.
+class TPTShListData
+{
+public:
+    TPTShListData(TPTCustomShellList* owner, IdListPtr relative, std::uint32_t attributes);
+
+    TPTCustomShellList* Owner() const { return m_owner; }
+    PCIdList GetRelativeIdList() const { return m_relative.get(); }
+    PCIdList GetAbsoluteIdList();
+    bool IsFolder() { return GetAttributes() & sfgao::Folder; }
+    bool IsFileSystem() { return GetAttributes() & sfgao::FileSystem; }
+    bool GetEditable() { return GetAttributes() & sfgao::CanRename; }
+    bool IsLnkShortcut();
+    bool IsValid();
+    // Asked of the folder each time.
+    std::uint32_t GetAttributes();
+    // The attributes the item had when it was added (overlay, dimmed state, sorting).
+    std::uint32_t AddedAttributes() const { return m_addedAttributes; }
+    QString GetDisplayName();
+    QString GetPathName();
+    QString GetFilename();
+    QString GetSize();
+    QString GetFileType();
+    QString GetModified();
+    QString GetColText(int column);
+    // Takes the id list; drops the cached absolute id list, name and details.
+    void SetData(IdListPtr relative);
+    void Flush();
+
+    int ImageIndex();
+
+private:
+    void FetchDetails();
+
+    TPTCustomShellList* m_owner;
+    IdListPtr m_relative;
+    IdListPtr m_absolute;
+    std::uint32_t m_addedAttributes;
+    QString m_displayName;
+    bool m_hasDisplayName = false;
+    QString m_size, m_type, m_modified;
+    bool m_detailsFetched = false;
+    int m_imageIndex = -1;
+};

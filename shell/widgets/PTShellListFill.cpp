@@ -1,0 +1,319 @@
+// Filling the list from its folder: columns, the inclusion test and the file filter, sorting.
+
+#include "shell/namespace/ShellNames.h"
+#include "shell/namespace/ShellStrings.h"
+#include "shell/widgets/PTShellList.h"
+#include "shell/widgets/PTShellListModel.h"
+#include "shell/widgets/ShellListSupport.h"
+
+#include <QItemSelectionModel>
+#include <QMetaMethod>
+#include <QTimer>
+#include <QTreeView>
+#include <algorithm>
+#include <unordered_map>
+
+using namespace shelllist;
+
+void TPTCustomShellList::ClearItems()
+{
+    m_selection->clearSelection();
+    static const QMetaMethod signal = QMetaMethod::fromSignal(&TPTCustomShellList::OnDeleteItem);
+    if (isSignalConnected(signal)) {
+        for (int row = ItemCount() - 1; row >= 0; --row)
+            emit OnDeleteItem(this, row, m_model->Item(row));
+    }
+    m_model->BeginReset();
+    m_model->Items().clear();
+    m_model->EndReset();
+}
+
+bool TPTCustomShellList::IsEditing() const
+{
+    // A caption editor is a child of the view's viewport holding the focus.
+    QWidget* focus = QApplication::focusWidget();
+    return focus && focus != View()->viewport() && View()->viewport()->isAncestorOf(focus);
+}
+
+bool TPTCustomShellList::IsFocused() const
+{
+    return View()->hasFocus() ||
+           (QApplication::focusWidget() && isAncestorOf(QApplication::focusWidget()));
+}
+
+void TPTCustomShellList::FillItems()
+{
+    if (!m_handleAllocated)
+        return;
+    if (m_busy || IsEditing()) {
+        m_refreshPending = true;
+        return;
+    }
+    m_refreshPending = false;
+    m_compareAllNext = false;
+    ++m_fillCount;
+    {
+        WaitCursor cursor;
+        ClearItems();
+        TShellFolderPtr folder;
+        HResult hr = ShellGetFolderFromIdList(m_folder.GetIdList(), folder);
+        if (Failed(hr)) {
+            // The old folder is no longer shown: its changes must not bring refreshes (and
+            // with them this error) again and again.
+            m_changeTimer->stop();
+            if (m_changeWatcher) {
+                m_changeWatcher->RemoveAllWatches();
+                m_watchSlot = -1;
+            }
+            throw TPTShellError(ShellErrorMessage(hr));
+        }
+        // Watch before reading the folder, so that no change made meanwhile is missed.
+        if (HasOption(ptsloDynamicRefresh)) {
+            m_currentFolder = folder;
+            m_currentFolderIdList = CopyIdListPtr(m_folder.GetIdList());
+            InstallChangeHandler();
+        }
+        FilterPreApply();
+        try {
+            FillList(folder, m_folder.GetIdList());
+        } catch (...) {
+            FilterPostApply();
+            throw;
+        }
+        FilterPostApply();
+    }
+    SortList();
+    UpdateItemSize();
+    if (ItemCount() > 0)
+        SetFocusedItem(0);
+    if (m_viewStyle == vsIcon || m_viewStyle == vsSmallIcon)
+        View()->scrollToTop();
+    if (!HasOption(ptsloDynamicRefresh) && m_changeWatcher) {
+        m_changeWatcher->RemoveAllWatches();
+        m_watchSlot = -1;
+    }
+}
+
+void TPTCustomShellList::FillList(const TShellFolderPtr& folder, PCIdList folderIdList)
+{
+    emit OnFillStart(this);
+    IdListPtr previousIdList = std::move(m_currentFolderIdList);
+    TShellFolderPtr previousFolder = m_currentFolder;
+    m_currentFolderIdList = CopyIdListPtr(folderIdList);
+    m_currentFolder = folder;
+    m_details.reset();
+    m_detailsFetched = false;
+    auto restore = [&] {
+        m_currentFolderIdList = std::move(previousIdList);
+        m_currentFolder = previousFolder;
+    };
+    // The new folder's columns, also when it cannot be read.
+    auto endUpdate = [this] {
+        m_model->EndReset();
+        if (m_reportView) {
+            for (int i = 0; i < m_model->columnCount(); ++i)
+                m_reportView->setColumnWidth(i,
+                                             m_model->Columns()[static_cast<std::size_t>(i)].width);
+        }
+    };
+
+    std::uint32_t flags = shcontf::Folders | shcontf::NonFolders;
+    if (HasOption(ptsloShowHidden))
+        flags |= shcontf::IncludeHidden;
+    m_model->BeginReset();
+    SetupColumns();
+    std::unique_ptr<TShellEnumIdList> enumerator;
+    if (Failed(folder->EnumObjects(flags, enumerator)) || !enumerator) {
+        endUpdate();
+        emit OnFillComplete(this);
+        return;
+    }
+    std::vector<IdListPtr> collected;
+    collected.reserve(500);
+    HResult hr;
+    for (;;) {
+        IdListPtr item;
+        hr = enumerator->Next(item);
+        if (hr != kSOk)
+            break;
+        if (collected.size() == collected.capacity())
+            collected.reserve(collected.size() + 500);
+        collected.push_back(std::move(item));
+    }
+    if (hr != kSFalse && hr != kENoMoreItems && hr != kEFail) {
+        m_model->EndReset();
+        restore();
+        throw TPTShellError(ShellErrorMessage(hr));
+    }
+    auto& items = m_model->Items();
+    if (hr != kEFail) {
+        items.reserve(collected.size());
+        for (IdListPtr& relative : collected) {
+            std::uint32_t attributes = 0;
+            if (ShouldInclude(*folder, relative.get(), attributes))
+                items.push_back(
+                    std::make_unique<TPTShListData>(this, std::move(relative), attributes));
+        }
+    }
+    endUpdate();
+    emit OnFillComplete(this);
+}
+
+std::shared_ptr<TShellDetails> TPTCustomShellList::GetCurrentFolderIShellDetails()
+{
+    if (!m_detailsFetched && m_currentFolder) {
+        m_details = m_currentFolder->GetDetails();
+        m_detailsFetched = true;
+    }
+    return m_details;
+}
+
+void TPTCustomShellList::SetupColumns()
+{
+    auto& columns = m_model->Columns();
+    auto& remembered = RememberedColumnWidths();
+    if (m_reportView && !columns.empty()) {
+        remembered.clear();
+        for (int i = 0; i < static_cast<int>(columns.size()); ++i)
+            remembered.push_back(m_reportView->columnWidth(i));
+    }
+    columns.clear();
+    auto alignment = [](TShellDetailsInfo::Format format) {
+        return format == TShellDetailsInfo::fmtRight    ? Qt::AlignRight
+               : format == TShellDetailsInfo::fmtCenter ? Qt::AlignHCenter
+                                                        : Qt::AlignLeft;
+    };
+    if (auto details = GetCurrentFolderIShellDetails()) {
+        TShellDetailsInfo info;
+        for (int i = 0; Succeeded(details->GetDetailsOf(nullptr, i, info)); ++i)
+            columns.push_back({FromBytes(info.text), alignment(info.format), 7 * info.charWidth});
+    } else {
+        columns = {{PTLoadStr(TPTResString::SColumnName), Qt::AlignLeft, 200},
+                   {PTLoadStr(TPTResString::SColumnSize), Qt::AlignRight, 60},
+                   {PTLoadStr(TPTResString::SColumnType), Qt::AlignLeft, 100},
+                   {PTLoadStr(TPTResString::SColumnModified), Qt::AlignLeft, 120}};
+    }
+    bool fileSystemFolder = m_currentFolder && !m_currentFolder->FileSystemPath().empty();
+    if (fileSystemFolder && remembered.size() == columns.size()) {
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            columns[i].width = remembered[i];
+    }
+    if (std::abs(m_sortColumn) > static_cast<int>(columns.size()))
+        m_sortColumn = 1;
+}
+
+bool TPTCustomShellList::ShouldInclude(TShellFolder& folder, PCIdList relative,
+                                       std::uint32_t& attributes)
+{
+    attributes = 0x720B0000;
+    if (Failed(folder.GetAttributesOf(std::span<const PCIdList>(&relative, 1), attributes)))
+        return false;
+    bool candidate = HasOption(ptsloNonFilesystemAncestors) ||
+                     (attributes & (sfgao::FileSystem | sfgao::FileSysAncestor));
+    if (candidate && HasOption(ptsloHideFoldersWhenLinkedToTree) && m_linkedTree &&
+        (attributes & sfgao::Folder) && (attributes & sfgao::FileSystem))
+        candidate = false;
+    return candidate && CanAdd(folder, relative, attributes);
+}
+
+bool TPTCustomShellList::CanAdd(TShellFolder& folder, PCIdList relative, std::uint32_t attributes)
+{
+    if (m_filterActive && !(attributes & sfgao::Folder)) {
+        std::string name;
+        if (Failed(folder.GetDisplayNameOf(relative, shgdn::ForParsing | shgdn::InFolder, name)))
+            return false;
+        std::size_t slash = name.find_last_of('/');
+        std::string_view fileName = slash == std::string::npos
+                                        ? std::string_view(name)
+                                        : std::string_view(name).substr(slash + 1);
+        if (!FilterApply(fileName, attributes))
+            return false;
+    }
+    static const QMetaMethod signal = QMetaMethod::fromSignal(&TPTCustomShellList::OnAddItem);
+    if (isSignalConnected(signal)) {
+        bool allow = true;
+        emit OnAddItem(this, &folder, m_currentFolderIdList.get(), relative, attributes, allow);
+        return allow;
+    }
+    return true;
+}
+
+// Names are matched against the patterns directly, which gives what a search of the folder
+// with each pattern would, without reading the folder once per pattern.
+void TPTCustomShellList::FilterPreApply()
+{
+    m_filterActive = false;
+    if (!m_currentFolder && !m_folder.GetIdList())
+        return;
+    std::string path = ShellGetPathFromIdList(m_folder.GetIdList());
+    if (path.empty() || !m_hasPatterns || m_patterns.empty())
+        return;
+    if (m_fileFilter == QLatin1String("*") || m_fileFilter == QLatin1String("*.*"))
+        return;
+    m_filterActive = true;
+}
+
+bool TPTCustomShellList::FilterApply(std::string_view name, std::uint32_t attributes) const
+{
+    if (attributes & sfgao::Folder)
+        return true;
+    for (const std::string& pattern : m_patterns) {
+        if (WildcardMatch(pattern, name))
+            return true;
+    }
+    return false;
+}
+
+void TPTCustomShellList::FilterPostApply()
+{
+    m_filterActive = false;
+}
+
+// --- Sorting
+
+void TPTCustomShellList::SortList()
+{
+    if (m_sortColumn == 0 || !m_currentFolder || ItemCount() < 2)
+        return;
+    int count = ItemCount();
+    std::vector<PCIdList> order;
+    order.reserve(static_cast<std::size_t>(count));
+    std::unordered_map<PCIdList, int> rows;
+    rows.reserve(static_cast<std::size_t>(count));
+    for (int row = 0; row < count; ++row) {
+        PCIdList relative = m_model->Item(row)->GetRelativeIdList();
+        order.push_back(relative);
+        rows.emplace(relative, row);
+    }
+    m_currentFolder->SortIdLists(std::abs(m_sortColumn) - 1, order);
+    if (m_sortColumn < 0)
+        std::reverse(order.begin(), order.end());
+    std::vector<int> newToOld;
+    newToOld.reserve(order.size());
+    bool changed = false;
+    for (PCIdList relative : order) {
+        newToOld.push_back(rows[relative]);
+        changed |= newToOld.back() != static_cast<int>(newToOld.size()) - 1;
+    }
+    if (changed)
+        m_model->Reorder(newToOld);
+}
+
+void TPTCustomShellList::SetSortColumn(int column)
+{
+    m_sortColumn = column;
+    SetHeaderSortDisplayMode(m_headerSortDisplayMode);
+    SortList();
+}
+
+void TPTCustomShellList::ColumnClicked(int column)
+{
+    int before = m_sortColumn;
+    emit OnColumnClick(this, column);
+    if (m_sortColumn != before)
+        return;
+    if (std::abs(m_sortColumn) == column + 1)
+        SetSortColumn(-m_sortColumn);
+    else
+        SetSortColumn(column + 1);
+}

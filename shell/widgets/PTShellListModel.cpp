@@ -1,0 +1,117 @@
+#include "shell/widgets/PTShellListModel.h"
+
+#include "shell/widgets/ShellIcons.h"
+
+#include <QMetaMethod>
+#include <QPalette>
+
+QVariant TPTShellListModel::data(const QModelIndex& index, int role) const
+{
+    TPTShListData* item = Item(index.row());
+    if (!item)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return index.column() == 0 ? item->GetDisplayName() : item->GetColText(index.column());
+    case Qt::DecorationRole: {
+        if (index.column() != 0)
+            return {};
+        int imageIndex = -1;
+        static const QMetaMethod signal =
+            QMetaMethod::fromSignal(&TPTCustomShellList::OnGetImageIndex);
+        if (m_list->isSignalConnected(signal))
+            emit m_list->OnGetImageIndex(m_list, index.row(), imageIndex);
+        if (imageIndex < 1)
+            imageIndex = item->ImageIndex();
+        std::uint32_t attributes = item->AddedAttributes();
+        int overlay = (attributes & sfgao::Share)  ? kOverlayShare
+                      : (attributes & sfgao::Link) ? kOverlayShortcut
+                                                   : -1;
+        return ShellGetSystemImageList(ptsizSmall)->Icon(imageIndex, overlay);
+    }
+    case Qt::ForegroundRole:
+        // Hidden items are shown dimmed, as items that are cut.
+        if (item->AddedAttributes() & sfgao::Ghosted)
+            return m_list->palette().brush(QPalette::Disabled, QPalette::Text);
+        return {};
+    case Qt::TextAlignmentRole:
+        if (index.column() < columnCount())
+            return QVariant::fromValue(
+                m_columns[static_cast<std::size_t>(index.column())].alignment | Qt::AlignVCenter);
+        return {};
+    case Qt::ToolTipRole:
+        return index.column() == 0 ? item->GetDisplayName() : QVariant();
+    default:
+        return {};
+    }
+}
+
+QVariant TPTShellListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+        return {};
+    if (role == Qt::DisplayRole)
+        return m_columns[static_cast<std::size_t>(section)].caption;
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(m_columns[static_cast<std::size_t>(section)].alignment |
+                                   Qt::AlignVCenter);
+    return {};
+}
+
+Qt::ItemFlags TPTShellListModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+int TPTShellListModel::RowOf(const TPTShListData* data) const
+{
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+        if (m_items[i].get() == data)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void TPTShellListModel::Append(std::vector<std::unique_ptr<TPTShListData>> items)
+{
+    if (items.empty())
+        return;
+    int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(items.size()) - 1);
+    for (auto& item : items)
+        m_items.push_back(std::move(item));
+    endInsertRows();
+}
+
+void TPTShellListModel::RemoveRange(int first, int last)
+{
+    beginRemoveRows({}, first, last);
+    m_items.erase(m_items.begin() + first, m_items.begin() + last + 1);
+    endRemoveRows();
+}
+
+void TPTShellListModel::Reorder(const std::vector<int>& newToOld)
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> oldToNew(newToOld.size());
+    std::vector<std::unique_ptr<TPTShListData>> items(m_items.size());
+    for (std::size_t i = 0; i < newToOld.size(); ++i) {
+        oldToNew[static_cast<std::size_t>(newToOld[i])] = static_cast<int>(i);
+        items[i] = std::move(m_items[static_cast<std::size_t>(newToOld[i])]);
+    }
+    m_items = std::move(items);
+    const QModelIndexList persistent = persistentIndexList();
+    QModelIndexList moved;
+    moved.reserve(persistent.size());
+    for (const QModelIndex& index : persistent)
+        moved.append(this->index(oldToNew[static_cast<std::size_t>(index.row())], index.column()));
+    changePersistentIndexList(persistent, moved);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void TPTShellListModel::ItemChanged(int row)
+{
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}

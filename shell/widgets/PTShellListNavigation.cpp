@@ -1,0 +1,155 @@
+// Opening items and moving between folders.
+
+#include "shell/namespace/ShellShortcut.h"
+#include "shell/widgets/PTShellList.h"
+#include "shell/widgets/PTShellListModel.h"
+#include "shell/widgets/ShellListSupport.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QUrl>
+#include <algorithm>
+
+using namespace shelllist;
+
+// --- Opening and navigating
+
+bool TPTCustomShellList::DblClickOpen()
+{
+    bool handled = false;
+    emit OnDblClickOpen(this, handled);
+    return handled;
+}
+
+void TPTCustomShellList::OpenSelectedItems()
+{
+    Synchronize(true);
+    std::vector<int> rows;
+    for (const QModelIndex& index : m_selection->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    if (rows.size() > 1) {
+        if (!DblClickOpen())
+            DoDefaultCommand(rows);
+    } else if (rows.size() == 1) {
+        OpenItem(rows.front());
+    }
+}
+
+void TPTCustomShellList::OpenItem(int index)
+{
+    Synchronize(true);
+    TPTShListData* data = m_model->Item(index);
+    if (!data) {
+        DblClickOpen();
+        return;
+    }
+    IdListPtr target;
+    {
+        WaitCursor cursor;
+        std::uint32_t attributes = sfgao::Folder | sfgao::Link | sfgao::Validate;
+        PCIdList item = data->GetRelativeIdList();
+        if (m_currentFolder &&
+            Succeeded(m_currentFolder->GetAttributesOf(std::span<const PCIdList>(&item, 1),
+                                                       attributes)) &&
+            (attributes & sfgao::Folder)) {
+            // A link to a folder leads to the folder it points at.
+            TLinkData link;
+            std::string path = QFile::encodeName(data->GetPathName()).toStdString();
+            if ((attributes & sfgao::Link) && Succeeded(ResolveShortcut(path, link, true)) &&
+                link.idList)
+                target = std::move(link.idList);
+            else
+                target = CopyIdListPtr(data->GetAbsoluteIdList());
+        } else if (data->IsLnkShortcut()) {
+            TLinkData link;
+            std::string path = QFile::encodeName(data->GetPathName()).toStdString();
+            if (Succeeded(ResolveShortcut(path, link, true)) &&
+                (link.findData.attributes & FILE_ATTRIBUTE_DIRECTORY) && link.idList)
+                target = std::move(link.idList);
+        }
+    }
+    if (target) {
+        NavigateTo(target.get());
+        return;
+    }
+    if (!DblClickOpen())
+        DoDefaultCommand({index});
+}
+
+void TPTCustomShellList::DoDefaultCommand(const std::vector<int>& rows)
+{
+    for (int row : rows) {
+        TPTShListData* data = m_model->Item(row);
+        if (!data)
+            continue;
+        QString path = data->GetPathName();
+        if (path.isEmpty())
+            continue;
+        if (m_openHandler)
+            m_openHandler(path);
+        else
+            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
+}
+
+void TPTCustomShellList::NavigateTo(PCIdList absolute)
+{
+    if (HasOption(ptsloDontChangeFolder))
+        return;
+    IdListPtr target = CopyIdListPtr(absolute);
+    int fills = m_fillCount;
+    ClearItems();
+    if (m_linkedTree)
+        m_linkedTree->ShellListFolderChanged(target.get());
+    else if (m_linkedCombo)
+        m_linkedCombo->ShellListFolderChanged(target.get());
+    else
+        m_folder.SetIdList(target.get());
+    // The folder did not change (a link back to itself): show it again rather than nothing.
+    if (m_fillCount == fills)
+        FillItems();
+}
+
+void TPTCustomShellList::GoUp(int levels)
+{
+    if (HasOption(ptsloDontChangeFolder))
+        return;
+    if (m_linkedTree) {
+        m_linkedTree->ShellListGoUp(levels);
+        return;
+    }
+    if (m_linkedCombo) {
+        m_linkedCombo->ShellListGoUp(levels);
+        return;
+    }
+    TPTIdListArray array(m_folder.GetIdList());
+    if (array.GetCount() == 0)
+        return;
+    m_folder.SetIdList(array.GoUp(std::min(levels, array.GetCount())));
+}
+
+void TPTCustomShellList::HandleOnFolderChanged()
+{
+    if (m_folderChangeNesting == 0) {
+        ++m_folderChangeNesting;
+        // A folder that cannot be shown is reported here: whoever set the folder (start-up,
+        // the combo, a double-click) goes on with an empty list.
+        try {
+            Guarded([this] {
+                PCIdList idList = m_folder.GetIdList();
+                if (m_linkedTree)
+                    m_linkedTree->ShellListFolderChanged(idList);
+                else if (m_linkedCombo)
+                    m_linkedCombo->ShellListFolderChanged(idList);
+                FillItems();
+            });
+        } catch (...) {
+            --m_folderChangeNesting;
+            throw;
+        }
+        --m_folderChangeNesting;
+    }
+    emit OnFolderChanged(this);
+}
