@@ -6,6 +6,7 @@
 #include "ui_HelpViewer.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFile>
 #include <QPointer>
 #include <QScrollBar>
@@ -98,31 +99,67 @@ void THelpViewer::BrowserAnchorClicked(const QUrl& link)
     ShellOpen(target.toString());
 }
 
+namespace {
+
+// Moves the help window under another owner (nullptr: a window of its own), keeping its place
+// on the screen and whether it is shown.
+void MoveHelpWindow(THelpViewer* window, QWidget* owner)
+{
+    const QRect geometry = window->geometry();
+    const bool placed = window->testAttribute(Qt::WA_WState_ExplicitShowHide);
+    const bool visible = window->isVisible();
+    window->setParent(owner, Qt::Window);
+    if (placed)
+        window->setGeometry(geometry);
+    if (visible)
+        window->show();
+}
+
+// While the help window belongs to a modal dialog, watches that dialog: when it closes, the
+// help window becomes a window of its own again, so it stays open (and is not destroyed with
+// the dialog).
+class THelpOwnerWatch : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Hide) {
+            watched->removeEventFilter(this);
+            if (g_helpWindow && g_helpWindow->parentWidget() == watched)
+                MoveHelpWindow(g_helpWindow, nullptr);
+        }
+        return false;
+    }
+};
+
+} // namespace
+
 void ShowHelp(const QString& topic)
 {
-    if (!g_helpWindow) {
-        g_helpWindow = new THelpViewer;
-        static const bool deleteAtQuit = [] {
-            QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp,
-                             [] { delete g_helpWindow.data(); });
-            return true;
-        }();
-        (void)deleteAtQuit;
+    static THelpOwnerWatch* ownerWatch = nullptr;
+    if (!ownerWatch) {
+        ownerWatch = new THelpOwnerWatch(qApp);
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp,
+                         [] { delete g_helpWindow.data(); });
     }
+    if (!g_helpWindow)
+        g_helpWindow = new THelpViewer;
     THelpViewer* window = g_helpWindow;
 
-    // A modal dialog blocks input to every window except its own children. Help asked for
-    // from inside one (the options dialog's Help) becomes a window of that dialog, and goes
-    // back to being a window of its own afterwards.
+    // A modal dialog blocks input to every window but its own. Help asked for from inside one
+    // (the options dialog's Help) becomes a window of that dialog until the dialog closes.
     QWidget* modal = QApplication::activeModalWidget();
     if (modal == window)
         modal = nullptr;
     if (window->parentWidget() != modal) {
-        const QRect geometry = window->geometry();
-        const bool placed = window->testAttribute(Qt::WA_WState_ExplicitShowHide);
-        window->setParent(modal, Qt::Window);
-        if (placed)
-            window->setGeometry(geometry);
+        if (QWidget* previous = window->parentWidget())
+            previous->removeEventFilter(ownerWatch);
+        MoveHelpWindow(window, modal);
+        if (modal)
+            modal->installEventFilter(ownerWatch);
     }
 
     window->ShowTopic(topic);
