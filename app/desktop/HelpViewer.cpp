@@ -49,7 +49,8 @@ QUrl HelpTopicPage(const QString& topic)
     return QUrl(kContentsPage);
 }
 
-THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::THelpViewer>())
+THelpViewer::THelpViewer(QWidget* parent, const QString& topic)
+    : QWidget(parent), ui(std::make_unique<Ui::THelpViewer>())
 {
     UseDesktopResources();
     ui->setupUi(this);
@@ -62,7 +63,7 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent), ui(std::make_unique
     connect(ui->Browser, &QTextBrowser::forwardAvailable, ui->ForwardButton, &QWidget::setEnabled);
     connect(ui->Browser, &QTextBrowser::anchorClicked, this, &THelpViewer::BrowserAnchorClicked);
 
-    ui->Browser->setSource(HelpTopicPage(QString()));
+    ui->Browser->setSource(HelpTopicPage(topic));
 }
 
 THelpViewer::~THelpViewer() = default;
@@ -146,7 +147,7 @@ void ShowHelp(const QString& topic)
                          [] { delete g_helpWindow.data(); });
     }
     if (!g_helpWindow)
-        g_helpWindow = new THelpViewer;
+        g_helpWindow = new THelpViewer(nullptr, topic);
     THelpViewer* window = g_helpWindow;
 
     // A modal dialog blocks input to every window but its own. Help asked for from inside one

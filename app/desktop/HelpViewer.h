@@ -15,7 +15,8 @@ class THelpViewer : public QWidget
 {
     Q_OBJECT
 public:
-    explicit THelpViewer(QWidget* parent = nullptr);
+    // Opens at the page of topic (see HelpTopicPage), with no history before it.
+    explicit THelpViewer(QWidget* parent = nullptr, const QString& topic = QString());
     ~THelpViewer() override;
 
     // Shows the page of topic (see HelpTopicPage).
