@@ -53,8 +53,7 @@ void TPTCustomCombobox::hidePopup()
 
 TPTImageComboItem::TPTImageComboItem(TPTCustomImageCombo* owner, int index, const QString& caption,
                                      int imageIndex, int indent)
-    : m_owner(owner), m_index(index), m_indent(indent), m_imageIndex(imageIndex),
-      m_caption(caption)
+    : m_owner(owner), m_index(index), m_indent(indent), m_imageIndex(imageIndex), m_caption(caption)
 {
 }
 
@@ -147,6 +146,9 @@ TPTCustomImageCombo::TPTCustomImageCombo(QWidget* parent) : TPTCustomCombobox(pa
     m_model = new TPTImageComboModel(this);
     setModel(m_model);
     setItemDelegate(new TPTImageComboDelegate(this));
+    // A list that drops down below the box and shows as many entries as asked, as the
+    // native control does, not a menu laid over it.
+    setStyleSheet(QStringLiteral("combobox-popup: 0;"));
     setMaxVisibleItems(8);
 }
 
@@ -306,8 +308,8 @@ void TPTCustomImageCombo::DrawItem(QPainter& painter, const QRect& rect, int ind
         painter.setPen(colours.color(group, QPalette::Text));
     }
     painter.setFont(font());
-    painter.drawText(box.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     caption);
+    painter.drawText(box.adjusted(1, 0, 0, 0),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, caption);
 }
 
 void TPTCustomImageCombo::paintEvent(QPaintEvent*)

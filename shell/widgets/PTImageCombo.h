@@ -55,8 +55,8 @@ private:
 class TPTImageComboItem
 {
 public:
-    TPTImageComboItem(TPTCustomImageCombo* owner, int index, const QString& caption,
-                      int imageIndex, int indent);
+    TPTImageComboItem(TPTCustomImageCombo* owner, int index, const QString& caption, int imageIndex,
+                      int indent);
 
     TPTCustomImageCombo* Owner() const { return m_owner; }
     int Index() const { return m_index; }

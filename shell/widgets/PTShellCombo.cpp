@@ -413,8 +413,8 @@ void TPTCustomShellCombo::GetItemData(TPTImageComboItem& item)
     if (item.Caption().isEmpty()) {
         std::string name =
             data->RelativeIdList()
-                ? ShellGetFriendlyNameFromIdList(data->ParentFolder().get(),
-                                                 data->RelativeIdList(), ptfnInFolder)
+                ? ShellGetFriendlyNameFromIdList(data->ParentFolder().get(), data->RelativeIdList(),
+                                                 ptfnInFolder)
                 : ShellGetFriendlyNameForLastIdListElement(nullptr);
         item.SetCaption(FromBytes(name));
     }

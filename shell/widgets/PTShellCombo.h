@@ -36,8 +36,8 @@ class TPTShComboData : public TPTComboItemData
 {
 public:
     // No id lists: the desktop itself.
-    TPTShComboData(TPTCustomShellCombo* owner, TShellFolderPtr parentFolder,
-                   PCIdList parentIdList, PCIdList relativeIdList);
+    TPTShComboData(TPTCustomShellCombo* owner, TShellFolderPtr parentFolder, PCIdList parentIdList,
+                   PCIdList relativeIdList);
 
     TPTCustomShellCombo* Owner() const { return m_owner; }
     const TShellFolderPtr& ParentFolder() const { return m_parentFolder; }
