@@ -1,6 +1,7 @@
 #include "shell/namespace/FileSystemFolder.h"
 
 #include "shell/namespace/FolderSupport.h"
+#include "shell/namespace/ItemTags.h"
 #include "shell/namespace/ShellNames.h"
 #include "shell/namespace/ShellStrings.h"
 
@@ -32,22 +33,6 @@ int RenameNoReplace(const std::string& from, const std::string& to)
         return -1;
     }
     return ::rename(from.c_str(), to.c_str());
-}
-
-std::string SizeOfPath(const std::string& path)
-{
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-        return {};
-    return ShellSizeText(static_cast<std::uint64_t>(st.st_size));
-}
-
-std::string ModifiedOfPath(const std::string& path)
-{
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 && ::lstat(path.c_str(), &st) != 0)
-        return {};
-    return ShellModifiedText(st.st_mtime ? st.st_mtime : st.st_ctime);
 }
 
 class FileSystemDetails : public TShellDetails
@@ -190,9 +175,7 @@ HResult FileSystemFolder::CompareIDs(int column, PCIdList a, PCIdList b)
         else if (column == 3)
             order = stA.st_mtime < stB.st_mtime ? -1 : (stA.st_mtime > stB.st_mtime ? 1 : 0);
     } else if (column == 2 && !folderA) {
-        IdListPtr absA = ConcatIdListPtr(m_absolute.get(), a);
-        IdListPtr absB = ConcatIdListPtr(m_absolute.get(), b);
-        order = CompareNamesNatural(ShellGetTypeName(absA.get()), ShellGetTypeName(absB.get()));
+        order = CompareNamesNatural(ShellTypeNameOf(false, nameA), ShellTypeNameOf(false, nameB));
     }
     if (order == 0)
         order = CompareNamesNatural(nameA, nameB);
@@ -381,25 +364,46 @@ HResult FileSystemDetails::GetDetailsOf(PCIdList item, int column, TShellDetails
         info.text = captions[column];
         return kSOk;
     }
-    std::string name(IdListItemData(item));
-    std::string path = JoinPath(m_folder->FileSystemPath(), name);
-    switch (column) {
-    case 0:
-        info.text = name;
-        break;
-    case 1:
-        if (!IsFolderKind(m_folder->KindOf(name, false)))
-            info.text = SizeOfPath(path);
-        break;
-    case 2: {
-        IdListPtr absolute = ConcatIdListPtr(m_folder->AbsoluteIdList(), item);
-        info.text = ShellGetTypeName(absolute.get());
-        break;
+    if (column == 0) {
+        info.text = IdListItemData(item);
+        return kSOk;
     }
-    case 3:
-        info.text = ModifiedOfPath(path);
-        break;
-    }
+    TShellItemDetails details;
+    HResult hr = m_folder->GetItemDetails(item, details);
+    if (Failed(hr))
+        return hr;
+    info.text = column == 1   ? details.sizeText
+                : column == 2 ? details.typeText
+                              : details.modifiedText;
+    return kSOk;
+}
+
+HResult FileSystemFolder::GetItemDetails(PCIdList item, TShellItemDetails& details)
+{
+    details = TShellItemDetails();
+    if (IdListNext(item))
+        return DetailsBelow(*this, item, details);
+    std::string_view name = IdListItemData(item);
+    if (!itemtag::IsFileName(name))
+        return kEInvalidArg;
+    return DetailsOfPath(JoinPath(m_path, name), details);
+}
+
+HResult DetailsOfPath(const std::string& path, TShellItemDetails& details)
+{
+    details = TShellItemDetails();
+    struct stat st;
+    bool found = ::stat(path.c_str(), &st) == 0;
+    // A link whose target is gone has nothing to read but its own date.
+    if (!found && ::lstat(path.c_str(), &st) != 0)
+        return HResultFromErrno(errno);
+    bool folder = found && S_ISDIR(st.st_mode);
+    if (found && !folder)
+        details.sizeText = ShellSizeText(static_cast<std::uint64_t>(st.st_size));
+    details.modifiedText = ShellModifiedText(st.st_mtime ? st.st_mtime : st.st_ctime);
+    std::size_t slash = path.find_last_of('/');
+    details.typeText = ShellTypeNameOf(
+        folder, slash == std::string::npos ? path : std::string_view(path).substr(slash + 1));
     return kSOk;
 }
 

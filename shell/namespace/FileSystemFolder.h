@@ -54,6 +54,7 @@ public:
     HResult SetNameOf(PCIdList item, const std::string& newName, std::uint32_t flags,
                       IdListPtr* newItem) override;
     std::shared_ptr<TShellDetails> GetDetails() override;
+    HResult GetItemDetails(PCIdList item, TShellItemDetails& details) override;
 
     // The kind of an entry, as the last enumeration saw it unless fresh is asked for.
     Kind KindOf(std::string_view name, bool fresh);
@@ -74,6 +75,9 @@ private:
     IdListPtr m_absolute;
     std::unordered_map<std::string, std::uint8_t, NameHash, std::equal_to<>> m_kinds;
 };
+
+// The details of the file-system entry at a path.
+HResult DetailsOfPath(const std::string& path, TShellItemDetails& details);
 
 // The folder of a directory path; fails for anything that is not a directory.
 HResult FolderFromPath(const std::string& path, IdListPtr absolute, TShellFolderPtr& result);

@@ -96,6 +96,15 @@ HResult DisplayNameBelow(TShellFolder& folder, PCIdList item, std::uint32_t flag
     return child->GetDisplayNameOf(IdListNext(item), flags, name);
 }
 
+HResult DetailsBelow(TShellFolder& folder, PCIdList item, TShellItemDetails& details)
+{
+    TShellFolderPtr child;
+    HResult hr = folder.BindToObject(MakeSingleIdList(IdListItemData(item)).get(), child);
+    if (Failed(hr))
+        return hr;
+    return child->GetItemDetails(IdListNext(item), details);
+}
+
 HResult ListEnum::Next(IdListPtr& item)
 {
     if (m_next >= m_items.size())

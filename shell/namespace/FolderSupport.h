@@ -31,6 +31,7 @@ HResult CompareRest(TShellFolder& folder, int column, PCIdList a, PCIdList b);
 HResult AttributesBelow(TShellFolder& folder, PCIdList item, std::uint32_t& attributes);
 HResult DisplayNameBelow(TShellFolder& folder, PCIdList item, std::uint32_t flags,
                          std::string& name);
+HResult DetailsBelow(TShellFolder& folder, PCIdList item, TShellItemDetails& details);
 
 // Enumeration of a prepared list.
 class ListEnum : public TShellEnumIdList

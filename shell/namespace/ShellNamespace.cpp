@@ -7,8 +7,6 @@
 #include "shell/namespace/ItemTags.h"
 #include "shell/namespace/VirtualFolders.h"
 
-#include <QFileInfo>
-#include <QMimeDatabase>
 #include <QStandardPaths>
 #include <algorithm>
 
@@ -215,29 +213,4 @@ std::string ShellGetFriendlyNameForLastIdListElement(PCIdList absolute)
     if (Failed(ShellGetFolderFromIdList(parent.get(), folder)))
         return {};
     return ShellGetFriendlyNameFromIdList(folder.get(), last.get(), ptfnInFolder);
-}
-
-std::string ShellGetTypeName(PCIdList absolute)
-{
-    TShellFolderPtr desktop = ShellGetDesktopFolder();
-    std::uint32_t attributes = sfgao::FileSystem | sfgao::Folder;
-    if (!absolute || IdListLen(absolute) <= 2 ||
-        Failed(desktop->GetAttributesOf(std::span<const PCIdList>(&absolute, 1), attributes)) ||
-        !(attributes & sfgao::FileSystem))
-        return "System Folder";
-    static QMimeDatabase mimeDatabase;
-    if (attributes & sfgao::Folder) {
-        QString comment = mimeDatabase.mimeTypeForName("inode/directory").comment();
-        if (comment.isEmpty())
-            return "Folder";
-        comment[0] = comment[0].toUpper();
-        return comment.toStdString();
-    }
-    std::string path = ShellGetPathFromIdList(absolute);
-    QMimeType type = mimeDatabase.mimeTypeForFile(FromBytes(path), QMimeDatabase::MatchExtension);
-    if (type.isDefault()) {
-        QString suffix = QFileInfo(FromBytes(path)).suffix();
-        return suffix.isEmpty() ? "File" : (suffix.toUpper() + " File").toStdString();
-    }
-    return type.comment().toStdString();
 }

@@ -6,6 +6,7 @@
 // Windows build can put IShellFolder behind the same classes.
 
 #include "shell/namespace/IdList.h"
+#include "shell/namespace/ShellItemInfo.h"
 #include "shell/namespace/ShellResult.h"
 
 #include <cstdint>
@@ -163,6 +164,9 @@ public:
                               IdListPtr* newItem) = 0;
     // The column texts of the folder, or none.
     virtual std::shared_ptr<TShellDetails> GetDetails() { return nullptr; }
+    // Size, type and modified texts of an item (a relative id list of one or more items). The
+    // default knows only the type, from the item's attributes and name.
+    virtual HResult GetItemDetails(PCIdList item, TShellItemDetails& details);
 
     // Sorts relative id lists in CompareIDs order; folders may do it faster than pair by pair.
     virtual void SortIdLists(int column, std::vector<PCIdList>& items);
@@ -192,6 +196,3 @@ void ShellSplitIdList(PCIdList absolute, IdListPtr& parent, IdListPtr& last);
 void FlushDriveInfoCache();
 void LockFlushDriveInfoCache();
 void UnlockFlushDriveInfoCache();
-
-// Type name of an item, as the file manager shows it ("Folder", "HTML document").
-std::string ShellGetTypeName(PCIdList absolute);

@@ -6,6 +6,7 @@
 #include "shell/namespace/FileSystemFolder.h"
 #include "shell/namespace/FolderSupport.h"
 #include "shell/namespace/ItemTags.h"
+#include "shell/namespace/ShellStrings.h"
 #include "shell/namespace/Volumes.h"
 
 #include <QDir>
@@ -147,6 +148,18 @@ public:
     HResult SetNameOf(PCIdList, const std::string&, std::uint32_t, IdListPtr*) override
     {
         return kEAccessDenied;
+    }
+
+    // A volume is a folder with no size or date of its own.
+    HResult GetItemDetails(PCIdList item, TShellItemDetails& details) override
+    {
+        details = TShellItemDetails();
+        if (!VolumeOf(item))
+            return kEFileNotFound;
+        if (IdListNext(item))
+            return DetailsBelow(*this, item, details);
+        details.typeText = ShellTypeNameOf(true, {});
+        return kSOk;
     }
 
 private:
@@ -354,6 +367,26 @@ public:
         if (!directory)
             return kEFileNotFound;
         return directory->SetNameOf(item, newName, flags, newItem);
+    }
+
+    HResult GetItemDetails(PCIdList item, TShellItemDetails& details) override
+    {
+        details = TShellItemDetails();
+        std::string_view data = IdListItemData(item);
+        if (data.empty())
+            return kEInvalidArg;
+        if (data == kComputer || data == kHome) {
+            if (IdListNext(item))
+                return DetailsBelow(*this, item, details);
+            if (data == kHome)
+                return DetailsOfPath(HomeDirectory(), details);
+            details.typeText = PTLoadStr(TPTResString::SSystemFolder).toStdString();
+            return kSOk;
+        }
+        auto directory = DirectoryFolder();
+        if (!directory || !itemtag::IsFileName(data))
+            return kEFileNotFound;
+        return directory->GetItemDetails(item, details);
     }
 
 private:

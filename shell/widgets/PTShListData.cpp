@@ -1,12 +1,10 @@
 #include "shell/widgets/PTShListData.h"
 
-#include "shell/namespace/ShellStrings.h"
 #include "shell/widgets/PTShellList.h"
 #include "shell/widgets/ShellIcons.h"
 #include "shell/widgets/ShellListSupport.h"
 
 #include <QFileInfo>
-#include <sys/stat.h>
 
 using namespace shelllist;
 
@@ -77,27 +75,13 @@ void TPTShListData::FetchDetails()
     if (m_detailsFetched)
         return;
     m_detailsFetched = true;
-    std::string path = ShellGetPathFromIdList(GetAbsoluteIdList());
-    // Volume roots have no size or date of their own.
-    bool isVolume = IdListItemData(m_relative.get()).substr(0, 2) == std::string_view("\0V", 2);
-    if (path.size() > 1 && !isVolume) {
-        struct stat st;
-        if (::stat(path.c_str(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode))
-                m_size =
-                    QString::fromStdString(ShellSizeText(static_cast<std::uint64_t>(st.st_size)));
-            m_modified =
-                QString::fromStdString(ShellModifiedText(st.st_mtime ? st.st_mtime : st.st_ctime));
-        } else if (::lstat(path.c_str(), &st) == 0) {
-            // A link whose target is gone has nothing to read: no size, as its column shows.
-            m_modified =
-                QString::fromStdString(ShellModifiedText(st.st_mtime ? st.st_mtime : st.st_ctime));
-        }
-    }
-    if (AddedAttributes() & sfgao::FileSystem)
-        m_type = QString::fromStdString(ShellGetTypeName(GetAbsoluteIdList()));
-    else
-        m_type = PTLoadStr(TPTResString::SSystemFolder);
+    TShellFolderPtr folder = m_owner->CurrentFolder();
+    TShellItemDetails details;
+    if (!folder || Failed(folder->GetItemDetails(m_relative.get(), details)))
+        return;
+    m_size = QString::fromStdString(details.sizeText);
+    m_type = QString::fromStdString(details.typeText);
+    m_modified = QString::fromStdString(details.modifiedText);
 }
 
 QString TPTShListData::GetSize()

@@ -1,10 +1,9 @@
 #include "shell/widgets/ShellIcons.h"
 
-#include "shell/namespace/ShellNamespace.h"
+#include "shell/namespace/ShellItemInfo.h"
 
 #include <QApplication>
 #include <QFileIconProvider>
-#include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
@@ -111,29 +110,26 @@ TPTSystemImageList* ShellGetSystemImageList(TPTShellIconSize size)
 int ShellGetIconIndex(PCIdList absolute, std::uint32_t flags)
 {
     TPTSystemImageList* list = ShellGetSystemImageList(ptsizSmall);
-    std::size_t length = IdListLen(absolute);
-    if (length <= 2) {
+    TShellIconInfo info = ShellGetIconInfo(absolute, flags & shgfi::OpenIcon);
+    switch (info.kind) {
+    case TShellIconKind::Document:
+        return 0;
+    case TShellIconKind::Desktop:
         return list->IndexOf(QStringLiteral("desktop"), [] {
             return Themed(QStringLiteral("user-desktop"),
                           Provider().icon(QFileIconProvider::Desktop));
         });
-    }
-    std::uint32_t attributes = sfgao::Folder | sfgao::FileSystem | sfgao::Removable;
-    TShellFolderPtr desktop = ShellGetDesktopFolder();
-    if (Failed(desktop->GetAttributesOf(std::span<const PCIdList>(&absolute, 1), attributes)))
-        return 0;
-    if (IdListCount(absolute) == 1 && IdListItemData(absolute) == std::string_view("\0C", 2)) {
+    case TShellIconKind::Computer:
         return list->IndexOf(QStringLiteral("computer"), [] {
             return Themed(QStringLiteral("computer"), Provider().icon(QFileIconProvider::Computer));
         });
-    }
-    if (IdListCount(absolute) == 1 && IdListItemData(absolute) == std::string_view("\0H", 2)) {
+    case TShellIconKind::Home:
         return list->IndexOf(QStringLiteral("home"), [] {
             return Themed(QStringLiteral("user-home"), Provider().icon(QFileIconProvider::Folder));
         });
-    }
-    if (IdListCount(absolute) == 2 && IdListItemData(absolute) == std::string_view("\0C", 2)) {
-        bool removable = attributes & sfgao::Removable;
+    case TShellIconKind::Drive:
+    case TShellIconKind::RemovableDrive: {
+        bool removable = info.kind == TShellIconKind::RemovableDrive;
         return list->IndexOf(
             removable ? QStringLiteral("drive-removable") : QStringLiteral("drive"), [removable] {
                 return Themed(removable ? QStringLiteral("drive-removable-media")
@@ -141,26 +137,22 @@ int ShellGetIconIndex(PCIdList absolute, std::uint32_t flags)
                               Provider().icon(QFileIconProvider::Drive));
             });
     }
-    if (attributes & sfgao::Folder) {
-        if (flags & shgfi::OpenIcon) {
-            return list->IndexOf(QStringLiteral("folder-open"), [] {
-                return Themed(QStringLiteral("folder-open"),
-                              Provider().icon(QFileIconProvider::Folder));
-            });
-        }
+    case TShellIconKind::OpenFolder:
+        return list->IndexOf(QStringLiteral("folder-open"), [] {
+            return Themed(QStringLiteral("folder-open"),
+                          Provider().icon(QFileIconProvider::Folder));
+        });
+    case TShellIconKind::Folder:
         return list->IndexOf(QStringLiteral("folder"), [] {
             return Themed(QStringLiteral("folder"), Provider().icon(QFileIconProvider::Folder));
         });
+    case TShellIconKind::FileType:
+        return list->IndexOf(QStringLiteral("mime:") + QString::fromStdString(info.typeName),
+                             [&info] {
+                                 return Themed(QString::fromStdString(info.iconName),
+                                               Themed(QString::fromStdString(info.genericIconName),
+                                                      Provider().icon(QFileIconProvider::File)));
+                             });
     }
-    // Files: by type, found from the name alone so that no file is opened.
-    static QMimeDatabase mimeDatabase;
-    std::string path = ShellGetPathFromIdList(absolute);
-    QMimeType type = mimeDatabase.mimeTypeForFile(QString::fromUtf8(path.c_str()),
-                                                  QMimeDatabase::MatchExtension);
-    if (!type.isValid() || type.isDefault())
-        return 0;
-    return list->IndexOf(QStringLiteral("mime:") + type.name(), [&type] {
-        return Themed(type.iconName(),
-                      Themed(type.genericIconName(), Provider().icon(QFileIconProvider::File)));
-    });
+    return 0;
 }
