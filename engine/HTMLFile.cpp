@@ -22,13 +22,26 @@ namespace {
 constexpr std::size_t kReadBufferSize = 256 * 1024;
 constexpr std::size_t kWriteBufferSize = 64 * 1024;
 
+// Only regular files are read: a pipe or a device could block the run or never end, and a
+// folder is no document.
+constexpr std::intptr_t kNotRegular = -2;
+
 // ---- Platform file calls: one handle, plain reads and writes. ----
 #ifdef _WIN32
 std::intptr_t OpenForReading(const std::string& name)
 {
+    const DWORD attributes = GetFileAttributesA(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return kNotRegular;
     HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(h);
+    if (h == INVALID_HANDLE_VALUE)
+        return -1;
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return kNotRegular;
+    }
+    return reinterpret_cast<std::intptr_t>(h);
 }
 
 std::intptr_t CreateForWriting(const std::string& name)
@@ -70,10 +83,22 @@ bool NameIsFree(const std::string& name)
 #else
 std::intptr_t OpenForReading(const std::string& name)
 {
+    // Looked at before opening too, as merely opening some devices has effects.
+    struct stat info;
+    if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        return kNotRegular;
+    // Non-blocking, so that a pipe without a writer cannot hold the run in open().
     int fd;
     do
-        fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return kNotRegular;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 
@@ -202,6 +227,10 @@ HTMLFile::HTMLFile(const std::string& name, bool forReading)
     : m_name(name), m_forReading(forReading)
 {
     m_handle = forReading ? OpenForReading(name) : CreateForWriting(name);
+    if (m_handle == kNotRegular) {
+        m_handle = -1;
+        throw SplitError("Not a regular file");
+    }
     if (m_handle < 0)
         throw SplitError(forReading ? "File could not be opened" : "File could not be created");
     m_onDisk = true;

@@ -63,8 +63,9 @@ enum class ScanEnd
 class HTMLFile
 {
 public:
-    // Opens an existing file (forReading) or creates/replaces one. Throws SplitError
-    // "File could not be opened" or "File could not be created".
+    // Opens an existing regular file (forReading) or creates/replaces one. Throws SplitError
+    // "File could not be opened", "Not a regular file" (a folder, pipe or device, refused
+    // without blocking) or "File could not be created".
     HTMLFile(const std::string& name, bool forReading);
     // A writer that buffers into memory lent by the caller (which must outlive it), so that
     // whatever fits there can be taken back without reading the file.

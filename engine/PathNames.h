@@ -23,3 +23,7 @@ std::string_view FolderPart(std::string_view path);
 
 // Page numbers print with at least three digits: 7 gives "007", 1000 gives "1000".
 std::string PageNumberText(int pageNumber);
+
+// Whether fileName (without folder) is one of the names a split of the source named by names
+// writes: the index, a page, a page's temporary file or the frameset page.
+bool IsOutputName(std::string_view fileName, const PathNames& names);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -37,6 +38,23 @@ namespace {
 // memory a run takes does not depend on the document.
 constexpr std::size_t kSectionMemory = 2 * 1024 * 1024;
 
+// An output name that is the source itself under another name (a hard or symbolic link)
+// would destroy the source when written. Checked before anything is written.
+void RefuseOutputOverSource(const std::string& sourcePath, const PathNames& names)
+{
+    namespace fs = std::filesystem;
+    const std::string folder(FolderPart(sourcePath));
+    std::error_code ec;
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder),
+                              fs::directory_options::skip_permission_denied, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code ignored;
+        if (IsOutputName(it->path().filename().string(), names) &&
+            fs::equivalent(it->path(), sourcePath, ignored))
+            throw SplitError("Output file would overwrite the source");
+    }
+}
+
 class SplitRun final
 {
 public:
@@ -47,7 +65,7 @@ public:
         std::memset(m_section.get(), 0, kSectionMemory);
     }
 
-    void Run();
+    SplitOutcome Run();
 
     // What the body scan asks at each tag.
     void BeforeTag() { m_host.ProcessMessages(); }
@@ -55,9 +73,16 @@ public:
     {
         return kind == tkBodyEnd || IsSplitHeading(kind, Settings().BreakOn);
     }
-    bool StopRequested() { return !m_host.Busy(); }
+    bool StopRequested() { return !Busy(); }
 
 private:
+    // Once the run has seen a Stop it stays stopped, whatever the flag does afterwards.
+    bool Busy()
+    {
+        if (!m_stopped && !m_host.Busy())
+            m_stopped = true;
+        return !m_stopped;
+    }
     void Log(const std::string& line) { m_host.AddStatusLine(line); }
     const SplitSettings& Settings() const { return m_host.Settings(); }
     std::string OutputPath(const std::string& middle) const
@@ -85,6 +110,7 @@ private:
     int m_splitHeadingsSeen = 0;
     TTagKind m_lastKind = tkOther;
     int m_pagesWritten = 0;
+    bool m_stopped = false;
 };
 
 std::string SplitRun::StartSection(TTagKind kind)
@@ -136,7 +162,7 @@ void SplitRun::WritePage()
     m_lastKind = tkOther;
     bool endOfFile = false;
     while ((m_splitHeadingsSeen < 2 || !IsSplitHeading(m_lastKind, Settings().BreakOn)) &&
-           m_lastKind != tkBodyEnd && m_host.Busy()) {
+           m_lastKind != tkBodyEnd && Busy()) {
         const ScanEnd end =
             m_source->ScanBody(*m_temp, m_tag.get(), kTagRoom, m_tagLength, m_lastKind, *this);
         if (end == ScanEnd::EndOfFile) {
@@ -170,7 +196,7 @@ void SplitRun::WritePage()
     }
     if (endOfFile)
         throw SplitError("End of body tag not found");
-    if (!m_host.Busy()) {
+    if (!Busy()) {
         Log("Operation cancelled.");
         m_host.ScrollStatus();
     }
@@ -202,7 +228,7 @@ void SplitRun::WritePage()
     ++m_pageNumber;
 }
 
-void SplitRun::Run()
+SplitOutcome SplitRun::Run()
 {
     m_host.RememberFolder(m_host.CurrentFolder());
     Log("Splitting " + m_sourcePath + ".");
@@ -210,6 +236,7 @@ void SplitRun::Run()
     Log("   Source file " + m_sourcePath + " opened successfully.");
     m_names = SplitSourcePath(m_sourcePath);
     m_pageFolder = std::string(FolderPart(m_sourcePath));
+    RefuseOutputOverSource(m_sourcePath, m_names);
     const std::size_t headerLength = m_source->ReadHeader();
     Log("   Header read. " + std::to_string(headerLength) + " bytes.");
 
@@ -218,8 +245,13 @@ void SplitRun::Run()
     Log("   Index file " + indexPath + " created.");
     m_index->WriteText(m_source->Header());
 
-    while (m_lastKind != tkBodyEnd && m_host.Busy())
+    while (m_lastKind != tkBodyEnd && Busy())
         WritePage();
+    // The outcome is settled here. A Stop that comes after the last page's scan (while that
+    // page, the index or the frameset is finished, or the result opened) finds the whole body
+    // split, so the document counts as split; the caller still finds Busy clear and starts no
+    // further document.
+    const SplitOutcome outcome = m_stopped ? SplitOutcome::Stopped : SplitOutcome::Split;
 
     m_index->WriteText(kTrailer);
     m_index->Close();
@@ -240,16 +272,18 @@ void SplitRun::Run()
             " files and 1 index file created.");
     }
     m_host.OpenResult(result);
+    return outcome;
 }
 
 } // namespace
 
-void SplitFile(const std::string& sourcePath, SplitHost& host)
+SplitOutcome SplitFile(const std::string& sourcePath, SplitHost& host)
 {
+    SplitOutcome outcome = SplitOutcome::Failed;
     try {
         SplitRun run(sourcePath, host);
         try {
-            run.Run();
+            outcome = run.Run();
         } catch (const std::exception& e) {
             host.AddStatusLine(std::string("   Exception encountered: ") + e.what());
         }
@@ -258,4 +292,5 @@ void SplitFile(const std::string& sourcePath, SplitHost& host)
         host.AddStatusLine(std::string("   Exception encountered: ") + e.what());
     }
     host.ScrollStatus();
+    return outcome;
 }

@@ -18,10 +18,17 @@ public:
     std::string folder = "/shown/folder";
     bool busy = true;
     int pumps = 0;
-    // Runs at every message pump, after the count went up.
+    // Runs at every message pump, after the count went up, and when a result is opened.
     std::function<void(FakeHost&)> onPump;
+    std::function<void(FakeHost&)> onOpen;
+    std::function<void(FakeHost&, const std::string&)> onLine;
 
-    void AddStatusLine(const std::string& line) override { lines.push_back(line); }
+    void AddStatusLine(const std::string& line) override
+    {
+        lines.push_back(line);
+        if (onLine)
+            onLine(*this, line);
+    }
     void ScrollStatus() override {}
     bool Busy() const override { return busy; }
     void ProcessMessages() override
@@ -32,7 +39,12 @@ public:
     }
     std::string CurrentFolder() const override { return folder; }
     void RememberFolder(const std::string& f) override { remembered.push_back(f); }
-    void OpenResult(const std::string& path) override { opened.push_back(path); }
+    void OpenResult(const std::string& path) override
+    {
+        opened.push_back(path);
+        if (onOpen)
+            onOpen(*this);
+    }
     const SplitSettings& Settings() const override { return settings; }
 
     std::string LastLine() const { return lines.empty() ? std::string() : lines.back(); }

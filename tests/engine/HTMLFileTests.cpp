@@ -2,10 +2,12 @@
 #include "engine/SplitError.h"
 #include "tests/common/TestSupport.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -190,12 +192,41 @@ TEST_F(ScannerTest, OpenCreateAndReadFailures)
               "File could not be opened");
     EXPECT_EQ(ErrorOf([&] { HTMLFile f(m_dir / "no/such/folder/page.htm", false); }),
               "File could not be created");
-    // A folder opens but cannot be read: that is a failure, not an empty document.
+    // A regular file that fails when read: a failure, not an empty document.
     EXPECT_EQ(ErrorOf([&] {
-                  HTMLFile f(m_dir.Path().string(), true);
+                  HTMLFile f("/proc/self/mem", true);
                   f.ReadHeader();
               }),
               "File could not be read");
+}
+
+TEST_F(ScannerTest, OnlyRegularFilesAreRead)
+{
+    std::filesystem::create_directory(m_dir.Path() / "folder.htm");
+    ASSERT_EQ(mkfifo((m_dir / "pipe.htm").c_str(), 0600), 0);
+    std::filesystem::create_symlink("pipe.htm", m_dir.Path() / "link-to-pipe.htm");
+    WriteAll(m_dir / "real.htm", "<BODY>");
+    std::filesystem::create_symlink("real.htm", m_dir.Path() / "link.htm");
+
+    // In a child with an alarm, so that an open that blocks on the pipe fails the test
+    // instead of hanging it.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        alarm(60);
+        bool ok = true;
+        for (const char* name : {"folder.htm", "pipe.htm", "link-to-pipe.htm", "/dev/null"}) {
+            const std::string path = name[0] == '/' ? name : m_dir / name;
+            ok = ok && ErrorOf([&] { HTMLFile f(path, true); }) == "Not a regular file";
+        }
+        HTMLFile linked(m_dir / "link.htm", true);
+        ok = ok && linked.ReadHeader() == 6;
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child was killed: an open blocked";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(ScannerTest, WriterReplacesAndAppends)

@@ -1,9 +1,12 @@
 #include "engine/PageMarkup.h"
+#include "engine/PathNames.h"
 #include "engine/SplitRun.h"
 #include "tests/common/TestSupport.h"
 #include "tests/engine/FakeHost.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -415,6 +418,117 @@ TEST_F(SplitTest, SettingsChangedDuringTheRunApplyFromTheirNextUse)
     EXPECT_EQ(Out("doc001.html").find("quirefold_link_p"), std::string::npos);
     EXPECT_NE(Out("doc002.html").find(Link("doc001.html", "Previous")), std::string::npos);
     EXPECT_NE(Out("doc003.html").find(Link("doc000.html", "Home")), std::string::npos);
+}
+
+TEST_F(SplitTest, OutcomeTellsHowTheRunEnded)
+{
+    const std::string body = "intro<H1>A</H1>a<b>x</b></BODY>"; // pumps: <H1>, <b>, </b>, </BODY>
+    auto run = [&](std::function<void(FakeHost&)> onPump, std::function<void(FakeHost&)> onOpen) {
+        FakeHost host;
+        host.onPump = std::move(onPump);
+        host.onOpen = std::move(onOpen);
+        WriteAll(m_dir / "doc.html", kHeader + body);
+        const SplitOutcome outcome = SplitFile(Path("doc.html"), host);
+        return std::make_pair(outcome, host.lines);
+    };
+    auto stopAtPump = [](int n) {
+        return [n](FakeHost& h) {
+            if (h.pumps == n)
+                h.busy = false;
+        };
+    };
+    EXPECT_EQ(run(nullptr, nullptr).first, SplitOutcome::Split);
+    EXPECT_EQ(run(stopAtPump(2), nullptr).first, SplitOutcome::Stopped);
+    // Stopped at the body's end tag: every page is whole, but the run saw the Stop and said so.
+    const auto [lastPump, lines] = run(stopAtPump(4), nullptr);
+    EXPECT_EQ(lastPump, SplitOutcome::Stopped);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Operation cancelled."), 1);
+    // Once the last page's scan is over, a Stop no longer changes this document.
+    EXPECT_EQ(run(nullptr, [](FakeHost& h) { h.busy = false; }).first, SplitOutcome::Split);
+    // A Stop stays in force for the rest of the run even if the flag is set again.
+    {
+        FakeHost host;
+        host.onPump = stopAtPump(2);
+        host.onLine = [](FakeHost& h, const std::string& line) {
+            if (line == "Operation cancelled.")
+                h.busy = true;
+        };
+        WriteAll(m_dir / "doc.html", kHeader + "<H1>A</H1>a<b>x</b><H1>B</H1>b</BODY>");
+        EXPECT_EQ(SplitFile(Path("doc.html"), host), SplitOutcome::Stopped);
+        EXPECT_EQ(Out("doc001.html"), kHeader + "<H1>A</H1>a<b>");
+        EXPECT_FALSE(Has("doc002.html"));
+    }
+
+    m_host.busy = false;
+    WriteAll(m_dir / "doc.html", kHeader + body);
+    EXPECT_EQ(SplitFile(Path("doc.html"), m_host), SplitOutcome::Stopped);
+    m_host.busy = true;
+    EXPECT_EQ(SplitFile(Path("missing.html"), m_host), SplitOutcome::Failed);
+    WriteAll(m_dir / "cut.html", kHeader + "no end");
+    EXPECT_EQ(SplitFile(Path("cut.html"), m_host), SplitOutcome::Failed);
+}
+
+TEST_F(SplitTest, OnlyRegularFilesAreSplit)
+{
+    std::filesystem::create_directory(m_dir.Path() / "folder.html");
+    for (const std::string& path : {Path("folder.html"), std::string("/dev/null")}) {
+        m_host.lines.clear();
+        EXPECT_EQ(SplitFile(path, m_host), SplitOutcome::Failed);
+        EXPECT_EQ(m_host.lines,
+                  (std::vector<std::string>{"Splitting " + path + ".",
+                                            "   Exception encountered: Not a regular file"}));
+    }
+    EXPECT_FALSE(Has("folder000.html"));
+}
+
+TEST_F(SplitTest, OutputNamesThatAreTheSourceAreRefused)
+{
+    const std::string source = kHeader + "<H1>A</H1>a<H1>B</H1>b</BODY>";
+    WriteAll(m_dir / "doc.html", source);
+    namespace fs = std::filesystem;
+    const std::pair<std::string, bool> links[] = {
+        {"doc000.html", true}, {"doc002.html", false}, {"doc001temp.html", false},
+        {"docfs.html", true},  {"doc1000.html", true},
+    };
+    for (const auto& [name, symbolic] : links) {
+        SCOPED_TRACE(name);
+        if (symbolic)
+            fs::create_symlink("doc.html", m_dir.Path() / name);
+        else
+            fs::create_hard_link(m_dir.Path() / "doc.html", m_dir.Path() / name);
+        m_host.lines.clear();
+        EXPECT_EQ(SplitFile(Path("doc.html"), m_host), SplitOutcome::Failed);
+        EXPECT_EQ(m_host.LastLine(),
+                  "   Exception encountered: Output file would overwrite the source");
+        EXPECT_EQ(m_host.lines.size(), 3u); // nothing was written before the refusal
+        EXPECT_EQ(Out("doc.html"), source);
+        EXPECT_FALSE(Has("doc001.html"));
+        fs::remove(m_dir.Path() / name);
+    }
+
+    // Links under names the run never writes are left alone.
+    for (const char* name : {"doc0001.html", "doc01.html", "doc000temp.html", "doc002.htm"})
+        fs::create_hard_link(m_dir.Path() / "doc.html", m_dir.Path() / name);
+    EXPECT_EQ(SplitFile(Path("doc.html"), m_host), SplitOutcome::Split);
+    EXPECT_EQ(Out("doc.html"), source);
+    EXPECT_EQ(Out("doc0001.html"), source);
+    EXPECT_TRUE(Has("doc002.html"));
+}
+
+TEST(OutputNameTest, NamesTheRunWrites)
+{
+    const PathNames names = SplitSourcePath("/d/doc.html");
+    for (const char* name : {"doc000.html", "doc001.html", "doc999.html", "doc1000.html",
+                             "doc001temp.html", "doc1234temp.html", "docfs.html"})
+        EXPECT_TRUE(IsOutputName(name, names)) << name;
+    for (const char* name :
+         {"doc.html", "doc0001.html", "doc01.html", "doc000temp.html", "doctemp.html", "doc001.htm",
+          "xdoc001.html", "doc001.html.bak", "docFS.html", "doc0fs.html"})
+        EXPECT_FALSE(IsOutputName(name, names)) << name;
+    const PathNames bare = SplitSourcePath("/d/README");
+    EXPECT_TRUE(IsOutputName("README001", bare));
+    EXPECT_TRUE(IsOutputName("READMEfs", bare));
+    EXPECT_FALSE(IsOutputName("README", bare));
 }
 
 TEST(SplitHeadingTest, BreakLevels)
