@@ -10,13 +10,27 @@ namespace {
 constexpr std::string_view kFailurePrefix = "   Exception encountered: ";
 }
 
-ConsoleHost::ConsoleHost(const SplitSettings& settings, std::ostream& out, bool quiet,
-                         Opener opener)
-    : m_settings(settings), m_out(out), m_quiet(quiet), m_opener(std::move(opener))
+ConsoleHost::ConsoleHost(const SplitSettings& settings, std::vector<std::string> files,
+                         std::ostream& out, std::ostream& err, bool quiet, Opener opener)
+    : m_settings(settings), m_files(std::move(files)), m_out(out), m_err(err), m_quiet(quiet),
+      m_opener(std::move(opener))
 {
 }
 
-void ConsoleHost::BeginDocument(const std::string& path)
+std::string ConsoleHost::ItemSizeText(int) const
+{
+    // Every FILE named is meant to be split, so none is passed over as a folder would be in
+    // the window: the run reports what it cannot split (missing, a folder, a pipe, a device)
+    // with its own failure line.
+    return "file";
+}
+
+void ConsoleHost::ShowMessage(const std::string& text, const std::string&)
+{
+    m_err << "quirefold-split: " << text << '\n';
+}
+
+void ConsoleHost::DocumentStarting(const std::string& path)
 {
     std::string folder(FolderPart(path));
     // A folder is remembered without its trailing separator, except the root itself.
@@ -27,10 +41,7 @@ void ConsoleHost::BeginDocument(const std::string& path)
 
 void ConsoleHost::AddStatusLine(const std::string& line)
 {
-    const bool failure = line.starts_with(kFailurePrefix);
-    if (failure)
-        m_failed = true;
-    if (!m_quiet || failure)
+    if (!m_quiet || line.starts_with(kFailurePrefix))
         m_out << line << '\n';
 }
 
@@ -41,8 +52,12 @@ void ConsoleHost::ScrollStatus()
 
 void ConsoleHost::ProcessMessages()
 {
-    if (StopRequested())
+    // Ctrl+C is the click on Stop, handled where the window handles its clicks.
+    if (StopRequested() && m_busy) {
+        if (m_stop)
+            m_stop();
         m_busy = false;
+    }
 }
 
 void ConsoleHost::RememberFolder(const std::string& folder)

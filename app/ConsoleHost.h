@@ -1,27 +1,26 @@
 #pragma once
 
-#include "engine/SplitHost.h"
+#include "engine/SplitBatch.h"
 #include "engine/SplitSettings.h"
 
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
-// The split run's host in a terminal: status lines go to a stream, Ctrl+C is Stop, the
-// folder remembered is the document's own.
-class ConsoleHost : public SplitHost
+// The split batch's host in a terminal: the files named on the command line are the list,
+// all of them selected; status lines go to a stream; Ctrl+C is Stop; the folder remembered
+// is the document's own. There is no button and no pane to clear.
+class ConsoleHost : public SplitBatchHost
 {
 public:
     using Opener = std::function<void(const std::string&)>;
 
-    ConsoleHost(const SplitSettings& settings, std::ostream& out, bool quiet, Opener opener);
+    ConsoleHost(const SplitSettings& settings, std::vector<std::string> files, std::ostream& out,
+                std::ostream& err, bool quiet, Opener opener);
 
-    // Prepares for the next document.
-    void BeginDocument(const std::string& path);
-    // Whether any document failed so far.
-    bool Failed() const { return m_failed; }
-    // Whether the user stopped the run.
-    bool Stopped() const { return !m_busy; }
+    // What Ctrl+C does once it is noticed: the batch's Stop, as a click on the button would.
+    void SetStopAction(std::function<void()> stop) { m_stop = std::move(stop); }
 
     void AddStatusLine(const std::string& line) override;
     void ScrollStatus() override;
@@ -32,12 +31,24 @@ public:
     void OpenResult(const std::string& path) override;
     const SplitSettings& Settings() const override { return m_settings; }
 
+    void ClearStatus() override {}
+    void SetSplitCaption(const std::string&) override {}
+    void SetBusy(bool busy) override { m_busy = busy; }
+    int ItemCount() const override { return static_cast<int>(m_files.size()); }
+    bool ItemSelected(int) const override { return true; }
+    std::string ItemSizeText(int index) const override;
+    std::string ItemPath(int index) const override { return m_files.at(index); }
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    void DocumentStarting(const std::string& path) override;
+
 private:
     const SplitSettings& m_settings;
+    std::vector<std::string> m_files;
     std::ostream& m_out;
+    std::ostream& m_err;
     bool m_quiet;
     Opener m_opener;
+    std::function<void()> m_stop;
     std::string m_folder;
-    bool m_busy = true;
-    bool m_failed = false;
+    bool m_busy = false;
 };

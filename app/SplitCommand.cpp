@@ -2,7 +2,7 @@
 
 #include "app/ConsoleHost.h"
 #include "app/SplitOptions.h"
-#include "engine/SplitRun.h"
+#include "engine/SplitBatch.h"
 #include "settings/SettingsIO.h"
 #include "settings/VersionInfo.h"
 
@@ -49,16 +49,14 @@ int RunSplitCommand(const std::vector<std::string>& args, std::ostream& out, std
     if (options.Save)
         SaveSettings(settings);
 
-    ConsoleHost host(settings, out, options.Quiet,
+    std::vector<std::string> files;
+    for (const std::string& file : options.Files)
+        files.push_back(AbsolutePath(file));
+    ConsoleHost host(settings, std::move(files), out, err, options.Quiet,
                      options.Open ? opener : std::function<void(const std::string&)>());
-    for (const std::string& file : options.Files) {
-        // After a Stop no further document is split.
-        if (host.Stopped())
-            break;
-        const std::string path = AbsolutePath(file);
-        host.BeginDocument(path);
-        SplitFile(path, host);
-    }
+    SplitBatch batch(host);
+    host.SetStopAction([&batch] { batch.Stop(); });
+    const SplitBatchResult result = batch.Run();
     out.flush();
-    return host.Failed() || host.Stopped() ? 1 : 0;
+    return result.Split == 0 || result.Failed > 0 || result.Stopped ? 1 : 0;
 }

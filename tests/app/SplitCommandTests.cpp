@@ -3,6 +3,8 @@
 #include "settings/SettingsStore.h"
 #include "tests/common/TestSupport.h"
 
+#include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -135,6 +137,75 @@ TEST_F(SplitCommandTest, StopEndsTheBatch)
     EXPECT_NE(m_out.str().find("Operation cancelled.\n"), std::string::npos);
     EXPECT_FALSE(Exists(m_dir / "second000.html"));
     ClearStopRequest();
+}
+
+TEST_F(SplitCommandTest, ExitStatusFollowsTheOutcomes)
+{
+    WriteAll(m_dir / "second.html", kDoc);
+    EXPECT_EQ(Run({"--defaults", Doc(), m_dir / "second.html"}), 0);
+
+    // What cannot be split fails with its own line, and the later files are still split.
+    std::filesystem::create_directory(m_dir.Path() / "folder.html");
+    std::filesystem::remove(m_dir / "second000.html");
+    EXPECT_EQ(Run({"--defaults", "-q", m_dir / "folder.html", "/dev/null", m_dir / "second.html"}),
+              1);
+    EXPECT_EQ(m_out.str(), "   Exception encountered: Not a regular file\n"
+                           "   Exception encountered: Not a regular file\n");
+    EXPECT_TRUE(Exists(m_dir / "second000.html"));
+
+    // The last line of a failed run tells; a source under an output name is refused.
+    std::filesystem::create_hard_link(Doc(), m_dir / "doc003.html");
+    EXPECT_EQ(Run({"--defaults", "-q", Doc()}), 1);
+    EXPECT_EQ(m_out.str(), "   Exception encountered: Output file would overwrite the source\n");
+    EXPECT_EQ(ReadAll(Doc()), kDoc);
+}
+
+// Ctrl+C through the real handler, delivered at a chosen moment: while a result is opened.
+class LateInterruptTest : public SplitCommandTest
+{
+protected:
+    void SetUp() override
+    {
+        SplitCommandTest::SetUp();
+        InstallStopSignalHandler();
+        WriteAll(m_dir / "second.html", kDoc);
+    }
+    void TearDown() override
+    {
+        std::signal(SIGINT, SIG_DFL);
+        ClearStopRequest();
+    }
+    int RunInterruptingAtFirstResult(std::vector<std::string> args)
+    {
+        m_out.str("");
+        return RunSplitCommand(args, m_out, m_err, [this](const std::string& p) {
+            m_opened.push_back(p);
+            if (m_opened.size() == 1)
+                std::raise(SIGINT);
+        });
+    }
+};
+
+TEST_F(LateInterruptTest, CtrlCAfterTheLastTagEndsTheRun)
+{
+    EXPECT_EQ(RunInterruptingAtFirstResult({"--defaults", "--open", Doc(), m_dir / "second.html"}),
+              1);
+    EXPECT_EQ(m_opened, std::vector<std::string>{m_dir / "doc000.html"});
+    EXPECT_FALSE(Exists(m_dir / "second000.html"));
+    EXPECT_EQ(m_out.str().find("Splitting " + (m_dir / "second.html")), std::string::npos);
+    EXPECT_TRUE(m_out.str().ends_with("Splitting is complete. 2 files and 1 index file created.\n"
+                                      "User pressed Stop button. Cancelling operation...\n"))
+        << m_out.str();
+}
+
+TEST_F(LateInterruptTest, CtrlCAfterTheLastDocumentWasCompleteChangesNothing)
+{
+    // Nothing was cut short and nothing left out: every document was split.
+    EXPECT_EQ(RunInterruptingAtFirstResult({"--defaults", "--open", Doc()}), 0);
+    EXPECT_EQ(Page(2), std::string("<HTML><HEAD></HEAD><BODY><H2>Two</H2>b<BR>\r\n") +
+                           "</BODY>\r\n</HTML>\r\n");
+    EXPECT_TRUE(
+        m_out.str().ends_with("Splitting is complete. 2 files and 1 index file created.\n"));
 }
 
 } // namespace

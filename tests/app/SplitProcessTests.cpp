@@ -1,8 +1,13 @@
 #include "tests/common/TestSupport.h"
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -15,15 +20,22 @@ using testsupport::WriteAll;
 
 namespace {
 
-// quirefold-split started as a real process, with its standard output on a pipe.
+// quirefold-split started as a real process, with its standard output on a pipe. With room
+// given, the pipe starts so full that the splitter's writes of more than room bytes wait
+// until the test reads: the test decides where the splitter is held.
 class SplitProcess
 {
 public:
-    SplitProcess(const std::string& workingDir, const std::vector<std::string>& args)
+    static constexpr std::size_t kAnyRoom = static_cast<std::size_t>(-1);
+
+    SplitProcess(const std::string& workingDir, const std::vector<std::string>& args,
+                 std::size_t room = kAnyRoom)
     {
         int out[2];
         if (pipe(out) != 0)
             throw std::runtime_error("pipe");
+        if (room != kAnyRoom)
+            m_filler = Fill(out[1], room);
         m_pid = fork();
         if (m_pid == 0) {
             dup2(out[1], STDOUT_FILENO);
@@ -48,39 +60,119 @@ public:
     {
         if (m_pid > 0) {
             kill(m_pid, SIGKILL);
-            Wait();
+            waitpid(m_pid, nullptr, 0);
         }
         close(m_out);
     }
 
-    // Reads standard output until it holds text; false at end of output.
+    // Reads standard output until it holds text; false at its end or after a minute of
+    // silence (a splitter that hangs).
     bool ReadUntil(const std::string& text)
     {
-        char chunk[4096];
-        while (m_output.find(text) == std::string::npos) {
-            ssize_t n = read(m_out, chunk, sizeof chunk);
-            if (n <= 0)
+        while (Output().find(text) == std::string::npos) {
+            if (ReadSome() != Read::Data)
                 return false;
-            m_output.append(chunk, static_cast<std::size_t>(n));
         }
         return true;
     }
+    // Reads all output and returns the wait status; a splitter that hangs is killed.
     int Wait()
     {
-        ReadUntil("\x01never\x01");
+        Read read;
+        while ((read = ReadSome()) == Read::Data) {
+        }
+        if (read == Read::Silent)
+            kill(m_pid, SIGKILL);
         int status = 0;
         waitpid(m_pid, &status, 0);
         m_pid = -1;
         return status;
     }
     void Signal(int sig) { kill(m_pid, sig); }
-    const std::string& Output() const { return m_output; }
+    // The output without the bytes the test put into the pipe.
+    std::string Output() const { return m_output.substr(std::min(m_filler, m_output.size())); }
+
+    // What the kernel reports about the process.
+    bool CatchesInterrupt() const { return SignalMask("SigCgt:") & InterruptBit(); }
+    bool InterruptPending() const
+    {
+        return (SignalMask("SigPnd:") | SignalMask("ShdPnd:")) & InterruptBit();
+    }
+    // Whether it waits in a write to the full pipe.
+    bool HeldOnFullPipe() const
+    {
+        int bytes = 0;
+        ioctl(m_out, FIONREAD, &bytes);
+        std::ifstream wchan("/proc/" + std::to_string(m_pid) + "/wchan");
+        std::string where;
+        wchan >> where;
+        return bytes == fcntl(m_out, F_GETPIPE_SZ) && where.find("pipe_write") != std::string::npos;
+    }
 
 private:
+    enum class Read
+    {
+        Data,
+        End,
+        Silent
+    };
+    Read ReadSome()
+    {
+        pollfd ready{m_out, POLLIN, 0};
+        if (poll(&ready, 1, 60000) != 1)
+            return Read::Silent;
+        char chunk[4096];
+        const ssize_t n = read(m_out, chunk, sizeof chunk);
+        if (n <= 0)
+            return Read::End;
+        m_output.append(chunk, static_cast<std::size_t>(n));
+        return Read::Data;
+    }
+
+    // Fills the pipe up to room free bytes at the end of its last page; pipes take a write
+    // into the free end of their last page, or into a free page.
+    static std::size_t Fill(int fd, std::size_t room)
+    {
+        const std::size_t capacity = static_cast<std::size_t>(fcntl(fd, F_GETPIPE_SZ));
+        const std::size_t page = 4096;
+        const std::size_t filler = capacity - room;
+        const std::string chunk(page, '#');
+        for (std::size_t written = 0; written < filler;) {
+            const std::size_t n = std::min(page, filler - written);
+            if (write(fd, chunk.data(), n) != static_cast<ssize_t>(n))
+                throw std::runtime_error("filling the pipe");
+            written += n;
+        }
+        return filler;
+    }
+    static unsigned long long InterruptBit() { return 1ull << (SIGINT - 1); }
+    unsigned long long SignalMask(const std::string& field) const
+    {
+        std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.starts_with(field))
+                return std::stoull(line.substr(field.size()), nullptr, 16);
+        }
+        return 0;
+    }
+
     pid_t m_pid = -1;
     int m_out = -1;
+    std::size_t m_filler = 0;
     std::string m_output;
 };
+
+// Waits (up to a minute) until condition holds.
+bool WaitFor(const std::function<bool()>& condition)
+{
+    for (int i = 0; i < 60000; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
 
 class SplitProcessTest : public testing::Test
 {
@@ -159,57 +251,98 @@ TEST_F(SplitProcessTest, SaveThenRunWithoutOptions)
     EXPECT_NE(ReadAll(m_dir / "a002.htm").find("quirefold_link_p"), std::string::npos);
 }
 
-// The source is a FIFO, so the test decides when the splitter sees each part of it.
+// Ctrl+C arrives while the splitter is held at a known point by its full output pipe.
 class InterruptTest : public SplitProcessTest
 {
 protected:
     void SetUp() override
     {
         SplitProcessTest::SetUp();
-        ASSERT_EQ(mkfifo((m_dir / "fifo.htm").c_str(), 0600), 0);
+        WriteAll(m_dir / "a.htm", "<HTML><BODY>intro text<b>bold</b>more<H1>B</H1>b</BODY>");
         WriteAll(m_dir / "next.htm", "<HTML><BODY>x</BODY>");
     }
-    int OpenFifo() { return open((m_dir / "fifo.htm").c_str(), O_WRONLY); }
-    static void Send(int fd, const std::string& s)
+    std::string Dir() const { return m_dir.Path().string() + "/"; }
+    // Interrupts split once its handler is in place, and waits until it was delivered.
+    static void Interrupt(SplitProcess& split)
     {
-        ASSERT_EQ(write(fd, s.data(), s.size()), static_cast<ssize_t>(s.size()));
+        ASSERT_TRUE(WaitFor([&] { return split.CatchesInterrupt(); }));
+        split.Signal(SIGINT);
+        ASSERT_TRUE(WaitFor([&] { return !split.InterruptPending(); }));
     }
 };
 
 TEST_F(InterruptTest, CtrlCStopsTheRunAndTheBatch)
 {
-    SplitProcess split(m_dir.Path().string(), {"--defaults", "fifo.htm", "next.htm"});
-    const int fifo = OpenFifo();
-    // No tag yet after the body tag, so nothing can notice the interrupt before the rest.
-    Send(fifo, "<HTML><BODY>intro text");
-    ASSERT_TRUE(split.ReadUntil("Header written to"));
-    split.Signal(SIGINT);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    Send(fifo, "<b>bold</b>more<H1>B</H1>b</BODY>");
-    close(fifo);
+    // No room at all: the first status lines wait, before the first tag of the body is met.
+    SplitProcess split(m_dir.Path().string(), {"--defaults", "a.htm", "next.htm"}, 0);
+    Interrupt(split);
     const int status = split.Wait();
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_NE(split.Output().find("Operation cancelled.\n"), std::string::npos);
+    EXPECT_NE(split.Output().find("      Header written to " + Dir() +
+                                  "a001.htm.\n"
+                                  "User pressed Stop button. Cancelling operation...\n"
+                                  "Operation cancelled.\n"),
+              std::string::npos)
+        << split.Output();
     EXPECT_NE(split.Output().find("Splitting is complete. 1 files and 1 index file created."),
               std::string::npos);
-    EXPECT_EQ(ReadAll(m_dir / "fifo001.htm"), "<HTML><BODY>intro text<b>");
+    EXPECT_EQ(ReadAll(m_dir / "a001.htm"), "<HTML><BODY>intro text<b>");
+    EXPECT_FALSE(Exists(m_dir / "next000.htm"));
+}
+
+TEST_F(InterruptTest, CtrlCAfterTheLastTagStillEndsTheBatch)
+{
+    // Room for exactly the lines up to the first page's header: the next write, once the
+    // document is done and its result handed on, waits.
+    const std::string d = Dir();
+    const std::string firstLines = "Splitting " + d + "a.htm.\n   Source file " + d +
+                                   "a.htm opened successfully.\n   Header read. 12 bytes.\n"
+                                   "   Index file " +
+                                   d + "a000.htm created.\n      Target file " + d +
+                                   "a001.htm created.\n      Header written to " + d +
+                                   "a001.htm.\n";
+    SplitProcess split(m_dir.Path().string(), {"--defaults", "a.htm", "next.htm"},
+                       firstLines.size());
+    ASSERT_TRUE(WaitFor([&] { return split.HeldOnFullPipe(); }));
+    Interrupt(split);
+    const int status = split.Wait();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(split.Output().rfind(firstLines, 0), 0u) << split.Output();
+    // The document was complete; the Stop was seen only before the next one.
+    EXPECT_EQ(split.Output().find("Operation cancelled."), std::string::npos);
+    EXPECT_TRUE(
+        split.Output().ends_with("Splitting is complete. 1 files and 1 index file created.\n"
+                                 "User pressed Stop button. Cancelling operation...\n"))
+        << split.Output();
     EXPECT_FALSE(Exists(m_dir / "next000.htm"));
 }
 
 TEST_F(InterruptTest, SecondCtrlCEndsAtOnce)
 {
-    SplitProcess split(m_dir.Path().string(), {"--defaults", "fifo.htm"});
-    const int fifo = OpenFifo();
-    Send(fifo, "<HTML><BODY>intro");
-    ASSERT_TRUE(split.ReadUntil("Header written to"));
-    split.Signal(SIGINT);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    SplitProcess split(m_dir.Path().string(), {"--defaults", "a.htm"}, 0);
+    Interrupt(split);
     split.Signal(SIGINT);
     const int status = split.Wait();
-    close(fifo);
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGINT);
+}
+
+TEST_F(SplitProcessTest, PipesDevicesAndFoldersFailAtOnce)
+{
+    ASSERT_EQ(mkfifo((m_dir / "fifo.htm").c_str(), 0600), 0);
+    std::filesystem::create_directory(m_dir.Path() / "folder.htm");
+    WriteAll(m_dir / "a.htm", "<HTML><BODY>x</BODY>");
+    // Nobody ever writes to the pipe: a splitter that opened it would wait for ever.
+    SplitProcess split(m_dir.Path().string(),
+                       {"--defaults", "-q", "fifo.htm", "/dev/null", "folder.htm", "a.htm"});
+    const int status = split.Wait();
+    ASSERT_TRUE(WIFEXITED(status)) << "killed while waiting";
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string failure = "   Exception encountered: Not a regular file\n";
+    EXPECT_EQ(split.Output(), failure + failure + failure);
+    EXPECT_TRUE(Exists(m_dir / "a001.htm"));
 }
 
 } // namespace
