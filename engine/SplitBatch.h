@@ -9,6 +9,9 @@
 // its status pane, its Busy flag and the file list the documents are taken from.
 // Items are read by index and re-read at every step, as the list may change while a document
 // is split (its message pump runs the list's refresh too).
+// Between two documents the batch calls ProcessMessages once, so that a Stop given after a
+// document's last tag is handled before the next document begins. A host that skips pumps
+// to save time must not skip that one: it comes after OpenResult or a failure line.
 class SplitBatchHost : public SplitHost
 {
 public:
