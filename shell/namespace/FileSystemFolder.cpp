@@ -5,7 +5,6 @@
 #include "shell/namespace/ShellNames.h"
 #include "shell/namespace/ShellStrings.h"
 
-#include <QFileInfo>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -282,7 +281,7 @@ HResult FileSystemFolder::GetDisplayNameOf(PCIdList item, std::uint32_t flags, s
         if ((flags & shgdn::ForParsing) && !(flags & shgdn::InFolder))
             name = m_path;
         else
-            name = ToBytes(QFileInfo(FromBytes(m_path)).fileName());
+            name = LastPathPart(m_path);
         if (name.empty())
             name = m_path;
         return kSOk;
@@ -401,9 +400,7 @@ HResult DetailsOfPath(const std::string& path, TShellItemDetails& details)
     if (found && !folder)
         details.sizeText = ShellSizeText(static_cast<std::uint64_t>(st.st_size));
     details.modifiedText = ShellModifiedText(st.st_mtime ? st.st_mtime : st.st_ctime);
-    std::size_t slash = path.find_last_of('/');
-    details.typeText = ShellTypeNameOf(
-        folder, slash == std::string::npos ? path : std::string_view(path).substr(slash + 1));
+    details.typeText = ShellTypeNameOf(folder, LastPathPart(path));
     return kSOk;
 }
 

@@ -48,6 +48,38 @@ std::string DesktopDirectory()
     return path;
 }
 
+std::string CleanPath(std::string_view path)
+{
+    std::vector<std::string_view> parts;
+    while (!path.empty()) {
+        std::size_t slash = path.find('/');
+        std::string_view part = path.substr(0, slash);
+        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string result;
+    for (std::string_view part : parts) {
+        result += '/';
+        result.append(part);
+    }
+    return result.empty() ? "/" : result;
+}
+
+std::string_view LastPathPart(std::string_view path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string_view::npos || path.size() == 1 ? path : path.substr(slash + 1);
+}
+
 bool StartsWith(std::string_view text, std::string_view prefix)
 {
     return text.substr(0, prefix.size()) == prefix;

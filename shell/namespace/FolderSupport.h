@@ -17,6 +17,10 @@ namespace portable {
 std::string ToBytes(const QString& path);
 QString FromBytes(const std::string& path);
 std::string JoinPath(const std::string& folder, std::string_view name);
+// An absolute path without empty, "." and ".." parts, byte for byte.
+std::string CleanPath(std::string_view path);
+// The last part of a path.
+std::string_view LastPathPart(std::string_view path);
 bool StartsWith(std::string_view text, std::string_view prefix);
 int CompareBytes(std::string_view a, std::string_view b);
 

@@ -25,12 +25,6 @@ QMimeType TypeOfName(std::string_view fileName)
                                           QMimeDatabase::MatchExtension);
 }
 
-std::string LastName(const std::string& path)
-{
-    std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 } // namespace
 
 std::string ShellTypeNameOf(bool folder, std::string_view fileName)
@@ -58,7 +52,8 @@ std::string ShellGetTypeName(PCIdList absolute)
         Failed(desktop->GetAttributesOf(std::span<const PCIdList>(&absolute, 1), attributes)) ||
         !(attributes & sfgao::FileSystem))
         return PTLoadStr(TPTResString::SSystemFolder).toStdString();
-    return ShellTypeNameOf(attributes & sfgao::Folder, LastName(ShellGetPathFromIdList(absolute)));
+    std::string path = ShellGetPathFromIdList(absolute);
+    return ShellTypeNameOf(attributes & sfgao::Folder, portable::LastPathPart(path));
 }
 
 HResult TShellFolder::GetItemDetails(PCIdList item, TShellItemDetails& details)
@@ -74,7 +69,7 @@ HResult TShellFolder::GetItemDetails(PCIdList item, TShellItemDetails& details)
     }
     std::string name;
     GetDisplayNameOf(item, shgdn::ForParsing, name);
-    details.typeText = ShellTypeNameOf(attributes & sfgao::Folder, LastName(name));
+    details.typeText = ShellTypeNameOf(attributes & sfgao::Folder, portable::LastPathPart(name));
     return kSOk;
 }
 
@@ -101,7 +96,8 @@ TShellIconInfo ShellGetIconInfo(PCIdList absolute, bool open)
     } else if (attributes & sfgao::Folder) {
         info.kind = open ? TShellIconKind::OpenFolder : TShellIconKind::Folder;
     } else {
-        QMimeType type = TypeOfName(LastName(ShellGetPathFromIdList(absolute)));
+        std::string path = ShellGetPathFromIdList(absolute);
+        QMimeType type = TypeOfName(portable::LastPathPart(path));
         if (type.isValid() && !type.isDefault()) {
             info.kind = TShellIconKind::FileType;
             info.typeName = type.name().toStdString();

@@ -9,7 +9,6 @@
 #include "shell/namespace/ShellStrings.h"
 #include "shell/namespace/Volumes.h"
 
-#include <QDir>
 #include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -329,7 +328,7 @@ public:
         }
         if (name.empty() || name[0] != '/')
             return kEInvalidArg;
-        std::string path = ToBytes(QDir::cleanPath(FromBytes(name)));
+        std::string path = CleanPath(name);
         struct stat st;
         if (::lstat(path.c_str(), &st) != 0)
             return HResultFromErrno(errno);

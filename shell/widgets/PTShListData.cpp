@@ -23,7 +23,9 @@ PCIdList TPTShListData::GetAbsoluteIdList()
 
 bool TPTShListData::IsLnkShortcut()
 {
-    return GetPathName().endsWith(QLatin1String(".lnk"), Qt::CaseInsensitive);
+    std::string path = GetPathNameBytes();
+    return path.size() >= 4 &&
+           QByteArray::fromStdString(path.substr(path.size() - 4)).toLower() == ".lnk";
 }
 
 bool TPTShListData::IsValid()
@@ -58,6 +60,11 @@ QString TPTShListData::GetDisplayName()
         m_hasDisplayName = true;
     }
     return m_displayName;
+}
+
+std::string TPTShListData::GetPathNameBytes()
+{
+    return ShellGetPathFromIdList(GetAbsoluteIdList());
 }
 
 QString TPTShListData::GetPathName()

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <string>
 
 class TPTCustomShellList;
 
@@ -29,6 +30,11 @@ public:
     // The attributes the item had when it was added (overlay, dimmed state, sorting).
     std::uint32_t AddedAttributes() const { return m_addedAttributes; }
     QString GetDisplayName();
+    // The full path as the file system names it, byte for byte; empty for virtual items. This
+    // is the path to open: a name that is no valid text still leads to its file.
+    std::string GetPathNameBytes();
+    // The full path and the file name as text, for showing only: bytes that are no valid
+    // text are replaced.
     QString GetPathName();
     QString GetFilename();
     QString GetSize();

@@ -174,8 +174,9 @@ public:
     PCIdList CurrentFolderIdList() const { return m_currentFolderIdList.get(); }
     std::shared_ptr<TShellDetails> GetCurrentFolderIShellDetails();
 
-    // How the default command opens an item; the desktop's handler unless replaced.
-    void SetOpenHandler(std::function<bool(const QString& path)> handler)
+    // How the default command opens an item (given its path's bytes); the desktop's handler
+    // unless replaced.
+    void SetOpenHandler(std::function<bool(const std::string& path)> handler)
     {
         m_openHandler = std::move(handler);
     }
@@ -264,7 +265,7 @@ private:
     bool m_readOnly = false;
     TViewStyle m_viewStyle = vsIcon;
     TPTHeaderSortDisplayMode m_headerSortDisplayMode = ptlvRightOfText;
-    std::function<bool(const QString&)> m_openHandler;
+    std::function<bool(const std::string&)> m_openHandler;
 
     TPTShellListModel* m_model = nullptr;
     QItemSelectionModel* m_selection = nullptr;

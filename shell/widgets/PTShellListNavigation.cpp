@@ -6,7 +6,6 @@
 #include "shell/widgets/ShellListSupport.h"
 
 #include <QDesktopServices>
-#include <QFile>
 #include <QItemSelectionModel>
 #include <QUrl>
 #include <algorithm>
@@ -56,7 +55,7 @@ void TPTCustomShellList::OpenItem(int index)
             (attributes & sfgao::Folder)) {
             // A link to a folder leads to the folder it points at.
             TLinkData link;
-            std::string path = QFile::encodeName(data->GetPathName()).toStdString();
+            std::string path = data->GetPathNameBytes();
             if ((attributes & sfgao::Link) && Succeeded(ResolveShortcut(path, link, true)) &&
                 link.idList)
                 target = std::move(link.idList);
@@ -64,7 +63,7 @@ void TPTCustomShellList::OpenItem(int index)
                 target = CopyIdListPtr(data->GetAbsoluteIdList());
         } else if (data->IsLnkShortcut()) {
             TLinkData link;
-            std::string path = QFile::encodeName(data->GetPathName()).toStdString();
+            std::string path = data->GetPathNameBytes();
             if (Succeeded(ResolveShortcut(path, link, true)) &&
                 (link.findData.attributes & FILE_ATTRIBUTE_DIRECTORY) && link.idList)
                 target = std::move(link.idList);
@@ -84,13 +83,16 @@ void TPTCustomShellList::DoDefaultCommand(const std::vector<int>& rows)
         TPTShListData* data = m_model->Item(row);
         if (!data)
             continue;
-        QString path = data->GetPathName();
-        if (path.isEmpty())
+        std::string path = data->GetPathNameBytes();
+        if (path.empty())
             continue;
-        if (m_openHandler)
+        if (m_openHandler) {
             m_openHandler(path);
-        else
-            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        } else {
+            // Percent-encoded bytes, so that a name that is no valid text still opens.
+            QByteArray encoded = QUrl::toPercentEncoding(QByteArray::fromStdString(path), "/");
+            QDesktopServices::openUrl(QUrl::fromEncoded("file://" + encoded));
+        }
     }
 }
 

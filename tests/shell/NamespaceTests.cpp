@@ -94,6 +94,12 @@ TEST(Namespace, NamesPathsAndParsingRoundTrip)
     // A trailing slash and "." parts name the same folder.
     IdListPtr again = Parse(dir / (odd + "/./inner/"));
     EXPECT_EQ(CompareAbsIdLists(idList.get(), again.get()), 0);
+    IdListPtr viaParent = Parse(dir / (odd + "/inner/../inner"));
+    EXPECT_EQ(CompareAbsIdLists(idList.get(), viaParent.get()), 0);
+    // Names that are no valid text are parsed byte for byte.
+    fs::create_directory(dir.Path() / "\xFF\xFE");
+    IdListPtr binaryName = Parse(dir / "./\xFF\xFE/");
+    EXPECT_EQ(ShellGetPathFromIdList(binaryName.get()), dir / "\xFF\xFE");
 
     TShellFolderPtr folder = Bind(dir / odd);
     IdListPtr item = MakeSingleIdList("inner");

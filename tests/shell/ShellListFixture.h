@@ -33,8 +33,9 @@ protected:
         list->SetViewStyle(vsList);
         list->SetFileFilter(QStringLiteral("*.htm;*.html"));
         list->show();
-        list->SetOpenHandler([this](const QString& path) {
-            opened << path;
+        list->SetOpenHandler([this](const std::string& path) {
+            opened << QString::fromStdString(path);
+            openedPaths.push_back(path);
             return true;
         });
         QObject::connect(
@@ -118,6 +119,7 @@ protected:
     testsupport::TempDir dir;
     std::unique_ptr<TPTShellList> list;
     QStringList opened;
+    std::vector<std::string> openedPaths; // byte for byte
     QStringList errors;
 };
 

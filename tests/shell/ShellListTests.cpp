@@ -76,6 +76,51 @@ TEST_F(ShellListTest, SizeTextsAndWhatTheSplitBatchReads)
     EXPECT_EQ(picked, QStringList{QString::fromStdString(dir / "small.htm")});
 }
 
+TEST_F(ShellListTest, ANameThatIsNoValidTextKeepsItsExactPath)
+{
+    // Byte 0xFF never occurs in UTF-8: the name can be shown only with a replacement.
+    const std::string name = "bad\xFF name.htm";
+    testsupport::WriteAll(dir.Path() / name, "<p>odd");
+    Files({"good.htm"});
+    Show(dir.Path());
+    ASSERT_EQ(list->ItemCount(), 2);
+    int row = Row("good.htm") == 0 ? 1 : 0;
+    TPTShListData* data = list->GetShListData(row);
+    EXPECT_EQ(data->GetPathNameBytes(), dir / name);
+    EXPECT_TRUE(list->ItemCaption(row).endsWith(QStringLiteral(" name.htm")));
+    // What the split batch reads opens the file itself.
+    EXPECT_EQ(data->GetSize(), "1KB");
+    EXPECT_EQ(testsupport::ReadAll(data->GetPathNameBytes()), "<p>odd");
+    IdListPtr parsed;
+    ASSERT_EQ(ShellGetIdListFromPath(data->GetPathNameBytes(), parsed), kSOk);
+    EXPECT_EQ(CompareAbsIdLists(parsed.get(), data->GetAbsoluteIdList()), 0);
+
+    // Opening hands the same bytes over.
+    QObject::connect(list.get(), &TPTCustomShellList::OnDblClickOpen,
+                     [](TPTCustomShellList*, bool& handled) { handled = false; });
+    Select({list->ItemCaption(row).toStdString()});
+    QTest::keyClick(list->View(), Qt::Key_Return);
+    EXPECT_EQ(openedPaths, std::vector<std::string>{dir / name});
+
+    // A folder of such a name is entered and left by its exact path.
+    const std::string folder = "dir\xFE";
+    fs::create_directory(dir.Path() / folder);
+    Files({"inside.htm"});
+    fs::rename(dir.Path() / "inside.htm", dir.Path() / folder / "inside.htm");
+    list->RefreshItems();
+    int folderRow = -1;
+    for (int i = 0; i < list->ItemCount(); ++i) {
+        if (list->GetShListData(i)->GetPathNameBytes() == dir / folder)
+            folderRow = i;
+    }
+    ASSERT_GE(folderRow, 0);
+    list->OpenItem(folderRow);
+    EXPECT_EQ(list->Folder().GetPathName(), dir / folder);
+    EXPECT_EQ(Names(), NameList{"inside.htm"});
+    EXPECT_EQ(list->GetShListData(0)->GetPathNameBytes(), dir / (folder + "/inside.htm"));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
 TEST_F(ShellListTest, RefreshFollowsTheFolderAndKeepsSelection)
 {
     for (const char* name : {"a.htm", "b.htm", "c.htm"})
