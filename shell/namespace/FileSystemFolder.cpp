@@ -397,7 +397,9 @@ HResult DetailsOfPath(const std::string& path, TShellItemDetails& details)
     if (!found && ::lstat(path.c_str(), &st) != 0)
         return HResultFromErrno(errno);
     bool folder = found && S_ISDIR(st.st_mode);
-    if (found && !folder)
+    // Only a regular file has contents to read: a FIFO or a device would block whoever reads
+    // it, so it gets no size, and the split batch passes it by.
+    if (found && S_ISREG(st.st_mode))
         details.sizeText = ShellSizeText(static_cast<std::uint64_t>(st.st_size));
     details.modifiedText = ShellModifiedText(st.st_mtime ? st.st_mtime : st.st_ctime);
     details.typeText = ShellTypeNameOf(folder, LastPathPart(path));

@@ -10,8 +10,14 @@
 #include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace shelltest;
 
@@ -74,6 +80,56 @@ TEST_F(ShellListTest, SizeTextsAndWhatTheSplitBatchReads)
             picked << list->GetShListData(i)->GetPathName();
     }
     EXPECT_EQ(picked, QStringList{QString::fromStdString(dir / "small.htm")});
+}
+
+TEST_F(ShellListTest, OnlyRegularFilesHaveASize)
+{
+    testsupport::WriteAll(dir.Path() / "real.htm", "<p>");
+    ASSERT_EQ(::mkfifo((dir / "a.html").c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", dir.Path() / "b.htm");
+    fs::create_symlink(dir.Path() / "a.html", dir.Path() / "to fifo.htm");
+    fs::create_symlink(dir.Path() / "real.htm", dir.Path() / "to real.htm");
+    fs::create_directory(dir.Path() / "folder.htm");
+    int socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(socketFd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::string socketPath = dir / "socket.htm";
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    ASSERT_EQ(::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(socketFd);
+    Show(dir.Path());
+    ASSERT_EQ(list->ItemCount(), 7);
+
+    std::map<std::string, std::string> sizes;
+    for (int i = 0; i < list->ItemCount(); ++i) {
+        TPTShListData* data = list->GetShListData(i);
+        sizes[list->ItemCaption(i).toStdString()] = data->GetSize().toStdString();
+        EXPECT_EQ(data->GetColText(1), data->GetSize()) << "the column says the same";
+        EXPECT_FALSE(data->GetModified().isEmpty());
+    }
+    EXPECT_EQ(sizes, (std::map<std::string, std::string>{{"a.html", ""},
+                                                         {"b.htm", ""},
+                                                         {"folder.htm", ""},
+                                                         {"real.htm", "1KB"},
+                                                         {"socket.htm", ""},
+                                                         {"to fifo.htm", ""},
+                                                         {"to real.htm", "1KB"}}));
+
+    // Selecting everything, the split batch takes exactly the regular files; reading what it
+    // takes never blocks.
+    list->SelectAll();
+    std::vector<std::string> picked;
+    for (int i = 0; i < list->ItemCount(); ++i) {
+        TPTShListData* data = list->GetShListData(i);
+        if (list->IsItemSelected(i) && !data->GetSize().isEmpty())
+            picked.push_back(data->GetPathNameBytes());
+    }
+    std::sort(picked.begin(), picked.end());
+    EXPECT_EQ(picked, (std::vector<std::string>{dir / "real.htm", dir / "to real.htm"}));
+    for (const std::string& path : picked)
+        EXPECT_EQ(testsupport::ReadAll(path), "<p>");
 }
 
 TEST_F(ShellListTest, ANameThatIsNoValidTextKeepsItsExactPath)
