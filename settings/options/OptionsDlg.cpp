@@ -1,0 +1,357 @@
+#include "settings/options/OptionsDlg.h"
+
+#include "settings/SettingsIO.h"
+#include "settings/SettingsStore.h"
+#include "settings/options/PreviewBrowser.h"
+#include "ui_OptionsDlg.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QSignalBlocker>
+#include <exception>
+#include <limits>
+
+namespace {
+
+// Settings texts are 8-bit strings in the system's code page (UTF-8 on POSIX).
+std::string ToSetting(const QString& text)
+{
+    return text.toLocal8Bit().toStdString();
+}
+
+QString FromSetting(const std::string& text)
+{
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The standard error box: the message with a full stop, the program's title, a stop icon.
+void ShowHandlerError(QWidget* owner, const QString& what) noexcept
+{
+    try {
+        QString message = what;
+        if (!message.isEmpty() && message.back() > QLatin1Char('.'))
+            message += QLatin1Char('.');
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Quirefold"), message,
+                        QMessageBox::Ok, owner);
+        box.exec();
+    } catch (...) {
+        // Nothing more can be shown.
+    }
+}
+
+// Runs one event handler; no exception may travel on into Qt's event loop.
+template <typename Handler> void Guarded(QWidget* owner, Handler&& handler) noexcept
+{
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ShowHandlerError(owner, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        ShowHandlerError(owner, QStringLiteral("Unknown error"));
+    }
+}
+
+std::optional<QString> ExecFileDialog(QFileDialog& dialog)
+{
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QString chosen = dialog.selectedFiles().value(0);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
+const QString GifFilter = QStringLiteral("GIF images (*.gif)");
+
+} // namespace
+
+TOptionsDlg::TOptionsDlg(QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TOptionsDlg>()), m_browseRunner(ExecFileDialog)
+{
+    ui->setupUi(this);
+    ui->BreakOnButtons->setId(ui->BreakOnHeading1, 0);
+    ui->BreakOnButtons->setId(ui->BreakOnHeading2, 1);
+    ui->BreakOnButtons->setId(ui->BreakOnHeading3, 2);
+    // Settings texts have no length limit; a line edit cuts at 32767 characters by default.
+    for (QLineEdit* edit : {ui->EditPrev, ui->EditHome, ui->EditNext, ui->EditPrevImage,
+                            ui->EditHomeImage, ui->EditNextImage, ui->BreadcrumbTextEdit})
+        edit->setMaxLength(std::numeric_limits<int>::max());
+
+    auto guarded = [this](void (TOptionsDlg::*handler)()) {
+        return [this, handler] { Guarded(this, [&] { (this->*handler)(); }); };
+    };
+    for (QLineEdit* edit : {ui->EditPrev, ui->EditHome, ui->EditNext})
+        connect(edit, &QLineEdit::textChanged, this, guarded(&TOptionsDlg::EditChange));
+    connect(ui->AddLinksCheckbox, &QCheckBox::clicked, this,
+            guarded(&TOptionsDlg::AddLinksCheckboxClick));
+    connect(ui->UseImagesCheckbox, &QCheckBox::clicked, this,
+            guarded(&TOptionsDlg::UseImagesCheckboxClick));
+    connect(ui->BreadcrumbsCheckbox, &QCheckBox::clicked, this,
+            guarded(&TOptionsDlg::BreadcrumbsCheckboxClick));
+    connect(ui->NavigationCheckbox, &QCheckBox::clicked, this,
+            guarded(&TOptionsDlg::BreadcrumbsCheckboxClick));
+    connect(ui->BreakOnButtons, &QButtonGroup::idClicked, this,
+            guarded(&TOptionsDlg::RadioGroup1Click));
+    for (QPushButton* button : {ui->BrowsePrevBtn, ui->BrowseHomeBtn, ui->BrowseNextBtn})
+        connect(button, &QPushButton::clicked, this,
+                [this, button] { Guarded(this, [&] { BrowseBtnClick(button); }); });
+    connect(ui->OKBtn, &QPushButton::clicked, this, guarded(&TOptionsDlg::OKBtnClick));
+    connect(ui->CancelBtn, &QPushButton::clicked, this, guarded(&TOptionsDlg::CancelBtnClick));
+    connect(ui->HelpButton, &QPushButton::clicked, this, guarded(&TOptionsDlg::HelpButtonClick));
+
+    LoadSettings();
+}
+
+TOptionsDlg::~TOptionsDlg() = default;
+
+SplitSettings TOptionsDlg::CurrentSettings() const
+{
+    SplitSettings s;
+    s.AddLinks = ui->AddLinksCheckbox->isChecked();
+    s.PreviousLinkText = ToSetting(ui->EditPrev->text());
+    s.HomeLinkText = ToSetting(ui->EditHome->text());
+    s.NextLinkText = ToSetting(ui->EditNext->text());
+    s.BreakOn = ui->BreakOnButtons->checkedId() + 1; // nothing selected: -1, so 0
+    s.PrevLinkImage = ToSetting(ui->EditPrevImage->text());
+    s.HomeLinkImage = ToSetting(ui->EditHomeImage->text());
+    s.NextLinkImage = ToSetting(ui->EditNextImage->text());
+    s.UseImages = ui->UseImagesCheckbox->isChecked();
+    s.Navigation = ui->NavigationCheckbox->isChecked();
+    s.Breadcrumbs = ui->BreadcrumbsCheckbox->isChecked();
+    s.BreadcrumbsText = ToSetting(ui->BreadcrumbTextEdit->text());
+    return s;
+}
+
+void TOptionsDlg::LoadSettings()
+{
+    if (SettingsStore().Valid()) {
+        // The same load as every other program of the suite, starting from what is shown.
+        SplitSettings settings = CurrentSettings();
+        ::LoadSettings(settings);
+        ShowSettings(settings);
+        EnableBreadcrumbsByLevel();
+    }
+    AddLinksCheckboxClick();
+}
+
+void TOptionsDlg::SaveSettings()
+{
+    ::SaveSettings(CurrentSettings());
+}
+
+QString TOptionsDlg::BuildPreviewHtml() const
+{
+    QString html = QStringLiteral("<html><body><style>td {font-size:x-small}</style>"
+                                  "<table width=\"100%\"><tr><td>");
+    if (ui->NavigationCheckbox->isChecked())
+        html += QStringLiteral("<A HREF=\"#\">link 1</A><br><A HREF=\"#\">link 2</A>");
+    html += QStringLiteral("</td><td align=\"center\">");
+    if (ui->BreadcrumbsCheckbox->isChecked()) {
+        if (ui->BreakOnHeading2->isChecked())
+            html += ui->BreadcrumbTextEdit->text() +
+                    QStringLiteral("<A HREF=\"#\">Chapter V</A> &gt; Par 3<br><br>");
+        else if (ui->BreakOnHeading3->isChecked())
+            html += ui->BreadcrumbTextEdit->text() +
+                    QStringLiteral("<A HREF=\"#\">Chapter V</A> &gt; <A HREF=\"#\">Par 3</A> "
+                                   "&gt; Item 5<br><br>");
+    }
+    if (ui->AddLinksCheckbox->isChecked()) {
+        if (ui->UseImagesCheckbox->isChecked()) {
+            auto image = [](const QLineEdit* path, const QLineEdit* alt) {
+                return QStringLiteral("<A HREF=\"#\"><IMG SRC=\"") + path->text() +
+                       QStringLiteral("\" ALT=\"") + alt->text() +
+                       QStringLiteral("\" BORDER=\"0\"></A>");
+            };
+            html += image(ui->EditPrevImage, ui->EditPrev) + QStringLiteral("&nbsp;");
+            html += image(ui->EditHomeImage, ui->EditHome) + QStringLiteral("&nbsp;");
+            html += image(ui->EditNextImage, ui->EditNext);
+        } else {
+            auto link = [](const QLineEdit* text) {
+                return QStringLiteral("<A HREF=\"#\">") + text->text() + QStringLiteral("</A>");
+            };
+            html += link(ui->EditPrev) + QLatin1Char('|');
+            html += link(ui->EditHome) + QLatin1Char('|');
+            html += link(ui->EditNext);
+        }
+    }
+    html += QStringLiteral("</font></td></tr></table></body></html>");
+    return html;
+}
+
+void TOptionsDlg::UpdatePreview()
+{
+    // A fresh stream for each update; the browser copies what it reads before this returns.
+    QByteArray bytes = BuildPreviewHtml().toUtf8();
+    QBuffer stream(&bytes);
+    stream.open(QIODevice::ReadOnly);
+    LoadHtmlFromStream(ui->CppWebBrowser1, &stream);
+}
+
+void TOptionsDlg::SetBrowseRunner(BrowseRunner runner)
+{
+    m_browseRunner = runner ? std::move(runner) : BrowseRunner(ExecFileDialog);
+}
+
+void TOptionsDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Not again when the window only comes back from being minimised.
+    if (!event->spontaneous())
+        Guarded(this, [this] { FormShow(); });
+}
+
+void TOptionsDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Escape is the Cancel button. The close box, which also ends in reject(), is not: it
+    // keeps the edits without reloading.
+    if (event->matches(QKeySequence::Cancel)) {
+        Guarded(this, [this] { CancelBtnClick(); });
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TOptionsDlg::FormShow()
+{
+    UpdatePreview();
+}
+
+void TOptionsDlg::EditChange()
+{
+    UpdatePreview();
+}
+
+void TOptionsDlg::AddLinksCheckboxClick()
+{
+    const bool on = ui->AddLinksCheckbox->isChecked();
+    for (QLineEdit* edit : {ui->EditPrev, ui->EditHome, ui->EditNext}) {
+        edit->setEnabled(on);
+        SetEditColour(edit, on);
+    }
+    ui->UseImagesCheckbox->setEnabled(on);
+    UseImagesCheckboxClick();
+    UpdatePreview();
+}
+
+void TOptionsDlg::UseImagesCheckboxClick()
+{
+    const bool on = ui->UseImagesCheckbox->isChecked() && ui->AddLinksCheckbox->isChecked();
+    for (QLineEdit* edit : {ui->EditPrevImage, ui->EditHomeImage, ui->EditNextImage}) {
+        edit->setEnabled(on);
+        SetEditColour(edit, on);
+    }
+    for (QPushButton* button : {ui->BrowsePrevBtn, ui->BrowseHomeBtn, ui->BrowseNextBtn})
+        button->setEnabled(on);
+    UpdatePreview();
+}
+
+void TOptionsDlg::BreadcrumbsCheckboxClick()
+{
+    UpdatePreview();
+    ui->BreadcrumbTextEdit->setEnabled(ui->BreadcrumbsCheckbox->isChecked());
+}
+
+void TOptionsDlg::RadioGroup1Click()
+{
+    UpdatePreview();
+    EnableBreadcrumbsByLevel();
+}
+
+void TOptionsDlg::BrowseBtnClick(QObject* sender)
+{
+    const std::optional<QString> chosen = m_browseRunner(OpenDialog1());
+    if (!chosen)
+        return;
+    QLineEdit* target = sender == ui->BrowsePrevBtn   ? ui->EditPrevImage
+                        : sender == ui->BrowseHomeBtn ? ui->EditHomeImage
+                                                      : ui->EditNextImage;
+    target->setText(QDir::toNativeSeparators(*chosen));
+    UpdatePreview();
+}
+
+void TOptionsDlg::OKBtnClick()
+{
+    SaveSettings();
+    accept();
+}
+
+void TOptionsDlg::CancelBtnClick()
+{
+    LoadSettings();
+    QDialog::reject();
+}
+
+void TOptionsDlg::HelpButtonClick()
+{
+    emit HelpRequested(QStringLiteral("Options"));
+}
+
+void TOptionsDlg::ShowSettings(const SplitSettings& settings)
+{
+    ui->AddLinksCheckbox->setChecked(settings.AddLinks);
+    {
+        // A load updates the preview once, at its end.
+        const QSignalBlocker prev(ui->EditPrev), home(ui->EditHome), next(ui->EditNext);
+        ui->EditPrev->setText(FromSetting(settings.PreviousLinkText));
+        ui->EditHome->setText(FromSetting(settings.HomeLinkText));
+        ui->EditNext->setText(FromSetting(settings.NextLinkText));
+    }
+    if (QAbstractButton* level = ui->BreakOnButtons->button(settings.BreakOn - 1)) {
+        level->setChecked(true);
+    } else if (QAbstractButton* selected = ui->BreakOnButtons->checkedButton()) {
+        // An exclusive group never lets its last checked button go.
+        ui->BreakOnButtons->setExclusive(false);
+        selected->setChecked(false);
+        ui->BreakOnButtons->setExclusive(true);
+    }
+    ui->EditPrevImage->setText(FromSetting(settings.PrevLinkImage));
+    ui->EditHomeImage->setText(FromSetting(settings.HomeLinkImage));
+    ui->EditNextImage->setText(FromSetting(settings.NextLinkImage));
+    ui->UseImagesCheckbox->setChecked(settings.UseImages);
+    ui->NavigationCheckbox->setChecked(settings.Navigation);
+    ui->BreadcrumbsCheckbox->setChecked(settings.Breadcrumbs);
+    ui->BreadcrumbTextEdit->setText(FromSetting(settings.BreadcrumbsText));
+}
+
+void TOptionsDlg::EnableBreadcrumbsByLevel()
+{
+    const bool deepLevel = ui->BreakOnHeading2->isChecked() || ui->BreakOnHeading3->isChecked();
+    ui->BreadcrumbTextEdit->setEnabled(deepLevel);
+    ui->BreadcrumbsCheckbox->setEnabled(deepLevel);
+}
+
+void TOptionsDlg::SetEditColour(QLineEdit* edit, bool enabled)
+{
+    // The window background when the edit takes input, the button face when it does not.
+    const QPalette standard = QApplication::palette(edit);
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base,
+                     standard.color(QPalette::Active, enabled ? QPalette::Base : QPalette::Button));
+    edit->setPalette(palette);
+}
+
+QFileDialog& TOptionsDlg::OpenDialog1()
+{
+    if (!m_openDialog1) {
+        m_openDialog1 = new QFileDialog(this);
+        m_openDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+        m_openDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+        // The chosen file need not exist yet.
+        m_openDialog1->setFileMode(QFileDialog::AnyFile);
+#ifndef _WIN32
+        // Some desktop dialogs insist on an existing file when opening.
+        m_openDialog1->setOption(QFileDialog::DontUseNativeDialog);
+#endif
+        m_openDialog1->setNameFilters({QStringLiteral("JPEG images (*.jpg *.jpeg)"), GifFilter,
+                                       QStringLiteral("PNG images (*.png)"),
+                                       QStringLiteral("All image files (*.jpg *.jpeg *.gif *.png)"),
+                                       QStringLiteral("All files (*)")});
+        // Only the first time: later uses start where the last one left off.
+        m_openDialog1->selectNameFilter(GifFilter);
+    }
+    return *m_openDialog1;
+}

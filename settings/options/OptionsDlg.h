@@ -1,0 +1,73 @@
+#pragma once
+
+#include "engine/SplitSettings.h"
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QFileDialog;
+class QLineEdit;
+
+namespace Ui {
+class TOptionsDlg;
+}
+
+// The options dialog. Its controls hold the current split settings: OK stores them, Cancel (or
+// Escape) reloads them from the store, the close box keeps the edits in force unstored. Made
+// once at start-up and shown modally as often as needed.
+class TOptionsDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Runs the file dialog of the Browse buttons: the chosen file, or nothing when cancelled.
+    using BrowseRunner = std::function<std::optional<QString>(QFileDialog&)>;
+
+    explicit TOptionsDlg(QWidget* parent = nullptr);
+    ~TOptionsDlg() override;
+
+    // The settings as the controls show them now; disabled controls count as well.
+    SplitSettings CurrentSettings() const;
+    // Fills the controls from the store and applies the enabling rules.
+    void LoadSettings();
+    // Stores the twelve settings the controls show.
+    void SaveSettings();
+    // The preview markup for the controls' values, texts inserted as they are.
+    QString BuildPreviewHtml() const;
+    void UpdatePreview();
+
+    // Replaces how the Browse buttons run their file dialog; an empty runner restores exec().
+    void SetBrowseRunner(BrowseRunner runner);
+
+signals:
+    // The help topic to show; the dialog stays open.
+    void HelpRequested(const QString& topic);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void FormShow();
+    void EditChange();
+    void AddLinksCheckboxClick();
+    void UseImagesCheckboxClick();
+    void BreadcrumbsCheckboxClick();
+    void RadioGroup1Click();
+    void BrowseBtnClick(QObject* sender);
+    void OKBtnClick();
+    void CancelBtnClick();
+    void HelpButtonClick();
+
+    void ShowSettings(const SplitSettings& settings);
+    void EnableBreadcrumbsByLevel();
+    void SetEditColour(QLineEdit* edit, bool enabled);
+    QFileDialog& OpenDialog1();
+
+    std::unique_ptr<Ui::TOptionsDlg> ui;
+    QFileDialog* m_openDialog1 = nullptr; // made at the first Browse, owned as a child
+    BrowseRunner m_browseRunner;
+};
