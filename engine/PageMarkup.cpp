@@ -73,6 +73,16 @@ void AppendTrail(std::string& out, const SplitSettings& settings, std::string_vi
     out += "\r\n</p>\r\n";
 }
 
+// The pages are written beside the source, so an image of the source's own name, or of a
+// page's, would replace the document or a page of this very run.
+bool WouldReplaceDocument(std::string_view imageName, std::string_view baseName,
+                          std::string_view extension)
+{
+    const PathNames names{{}, std::string(baseName), std::string(extension)};
+    return IsOutputName(imageName, names) ||
+           SameFileName(imageName, std::string(baseName) + std::string(extension));
+}
+
 } // namespace
 
 bool CopyLinkImage(const std::string& imagePath, const std::string& folder)
@@ -113,7 +123,8 @@ std::string BuildNavBlock(const SplitSettings& settings, int pageNumber, std::st
     if (settings.UseImages && pageNumber == 1) {
         for (const std::string* image :
              {&settings.PrevLinkImage, &settings.HomeLinkImage, &settings.NextLinkImage}) {
-            if (!FileNamePart(*image).empty())
+            if (!FileNamePart(*image).empty() &&
+                !WouldReplaceDocument(FileNamePart(*image), baseName, extension))
                 CopyLinkImage(*image, pageFolder);
         }
     }

@@ -86,3 +86,8 @@ bool IsOutputName(std::string_view fileName, const PathNames& names)
     }
     return IsPageNumberText(middle);
 }
+
+bool SameFileName(std::string_view a, std::string_view b)
+{
+    return SameNamePart(a, b);
+}

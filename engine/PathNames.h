@@ -24,6 +24,9 @@ std::string_view FolderPart(std::string_view path);
 // Page numbers print with at least three digits: 7 gives "007", 1000 gives "1000".
 std::string PageNumberText(int pageNumber);
 
+// Whether two file names name the same file in one folder (letter case ignored on Windows).
+bool SameFileName(std::string_view a, std::string_view b);
+
 // Whether fileName (without folder) is one of the names a split of the source named by names
 // writes: the index, a page, a page's temporary file or the frameset page.
 bool IsOutputName(std::string_view fileName, const PathNames& names);

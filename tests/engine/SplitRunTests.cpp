@@ -220,6 +220,24 @@ TEST_F(SplitTest, ImageModeCopiesTheImagesBesideThePages)
               std::string::npos);
 }
 
+TEST_F(SplitTest, AnImageNamedLikeTheDocumentOrAPageIsNotCopiedOverIt)
+{
+    // Images from another folder whose names are those of the source and of page 2.
+    std::filesystem::create_directory(m_dir.Path() / "img");
+    WriteAll(m_dir / "img/doc.html", "GIF89a-prev");
+    WriteAll(m_dir / "img/doc002.html", "GIF89a-next");
+    m_host.settings.AddLinks = true;
+    m_host.settings.UseImages = true;
+    m_host.settings.PrevLinkImage = Path("img/doc.html");
+    m_host.settings.HomeLinkImage = "";
+    m_host.settings.NextLinkImage = Path("img/doc002.html");
+    const std::string body = "<H1>A</H1>a<H1>B</H1>b</BODY>";
+    Split(body);
+    EXPECT_EQ(m_host.LastLine(), "Splitting is complete. 2 files and 1 index file created.");
+    EXPECT_EQ(Out("doc.html"), kHeader + body);
+    EXPECT_EQ(Out("doc002.html").substr(0, kHeader.size()), kHeader);
+}
+
 TEST_F(SplitTest, OutputNamesForOddPaths)
 {
     std::filesystem::create_directory(m_dir.Path() / "v1.2");
