@@ -144,10 +144,8 @@ void TPTCustomShellList::SetOptions(TPTShellListOptions options)
             InstallChangeHandler();
             // What changed while nothing was watched is known by no name.
             m_compareAllNext = true;
-        } else if (m_changeWatcher) {
-            m_changeTimer->stop();
-            m_changeWatcher->RemoveAllWatches();
-            m_watchSlot = -1;
+        } else {
+            StopWatching();
         }
     }
     if (changed & (PtsloFlag(ptsloHideFoldersWhenLinkedToTree) | PtsloFlag(ptsloShowHidden)))

@@ -168,7 +168,9 @@ public:
     void SetBusy(bool busy);
     bool Busy() const { return m_busy; }
     bool RefreshPending() const { return m_refreshPending; }
-    void SetSkipNextNotification() { m_skipNextNotification = true; }
+    // The next change notice is the list's own doing and is dropped. Only a watched folder
+    // sends one: elsewhere nothing is set, so that no later notice is lost.
+    void SetSkipNextNotification();
     bool ChangeRefreshPending() const;
     TShellFolderPtr CurrentFolder() const { return m_currentFolder; }
     PCIdList CurrentFolderIdList() const { return m_currentFolderIdList.get(); }
@@ -221,6 +223,7 @@ private:
     void RemoveRows(std::vector<int> rows);
     void TimerElapsed();
     void ChangeNotify();
+    void StopWatching();
     void DeferredFill();
     void DeviceChanged(const TDeviceChangeMessage& message);
     void NavigateTo(PCIdList absolute);

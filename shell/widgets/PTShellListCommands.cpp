@@ -15,7 +15,6 @@ bool TPTCustomShellList::RenameItem(int index, const QString& newName)
         return false;
     QString text = newName.trimmed();
     IdListPtr renamed;
-    m_skipNextNotification = true;
     HResult hr;
     {
         WaitCursor cursor;
@@ -23,11 +22,12 @@ bool TPTCustomShellList::RenameItem(int index, const QString& newName)
                                         QFile::encodeName(text).toStdString(),
                                         shgdn::InFolder | 0x20, &renamed);
     }
-    if (Failed(hr)) {
-        // Nothing changed on disk, so no notice will come to be skipped.
-        m_skipNextNotification = false;
+    if (Failed(hr))
         return false;
-    }
+    // The watcher's notice of this rename is the list's own; a rename to the same name changes
+    // nothing on disk and brings no notice.
+    if (!renamed || CompareIdListBytes(renamed.get(), data->GetRelativeIdList()) != 0)
+        SetSkipNextNotification();
     if (renamed)
         data->SetData(std::move(renamed));
     else

@@ -60,11 +60,7 @@ void TPTCustomShellList::FillItems()
         if (Failed(hr)) {
             // The old folder is no longer shown: its changes must not bring refreshes (and
             // with them this error) again and again.
-            m_changeTimer->stop();
-            if (m_changeWatcher) {
-                m_changeWatcher->RemoveAllWatches();
-                m_watchSlot = -1;
-            }
+            StopWatching();
             throw TPTShellError(ShellErrorMessage(hr));
         }
         // Watch before reading the folder, so that no change made meanwhile is missed.
@@ -88,10 +84,8 @@ void TPTCustomShellList::FillItems()
         SetFocusedItem(0);
     if (m_viewStyle == vsIcon || m_viewStyle == vsSmallIcon)
         View()->scrollToTop();
-    if (!HasOption(ptsloDynamicRefresh) && m_changeWatcher) {
-        m_changeWatcher->RemoveAllWatches();
-        m_watchSlot = -1;
-    }
+    if (!HasOption(ptsloDynamicRefresh))
+        StopWatching();
 }
 
 void TPTCustomShellList::FillList(const TShellFolderPtr& folder, PCIdList folderIdList)

@@ -191,9 +191,25 @@ void TPTCustomShellList::RefreshNames(const std::vector<std::string>& names)
     emit OnFillComplete(this);
 }
 
+void TPTCustomShellList::SetSkipNextNotification()
+{
+    m_skipNextNotification = m_changeWatcher && m_watchSlot >= 0;
+}
+
+void TPTCustomShellList::StopWatching()
+{
+    m_changeTimer->stop();
+    if (m_changeWatcher)
+        m_changeWatcher->RemoveAllWatches();
+    m_watchSlot = -1;
+    m_skipNextNotification = false;
+}
+
 void TPTCustomShellList::InstallChangeHandler()
 {
     m_changeTimer->stop();
+    // A notice still to be skipped belonged to the watch that ends here.
+    m_skipNextNotification = false;
     if (m_changeWatcher)
         m_changeWatcher->RemoveAllWatches();
     else

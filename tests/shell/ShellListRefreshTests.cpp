@@ -139,6 +139,37 @@ TEST_F(ShellListTest, ChangeNoticesWaitLongerWithoutTheFocusAndComeInBursts)
     EXPECT_EQ(fills.count(), 3);
 }
 
+TEST_F(ShellListTest, OnlyARealRenameInAWatchedFolderSkipsANotice)
+{
+    Files({"a.htm", "b.htm"});
+    Show(dir.Path());
+    Focus();
+
+    // The same name again: nothing changes on disk, so the next change is a real one.
+    ASSERT_TRUE(list->RenameItem(Row("b.htm"), QStringLiteral(" b.htm ")));
+    EXPECT_EQ(Names(), (NameList{"a.htm", "b.htm"}));
+    Files({"c.htm"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row("c.htm") >= 0; }, 10000));
+
+    // A rename while nothing is watched brings no notice either.
+    list->SetOptions(kDefaultShellListOptions & ~PtsloFlag(ptsloDynamicRefresh));
+    ASSERT_TRUE(list->RenameItem(Row("a.htm"), QStringLiteral("d.htm")));
+    list->SetOptions(kDefaultShellListOptions);
+    Files({"e.htm"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row("e.htm") >= 0; }, 10000));
+    EXPECT_NE(Row("d.htm"), -1);
+
+    // A real rename in the watched folder is not refreshed for; the change after it is seen.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->ChangeRefreshPending(); }, 10000));
+    QSignalSpy fills(list.get(), &TPTCustomShellList::OnFillStart);
+    ASSERT_TRUE(list->RenameItem(Row("d.htm"), QStringLiteral("f.htm")));
+    QTest::qWait(800);
+    EXPECT_EQ(fills.count(), 0);
+    Files({"g.htm"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row("g.htm") >= 0; }, 10000));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
 TEST_F(ShellListTest, ABusyListRecordsFillsAndRefreshesUntilItEnds)
 {
     Files({"a.htm"});
