@@ -1,0 +1,178 @@
+#include "app/desktop/MainHost.h"
+
+#include "controls/ShellOpen.h"
+#include "settings/SettingsIO.h"
+#include "settings/SettingsStore.h"
+#include "settings/options/OptionsDlg.h"
+#include "shell/widgets/PTShellList.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+constexpr std::string_view kFailurePrefix = "   Exception encountered: ";
+
+// Texts of the engine are bytes in the system's 8-bit encoding.
+QString FromBytes(const std::string& text)
+{
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToBytes(const QString& text)
+{
+    return text.toLocal8Bit().toStdString();
+}
+
+// What to hand to the desktop for a file: its path, or, when the name is no valid text, a
+// file URL that keeps every byte of it.
+QString OpenTarget(const std::string& path)
+{
+    const QByteArray bytes = QByteArray::fromStdString(path);
+    const QString text = QFile::decodeName(bytes);
+#ifndef _WIN32
+    if (QFile::encodeName(text) != bytes)
+        return QString::fromLatin1("file://" + bytes.toPercentEncoding("/"));
+#endif
+    return text;
+}
+
+} // namespace
+
+TMainHost::TMainHost(QWidget* window, QPlainTextEdit* statusPane, QPushButton* splitButton,
+                     TPTCustomShellList* fileList)
+    : m_window(window), m_statusPane(statusPane), m_splitButton(splitButton), m_fileList(fileList)
+{
+}
+
+void TMainHost::FlushStatus()
+{
+    if (!m_pendingLines.isEmpty()) {
+        // One insertion for all lines: each becomes a paragraph of its own.
+        m_statusPane->appendPlainText(m_pendingLines.join(u'\n'));
+        m_pendingLines.clear();
+        m_scrollWanted = true;
+    }
+    if (m_scrollWanted) {
+        m_scrollWanted = false;
+        m_statusPane->moveCursor(QTextCursor::End);
+        m_statusPane->ensureCursorVisible();
+    }
+}
+
+void TMainHost::AddStatusLine(const std::string& line)
+{
+    if (line.starts_with(kFailurePrefix))
+        m_documentEnded = true;
+    m_pendingLines.append(FromBytes(line));
+}
+
+void TMainHost::ScrollStatus()
+{
+    m_scrollWanted = true;
+}
+
+void TMainHost::ProcessMessages()
+{
+    if (!m_documentEnded && m_sinceLastPump.isValid() && m_sinceLastPump.elapsed() < kPumpInterval)
+        return;
+    m_documentEnded = false;
+    Pump();
+}
+
+void TMainHost::Pump()
+{
+    // Every line logged so far is in the pane before anything else runs or paints.
+    FlushStatus();
+    QCoreApplication::processEvents();
+    m_sinceLastPump.start();
+    m_settingsStale = true;
+}
+
+std::string TMainHost::CurrentFolder() const
+{
+    return m_fileList->Folder().GetPathName();
+}
+
+void TMainHost::RememberFolder(const std::string& folder)
+{
+    SettingsStore store;
+    store.WriteString("MRUFolder", folder);
+}
+
+void TMainHost::OpenResult(const std::string& path)
+{
+    m_documentEnded = true;
+    ShellOpen(OpenTarget(path));
+}
+
+const SplitSettings& TMainHost::Settings() const
+{
+    if (m_settingsStale) {
+        m_settings = m_optionsDlg ? m_optionsDlg->CurrentSettings() : InitialSettings();
+        m_settingsStale = false;
+    }
+    return m_settings;
+}
+
+void TMainHost::ClearStatus()
+{
+    m_pendingLines.clear();
+    m_scrollWanted = false;
+    m_statusPane->clear();
+}
+
+void TMainHost::SetSplitCaption(const std::string& caption)
+{
+    m_splitButton->setText(FromBytes(caption));
+}
+
+void TMainHost::SetBusy(bool busy)
+{
+    m_busy = busy;
+    m_settingsStale = true;
+    if (!busy)
+        FlushStatus();
+}
+
+int TMainHost::ItemCount() const
+{
+    return m_fileList->ItemCount();
+}
+
+bool TMainHost::ItemSelected(int index) const
+{
+    return m_fileList->IsItemSelected(index);
+}
+
+std::string TMainHost::ItemSizeText(int index) const
+{
+    TPTShListData* data = m_fileList->GetShListData(index);
+    return data ? ToBytes(data->GetSize()) : std::string();
+}
+
+std::string TMainHost::ItemPath(int index) const
+{
+    TPTShListData* data = m_fileList->GetShListData(index);
+    // The path's own bytes: a name that is no valid text must still open.
+    return data ? data->GetPathNameBytes() : std::string();
+}
+
+void TMainHost::ShowMessage(const std::string& text, const std::string& caption)
+{
+    FlushStatus();
+    QMessageBox box(QMessageBox::NoIcon, FromBytes(caption), FromBytes(text), QMessageBox::Ok,
+                    m_window);
+    box.exec();
+    m_settingsStale = true;
+}
+
+void TMainHost::DocumentStarting(const std::string& path)
+{
+    (void)path;
+    m_documentEnded = false;
+    m_settingsStale = true;
+}

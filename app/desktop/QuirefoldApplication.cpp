@@ -1,0 +1,14 @@
+#include "app/desktop/QuirefoldApplication.h"
+
+#include "app/desktop/ErrorBox.h"
+
+TQuirefoldApplication::TQuirefoldApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TQuirefoldApplication::notify(QObject* receiver, QEvent* event)
+{
+    bool handled = false;
+    QString message;
+    if (CatchFailure([&] { handled = QApplication::notify(receiver, event); }, message))
+        ShowErrorBox(message);
+    return handled;
+}

@@ -1,0 +1,173 @@
+#include "app/SplitCommand.h"
+#include "settings/SettingsStore.h"
+#include "tests/app/desktop/MainWindowFixture.h"
+#include "tests/app/desktop/MessageBoxCatcher.h"
+
+#include <QAccessible>
+#include <QLabel>
+#include <sstream>
+
+using namespace desktoptest;
+using testsupport::Exists;
+using testsupport::WriteAll;
+
+namespace {
+
+class StartUpTest : public MainWindowTest
+{
+protected:
+    bool ShowsDesktop() const { return IdListCount(List()->Folder().GetIdList()) == 0; }
+
+    bool WaitForCompletion()
+    {
+        return QTest::qWaitFor(
+            [this] {
+                return !Main()->Busy() &&
+                       Memo()->toPlainText().contains(QStringLiteral("Splitting is complete."));
+            },
+            10000);
+    }
+};
+
+TEST_F(StartUpTest, CommandLineDocumentIsSplitAtFirstShowLikeTheSplitter)
+{
+    SaveSettings(TestSettings());
+    const fs::path window = m_dir.Path() / "window";
+    const fs::path command = m_dir.Path() / "command";
+    fs::create_directories(window);
+    fs::create_directories(command);
+    const std::string doc = MakeDocument(5);
+    WriteAll(window / "doc.html", doc);
+    WriteAll(command / "doc.html", doc);
+    MakeForms();
+    Main()->SetStartFile((window / "doc.html").string());
+    bool busyWhileOpening = false;
+    QString captionWhileOpening;
+    SetShellOpenHandler([&](const QString& target) {
+        m_opened.push_back(target);
+        busyWhileOpening = Main()->Busy();
+        captionWhileOpening = SplitBtn()->text();
+    });
+    Memo()->setPlainText("kept");
+
+    ShowWindow();
+    ASSERT_TRUE(WaitForCompletion());
+
+    std::ostringstream out, err;
+    ASSERT_EQ(RunSplitCommand({(command / "doc.html").string()}, out, err, {}), 0) << err.str();
+    // Every page, the index, the frameset and the copied images: the same bytes.
+    const auto windowFiles = FolderContents(window);
+    EXPECT_EQ(windowFiles, FolderContents(command));
+    EXPECT_TRUE(windowFiles.contains("doc006.html"));
+    EXPECT_TRUE(windowFiles.contains("next1.gif"));
+
+    // The same lines, after what the pane held before: the start-up split clears nothing.
+    QString expected = QString::fromStdString(out.str()).trimmed();
+    expected.replace(QString::fromStdString(command.string()),
+                     QString::fromStdString(window.string()));
+    EXPECT_EQ(Memo()->toPlainText(), "kept\n" + expected);
+
+    EXPECT_EQ(m_opened,
+              std::vector<QString>{QString::fromStdString((window / "docfs.html").string())});
+    EXPECT_TRUE(busyWhileOpening);
+    EXPECT_EQ(captionWhileOpening, "Split!");
+    EXPECT_FALSE(SplitBtn()->isEnabled());
+    EXPECT_EQ(List()->Folder().GetPathName(), window.string());
+    EXPECT_EQ(Main()->StartFile(), (window / "doc.html").string());
+}
+
+TEST_F(StartUpTest, NothingStoredShowsTheDesktop)
+{
+    MakeForms();
+    MessageBoxCatcher catcher;
+    ShowWindow();
+    QTest::qWait(100);
+    EXPECT_TRUE(ShowsDesktop());
+    EXPECT_TRUE(MemoLines().isEmpty());
+    EXPECT_FALSE(SplitBtn()->isEnabled());
+    EXPECT_TRUE(catcher.Boxes().empty());
+}
+
+TEST_F(StartUpTest, TheStoredFolderIsShown)
+{
+    WriteAll(Docs() / "a.html", MakeDocument(1));
+    SettingsStore().WriteString("MRUFolder", Docs().string());
+    MakeForms();
+    ShowWindow();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return List()->ItemCount() == 1; }, 10000));
+    EXPECT_EQ(List()->Folder().GetPathName(), Docs().string());
+    // Showing it does not store anything.
+    EXPECT_EQ(SettingsStore().ReadString("MRUFolder"), Docs().string());
+}
+
+TEST_F(StartUpTest, ADeletedStoredFolderShowsTheDesktopWithoutAMessage)
+{
+    const fs::path gone = m_dir.Path() / "gone";
+    fs::create_directory(gone);
+    SettingsStore().WriteString("MRUFolder", gone.string());
+    fs::remove(gone);
+    MakeForms();
+    MessageBoxCatcher catcher;
+
+    ShowWindow();
+    QTest::qWait(200);
+
+    EXPECT_TRUE(ShowsDesktop());
+    EXPECT_TRUE(catcher.Boxes().empty());
+}
+
+TEST_F(StartUpTest, ClosingDuringTheStartUpSplitStopsItThenCloses)
+{
+    WriteAll(Docs() / "doc.html", MakeDocument(5));
+    MakeForms();
+    Main()->SetStartFile(DocPath("doc.html"));
+    int closed = 0;
+    QObject::connect(Main(), &TMainForm::Closed, [&] { ++closed; });
+
+    Main()->show();
+    // Queued behind the first show, so it arrives through the split's message pump.
+    QTimer::singleShot(0, Main(), [this] { Main()->close(); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed > 0; }, 10000));
+
+    EXPECT_EQ(closed, 1);
+    EXPECT_TRUE(MemoLines().contains("Operation cancelled."));
+    EXPECT_TRUE(Exists(Docs() / "doc000.html"));
+    EXPECT_TRUE(Exists(Docs() / "doc001.html"));
+    EXPECT_FALSE(Exists(Docs() / "doc002.html"));
+    EXPECT_FALSE(Exists(Docs() / "doc001temp.html"));
+}
+
+TEST_F(StartUpTest, WindowOffersItsControlsByNameInTheButtonTabOrder)
+{
+    MakeForms();
+    ShowWindow();
+    EXPECT_EQ(Main()->windowTitle(), "Quirefold");
+
+    // "Split!", "Exit", "Help", "About...", "Options...": the tab order, not the visual one.
+    const char* order[] = {"SplitBtn", "ExitBtn", "HelpBtn", "AboutBtn", "OptionsBtn"};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        QWidget* next = Find<QWidget>(order[i])->nextInFocusChain();
+        while (next && next->focusPolicy() == Qt::NoFocus)
+            next = next->nextInFocusChain();
+        EXPECT_EQ(next, Find<QWidget>(order[i + 1])) << order[i];
+    }
+
+    // Everything a person (or a screen reader) works with has a name and the hints show in
+    // the status bar as well as in tool tips.
+    for (QWidget* widget : Main()->findChildren<QWidget*>()) {
+        const bool control = widget->focusPolicy() != Qt::NoFocus || qobject_cast<QLabel*>(widget);
+        if (!control || !widget->isVisibleTo(Main()) || widget->objectName().isEmpty() ||
+            widget->objectName().startsWith(u"qt_"))
+            continue;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
+            << widget->objectName().toStdString();
+        EXPECT_EQ(widget->toolTip(), widget->statusTip()) << widget->objectName().toStdString();
+    }
+    EXPECT_EQ(Memo()->toolTip(), "Here the process status is shown");
+    EXPECT_FALSE(Memo()->isReadOnly());
+    EXPECT_FALSE(SplitBtn()->isEnabled());
+}
+
+} // namespace
