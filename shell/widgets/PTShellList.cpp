@@ -51,6 +51,11 @@ TPTCustomShellList::TPTCustomShellList(QWidget* parent) : QWidget(parent)
 
 TPTCustomShellList::~TPTCustomShellList()
 {
+    // Every item is announced as it goes, as a list view does when it is destroyed.
+    try {
+        NotifyDeleteAll();
+    } catch (...) {
+    }
     if (TPTDeviceChangeHandler* handler = PTDeviceChangeHandler())
         handler->Remove(this);
     if (m_linkedCombo)

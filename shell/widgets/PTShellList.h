@@ -210,6 +210,7 @@ private:
 
     void HandleOnFolderChanged();
     void ClearItems();
+    void NotifyDeleteAll();
     void FillList(const TShellFolderPtr& folder, PCIdList folderIdList);
     void SetupColumns();
     bool ShouldInclude(TShellFolder& folder, PCIdList relative, std::uint32_t& attributes);

@@ -18,14 +18,19 @@ using namespace shelllist;
 void TPTCustomShellList::ClearItems()
 {
     m_selection->clearSelection();
-    static const QMetaMethod signal = QMetaMethod::fromSignal(&TPTCustomShellList::OnDeleteItem);
-    if (isSignalConnected(signal)) {
-        for (int row = ItemCount() - 1; row >= 0; --row)
-            emit OnDeleteItem(this, row, m_model->Item(row));
-    }
+    NotifyDeleteAll();
     m_model->BeginReset();
     m_model->Items().clear();
     m_model->EndReset();
+}
+
+void TPTCustomShellList::NotifyDeleteAll()
+{
+    static const QMetaMethod signal = QMetaMethod::fromSignal(&TPTCustomShellList::OnDeleteItem);
+    if (!isSignalConnected(signal))
+        return;
+    for (int row = ItemCount() - 1; row >= 0; --row)
+        emit OnDeleteItem(this, row, m_model->Item(row));
 }
 
 bool TPTCustomShellList::IsEditing() const
@@ -101,24 +106,25 @@ void TPTCustomShellList::FillList(const TShellFolderPtr& folder, PCIdList folder
         m_currentFolderIdList = std::move(previousIdList);
         m_currentFolder = previousFolder;
     };
-    // The new folder's columns, also when it cannot be read.
-    auto endUpdate = [this] {
+
+    std::uint32_t flags = shcontf::Folders | shcontf::NonFolders;
+    if (HasOption(ptsloShowHidden))
+        flags |= shcontf::IncludeHidden;
+    m_model->BeginReset();
+    // However the fill ends, also by an exception from a handler, the reset ends with the new
+    // folder's columns (also when it cannot be read) and the items added so far.
+    ScopeExit endUpdate([this] {
         m_model->EndReset();
         if (m_reportView) {
             for (int i = 0; i < m_model->columnCount(); ++i)
                 m_reportView->setColumnWidth(i,
                                              m_model->Columns()[static_cast<std::size_t>(i)].width);
         }
-    };
-
-    std::uint32_t flags = shcontf::Folders | shcontf::NonFolders;
-    if (HasOption(ptsloShowHidden))
-        flags |= shcontf::IncludeHidden;
-    m_model->BeginReset();
+    });
     SetupColumns();
     std::unique_ptr<TShellEnumIdList> enumerator;
     if (Failed(folder->EnumObjects(flags, enumerator)) || !enumerator) {
-        endUpdate();
+        endUpdate.Run();
         emit OnFillComplete(this);
         return;
     }
@@ -135,7 +141,6 @@ void TPTCustomShellList::FillList(const TShellFolderPtr& folder, PCIdList folder
         collected.push_back(std::move(item));
     }
     if (hr != kSFalse && hr != kENoMoreItems && hr != kEFail) {
-        m_model->EndReset();
         restore();
         throw TPTShellError(ShellErrorMessage(hr));
     }
@@ -149,7 +154,7 @@ void TPTCustomShellList::FillList(const TShellFolderPtr& folder, PCIdList folder
                     std::make_unique<TPTShListData>(this, std::move(relative), attributes));
         }
     }
-    endUpdate();
+    endUpdate.Run();
     emit OnFillComplete(this);
 }
 

@@ -116,7 +116,7 @@ void TPTCustomShellList::NavigateTo(PCIdList absolute)
 
 void TPTCustomShellList::GoUp(int levels)
 {
-    if (HasOption(ptsloDontChangeFolder))
+    if (HasOption(ptsloDontChangeFolder) || levels <= 0)
         return;
     if (m_linkedTree) {
         m_linkedTree->ShellListGoUp(levels);

@@ -9,6 +9,7 @@
 #include <QString>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace shelllist {
@@ -26,6 +27,27 @@ public:
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Runs an action when it goes out of scope, or earlier when asked, but once.
+template <typename F> class ScopeExit
+{
+public:
+    explicit ScopeExit(F action) : m_action(std::move(action)) {}
+    ~ScopeExit() { Run(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+    void Run()
+    {
+        if (!m_done) {
+            m_done = true;
+            m_action();
+        }
+    }
+
+private:
+    F m_action;
+    bool m_done = false;
 };
 
 // Widths of the columns, remembered across folders and lists.

@@ -10,6 +10,7 @@
 #include <QTreeView>
 #include <algorithm>
 #include <set>
+#include <stdexcept>
 
 using namespace shelltest;
 
@@ -376,4 +377,48 @@ TEST_F(ShellListTest, MultiSelectionWithTheMouse)
     QTest::keyClick(list->View(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(list->ShellSelCount(), 1);
     EXPECT_EQ(list->GetSelectedItem(), list->GetShListData(Row("a.htm")));
+}
+
+TEST_F(ShellListTest, AFailingAddHandlerEndsTheFillCleanly)
+{
+    Files({"a.htm", "b.htm", "c.htm"});
+    QAbstractItemModel* model = list->View()->model();
+    QSignalSpy resetting(model, &QAbstractItemModel::modelAboutToBeReset);
+    QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+    auto connection = QObject::connect(
+        list.get(), &TPTCustomShellList::OnAddItem,
+        [](TPTCustomShellList*, TShellFolder*, PCIdList, PCIdList item, std::uint32_t, bool&) {
+            if (IdListItemData(item) == "b.htm")
+                throw std::runtime_error("refused");
+        });
+    Show(dir.Path());
+    EXPECT_EQ(errors, QStringList{"refused"});
+    EXPECT_EQ(resetting.count(), reset.count()) << "no reset is left open";
+    EXPECT_EQ(model->rowCount(), list->ItemCount());
+
+    // The list goes on as before.
+    QObject::disconnect(connection);
+    list->FillItems();
+    EXPECT_EQ(resetting.count(), reset.count());
+    EXPECT_EQ(Names(), (NameList{"a.htm", "b.htm", "c.htm"}));
+    EXPECT_EQ(model->rowCount(), 3);
+    DoubleClick("c.htm");
+    EXPECT_EQ(opened.size(), 1);
+}
+
+TEST_F(ShellListTest, DestroyingTheListAnnouncesEveryItem)
+{
+    fs::create_directory(dir.Path() / "sub");
+    Files({"a.htm", "b.htm"});
+    Show(dir.Path());
+    Select({"a.htm"});
+    std::set<std::string> deleted;
+    QObject::connect(list.get(), &TPTCustomShellList::OnDeleteItem,
+                     [&](TPTCustomShellList* sender, int row, TPTShListData* data) {
+                         ASSERT_NE(data, nullptr);
+                         EXPECT_EQ(sender->GetShListData(row), data);
+                         deleted.insert(data->GetDisplayName().toStdString());
+                     });
+    list.reset();
+    EXPECT_EQ(deleted, (std::set<std::string>{"sub", "a.htm", "b.htm"}));
 }

@@ -305,6 +305,15 @@ TEST_F(ShellListTest, GoUpStopsAtTheDesktop)
     EXPECT_EQ(list->Folder().GetIdList(), nullptr);
     EXPECT_EQ(changes.count(), 2);
 
+    // No levels, or fewer than none, is no way up.
+    Show(dir.Path() / "sub");
+    changes.clear();
+    for (int levels : {0, -1, -100}) {
+        list->GoUp(levels);
+        EXPECT_EQ(list->Folder().GetPathName(), dir / "sub") << levels;
+    }
+    EXPECT_EQ(changes.count(), 0);
+
     // A folder that cannot be parsed shows the desktop without a message.
     Show(dir.Path() / "sub");
     Show(dir.Path() / "no such folder");
