@@ -191,21 +191,24 @@ TEST_F(ShellListTest, EventsAroundFillsAndRefreshes)
     Show(dir.Path());
     QApplication::processEvents();
     std::vector<std::string> events;
+    // The handlers go before the events they record; the list outlives both.
+    QObject handlers;
     TPTCustomShellList* self = list.get();
-    QObject::connect(self, &TPTCustomShellList::OnFillStart, [&](TPTCustomShellList* sender) {
-        EXPECT_EQ(sender, self);
-        events.push_back("start");
-    });
-    QObject::connect(self, &TPTCustomShellList::OnFillComplete,
+    QObject::connect(self, &TPTCustomShellList::OnFillStart, &handlers,
+                     [&](TPTCustomShellList* sender) {
+                         EXPECT_EQ(sender, self);
+                         events.push_back("start");
+                     });
+    QObject::connect(self, &TPTCustomShellList::OnFillComplete, &handlers,
                      [&](TPTCustomShellList*) { events.push_back("complete"); });
-    QObject::connect(self, &TPTCustomShellList::OnFolderChanged,
+    QObject::connect(self, &TPTCustomShellList::OnFolderChanged, &handlers,
                      [&](TPTCustomShellList*) { events.push_back("changed"); });
-    QObject::connect(self, &TPTCustomShellList::OnDeleteItem,
+    QObject::connect(self, &TPTCustomShellList::OnDeleteItem, &handlers,
                      [&](TPTCustomShellList*, int row, TPTShListData* data) {
                          EXPECT_EQ(list->GetShListData(row), data);
                          events.push_back("delete " + data->GetDisplayName().toStdString());
                      });
-    QObject::connect(self, &TPTCustomShellList::OnAddItem,
+    QObject::connect(self, &TPTCustomShellList::OnAddItem, &handlers,
                      [&](TPTCustomShellList*, TShellFolder* folder, PCIdList parent, PCIdList item,
                          std::uint32_t attributes, bool& allow) {
                          EXPECT_EQ(folder, list->CurrentFolder().get());
