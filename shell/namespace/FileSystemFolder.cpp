@@ -5,6 +5,7 @@
 #include "shell/namespace/ShellNames.h"
 #include "shell/namespace/ShellStrings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -185,27 +186,50 @@ HResult FileSystemFolder::CompareIDs(int column, PCIdList a, PCIdList b)
 
 void FileSystemFolder::SortIdLists(int column, std::vector<PCIdList>& items)
 {
-    if (column != 0) {
+    bool singleItems = std::none_of(items.begin(), items.end(),
+                                    [](PCIdList item) { return IdListNext(item) != nullptr; });
+    if (!singleItems) {
         TShellFolder::SortIdLists(column, items);
         return;
     }
+    // Each item's keys are worked out once, in the order CompareIDs uses them, rather than
+    // twice per comparison.
     struct Key
     {
         PCIdList idList;
         std::string_view name;
         std::string folded;
         bool folder;
+        std::int64_t value = 0; // size or time
+        std::string type;       // folded type text
     };
     std::vector<Key> keys;
     keys.reserve(items.size());
     for (PCIdList item : items) {
         std::string_view name = IdListItemData(item);
-        keys.push_back({item, name, FoldForCompare(name), IsFolderKind(KindOf(name, false))});
+        Key key{item, name, FoldForCompare(name), IsFolderKind(KindOf(name, false)), 0, {}};
+        if (column == 1 || column == 3) {
+            struct stat st
+            {
+            };
+            ::stat(JoinPath(m_path, name).c_str(), &st);
+            key.value = column == 1 ? static_cast<std::int64_t>(st.st_size)
+                                    : static_cast<std::int64_t>(st.st_mtime);
+        } else if (column == 2 && !key.folder) {
+            key.type = FoldForCompare(ShellTypeNameOf(false, name));
+        }
+        keys.push_back(std::move(key));
     }
-    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+    std::sort(keys.begin(), keys.end(), [column](const Key& a, const Key& b) {
         if (a.folder != b.folder)
             return a.folder;
-        int order = CompareFoldedNatural(a.folded, b.folded);
+        int order = 0;
+        if ((column == 1 && !a.folder) || column == 3)
+            order = a.value < b.value ? -1 : (a.value > b.value ? 1 : 0);
+        else if (column == 2 && !a.folder)
+            order = CompareFoldedNatural(a.type, b.type);
+        if (order == 0)
+            order = CompareFoldedNatural(a.folded, b.folded);
         if (order == 0)
             order = CompareBytes(a.name, b.name);
         return order < 0;

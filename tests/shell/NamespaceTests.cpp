@@ -4,8 +4,10 @@
 #include "tests/common/TestSupport.h"
 
 #include <QLocale>
+#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -150,6 +152,66 @@ TEST(Namespace, ComparesFoldersFirstThenNaturalOrder)
               0);
     EXPECT_GT(CompareNamesNatural("zebra", "\xC3\xA9tude"), 0);
     EXPECT_LT(CompareNamesNatural("\xC3\xA9tude2", "\xC3\xA9tude10"), 0);
+}
+
+TEST(Namespace, SortsByEveryColumnAsItComparesPairs)
+{
+    testsupport::TempDir dir;
+    const auto now = fs::file_time_type::clock::now();
+    struct Entry
+    {
+        const char* name;
+        std::size_t size; // folders: none
+        int minutesAgo;
+    };
+    const Entry entries[] = {{"b.htm", 3000, 100}, {"a.txt", 10, 300}, {"c.png", 2000, 200},
+                             {"d.html", 10, 50},   {"e.HTM", 5, 60},   {"zdir", 0, 400},
+                             {"adir", 0, 10}};
+    for (const Entry& entry : entries) {
+        fs::path path = dir.Path() / entry.name;
+        if (std::string(entry.name).ends_with("dir"))
+            fs::create_directory(path);
+        else
+            testsupport::WriteAll(path, std::string(entry.size, 'x'));
+        fs::last_write_time(path, now - std::chrono::minutes(entry.minutesAgo));
+    }
+    TShellFolderPtr folder = Bind(dir.Path().string());
+    std::vector<IdListPtr> owned;
+    std::vector<PCIdList> items;
+    for (const std::string& name : Enumerate(*folder, shcontf::Folders | shcontf::NonFolders)) {
+        owned.push_back(MakeSingleIdList(name));
+        items.push_back(owned.back().get());
+    }
+    auto names = [](const std::vector<PCIdList>& order) {
+        std::vector<std::string> result;
+        for (PCIdList item : order)
+            result.emplace_back(IdListItemData(item));
+        return result;
+    };
+    using V = std::vector<std::string>;
+    std::map<int, V> sorted;
+    for (int column = 0; column < 4; ++column) {
+        std::vector<PCIdList> fast = items;
+        folder->SortIdLists(column, fast);
+        // The same order as sorting pair by pair with CompareIDs.
+        std::vector<PCIdList> pairwise = items;
+        std::stable_sort(pairwise.begin(), pairwise.end(), [&](PCIdList a, PCIdList b) {
+            return CompareResultCode(folder->CompareIDs(column, a, b)) < 0;
+        });
+        EXPECT_EQ(names(fast), names(pairwise)) << column;
+        sorted[column] = names(fast);
+    }
+    EXPECT_EQ(sorted[0], (V{"adir", "zdir", "a.txt", "b.htm", "c.png", "d.html", "e.HTM"}));
+    // Folders first, by name; then by size, equal sizes by name.
+    EXPECT_EQ(sorted[1], (V{"adir", "zdir", "e.HTM", "a.txt", "d.html", "c.png", "b.htm"}));
+    // Folders first, oldest first; then the files, oldest first.
+    EXPECT_EQ(sorted[3], (V{"zdir", "adir", "a.txt", "c.png", "b.htm", "e.HTM", "d.html"}));
+    // Files of one type stand together, by name within it.
+    V byType = sorted[2];
+    auto html = std::find(byType.begin(), byType.end(), "b.htm");
+    ASSERT_LE(html + 3, byType.end());
+    EXPECT_EQ(V(html, html + 3), (V{"b.htm", "d.html", "e.HTM"}));
+    EXPECT_EQ(V(byType.begin(), byType.begin() + 2), (V{"adir", "zdir"}));
 }
 
 TEST(Namespace, RenameKeepsOtherItems)
