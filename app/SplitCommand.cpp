@@ -48,6 +48,9 @@ int RunSplitCommand(const std::vector<std::string>& args, std::ostream& out, std
         change(settings);
     if (options.Save)
         SaveSettings(settings);
+    // Storing settings is a job of its own: nothing to split, nothing failed.
+    if (options.Files.empty())
+        return 0;
 
     std::vector<std::string> files;
     for (const std::string& file : options.Files)

@@ -145,7 +145,7 @@ std::string SplitUsageText()
            "      --breadcrumbs-text=TEXT\n"
            "                            label in front of the breadcrumb trail\n"
            "      --defaults            start from the built-in defaults, not the store\n"
-           "      --save                store the resulting settings\n"
+           "      --save                store the resulting settings (no FILE needed)\n"
            "      --open                open each result with the desktop's default handler\n"
            "  -q, --quiet               print only failure lines\n"
            "  -h, --help                show this help\n"

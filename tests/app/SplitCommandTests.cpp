@@ -114,6 +114,11 @@ TEST_F(SplitCommandTest, StoredSettingsSaveAndDefaults)
 
     // The document's folder is remembered.
     EXPECT_EQ(SettingsStore().ReadString("MRUFolder"), m_dir.Path().string());
+
+    // Saving alone splits nothing and is no failure.
+    EXPECT_EQ(Run({"--next-text=Onward", "--save"}), 0);
+    EXPECT_EQ(SettingsStore().ReadString("NextLinkText"), "Onward");
+    EXPECT_EQ(m_out.str(), "");
 }
 
 TEST_F(SplitCommandTest, FailuresQuietModeAndOpening)
