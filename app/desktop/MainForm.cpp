@@ -3,6 +3,7 @@
 #include "app/desktop/AboutBox.h"
 #include "app/desktop/DesktopResources.h"
 #include "app/desktop/ErrorBox.h"
+#include "app/desktop/FolderUpIcon.h"
 #include "app/desktop/HelpViewer.h"
 #include "app/desktop/MainHost.h"
 #include "engine/PathNames.h"
@@ -15,7 +16,6 @@
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QSplitterHandle>
-#include <QStyle>
 #include <QTimer>
 
 namespace {
@@ -35,6 +35,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
 {
     UseDesktopResources();
     ui->setupUi(this);
+    // The window's first place on the screen; the window manager may choose another.
+    move(188, 99);
 
     // The splitter's hint belongs to its bar, not to the panels it separates.
     QSplitterHandle* bar = ui->Splitter1->handle(1);
@@ -48,7 +50,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     ui->Splitter1->setStretchFactor(1, 1);
     ui->Splitter1->setSizes({185, 375 - 185});
 
-    ui->UpBtn->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
+    ui->UpBtn->setIcon(FolderUpIcon());
     ui->Image1->setPixmap(QPixmap(QStringLiteral(":/images/html.png")));
 
     TPTShellList* list = ui->PTShellList1;
