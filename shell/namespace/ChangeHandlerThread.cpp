@@ -35,24 +35,6 @@ QEvent::Type TShellMessageEvent::EventType()
     return type;
 }
 
-void TAutoResetEvent::Set()
-{
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_set = true;
-    }
-    m_condition.notify_one();
-}
-
-bool TAutoResetEvent::Wait(int milliseconds)
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    bool set = m_condition.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                                    [this] { return m_set; });
-    m_set = false;
-    return set;
-}
-
 TChangeHandlerThread::TChangeHandlerThread(QObject* target, int message)
     : m_target(target), m_message(message)
 {
@@ -70,13 +52,11 @@ TChangeHandlerThread::TChangeHandlerThread(QObject* target, int message)
 TChangeHandlerThread::~TChangeHandlerThread()
 {
     if (m_thread.joinable()) {
-        m_command = cmdTerminate;
+        // The thread waits on the command pipe: it sees the request at once and ends.
+        m_terminate = true;
         char byte = 0;
         (void)!::write(m_commandPipe[1], &byte, 1);
-        if (m_ended.Wait(kTerminateTimeoutMs))
-            m_thread.join();
-        else
-            m_thread.detach(); // never seen; better a stray thread than a hung program
+        m_thread.join();
     }
     for (Slot& slot : m_slots)
         slot = Slot();
@@ -88,15 +68,34 @@ TChangeHandlerThread::~TChangeHandlerThread()
     }
 }
 
-bool TChangeHandlerThread::RunCommand(Command command)
+void TChangeHandlerThread::SetCommandHook(std::function<void()> hook)
+{
+    std::lock_guard<std::mutex> lock(m_commandMutex);
+    m_commandHook = std::move(hook);
+}
+
+bool TChangeHandlerThread::RunCommand(CommandRecord command, int* result)
 {
     if (!m_thread.joinable())
         return false;
-    m_command = command;
+    std::unique_lock<std::mutex> lock(m_commandMutex);
+    std::uint64_t sequence = m_nextSequence++;
+    command.sequence = sequence;
+    m_commands.push_back(std::move(command));
+    m_waitingFor = sequence;
     char byte = 0;
-    if (::write(m_commandPipe[1], &byte, 1) != 1)
+    if (::write(m_commandPipe[1], &byte, 1) != 1) {
+        m_commands.pop_back();
+        m_waitingFor = 0;
         return false;
-    return m_done.Wait(kCommandTimeoutMs);
+    }
+    bool done = m_commandDone.wait_for(lock, std::chrono::milliseconds(m_commandTimeoutMs),
+                                       [&] { return m_doneSequence == sequence; });
+    // Given up or answered: either way no later reply is for this command.
+    m_waitingFor = 0;
+    if (done && result)
+        *result = m_doneResult;
+    return done;
 }
 
 bool TChangeHandlerThread::AddWatch(const std::string& path, std::uint32_t filter, bool, int* slot)
@@ -120,13 +119,15 @@ bool TChangeHandlerThread::AddWatch(const std::string& path, std::uint32_t filte
 #else
     mask = filter;
 #endif
-    m_pending = Pending{path, mask};
-    m_hasPending = true;
-    m_resultSlot = -1;
-    if (!RunCommand(cmdAddPending) || m_resultSlot < 0)
+    CommandRecord command;
+    command.command = cmdAddPending;
+    command.path = path;
+    command.mask = mask;
+    int result = -1;
+    if (!RunCommand(std::move(command), &result) || result < 0)
         return false;
     if (slot)
-        *slot = m_resultSlot;
+        *slot = result;
     return true;
 }
 
@@ -134,13 +135,17 @@ bool TChangeHandlerThread::RemoveWatch(int slot)
 {
     if (slot < 0 || slot >= kSlotCount)
         return false;
-    m_commandSlot = slot;
-    return RunCommand(cmdRemoveSlot);
+    CommandRecord command;
+    command.command = cmdRemoveSlot;
+    command.slot = slot;
+    return RunCommand(std::move(command), nullptr);
 }
 
 bool TChangeHandlerThread::RemoveAllWatches()
 {
-    return RunCommand(cmdRemoveAll);
+    CommandRecord command;
+    command.command = cmdRemoveAll;
+    return RunCommand(std::move(command), nullptr);
 }
 
 int TChangeHandlerThread::WatchCount()
@@ -187,51 +192,46 @@ void TChangeHandlerThread::FreeSlot(int index)
     slot = Slot();
 }
 
-void TChangeHandlerThread::DoCommand()
+int TChangeHandlerThread::DoCommand(const CommandRecord& command)
 {
-    switch (m_command) {
+    switch (command.command) {
     case cmdAddPending: {
-        m_resultSlot = -1;
-        if (!m_hasPending)
-            break;
-        m_hasPending = false;
         int free = -1;
         for (int i = 0; i < kSlotCount && free < 0; ++i)
             free = m_slots[i].used ? -1 : i;
         if (free < 0)
-            break;
+            return -1;
         int handle = -1;
 #if defined(__linux__)
         if (m_notifyFd < 0)
-            break;
-        handle =
-            ::inotify_add_watch(m_notifyFd, m_pending.path.c_str(), m_pending.mask | IN_MASK_ADD);
+            return -1;
+        handle = ::inotify_add_watch(m_notifyFd, command.path.c_str(), command.mask | IN_MASK_ADD);
         if (handle < 0)
-            break;
+            return -1;
 #endif
         std::lock_guard<std::mutex> lock(m_slotsMutex);
         Slot& slot = m_slots[free];
         slot = Slot();
         slot.used = true;
         slot.handle = handle;
-        slot.path = m_pending.path;
+        slot.path = command.path;
         slot.stamp = Stamp(slot.path);
-        m_resultSlot = free;
-        break;
+        return free;
     }
     case cmdRemoveSlot:
-        if (m_commandSlot >= 0 && m_commandSlot < kSlotCount && m_slots[m_commandSlot].used)
-            FreeSlot(m_commandSlot);
-        break;
+        if (command.slot >= 0 && command.slot < kSlotCount && m_slots[command.slot].used)
+            FreeSlot(command.slot);
+        return 0;
     case cmdRemoveAll:
         for (int i = 0; i < kSlotCount; ++i) {
             if (m_slots[i].used)
                 FreeSlot(i);
         }
-        break;
+        return 0;
     case cmdTerminate:
         break;
     }
+    return 0;
 }
 
 void TChangeHandlerThread::ReadChanges()
@@ -308,26 +308,53 @@ void TChangeHandlerThread::PollChanges()
 
 void TChangeHandlerThread::Run()
 {
-    for (;;) {
+    while (!m_terminate) {
         pollfd fds[2] = {{m_commandPipe[0], POLLIN, 0}, {m_notifyFd, POLLIN, 0}};
         int count = m_notifyFd >= 0 ? 2 : 1;
         int timeout = m_notifyFd >= 0 ? -1 : 1000;
         int ready = ::poll(fds, static_cast<nfds_t>(count), timeout);
         if (ready < 0 && errno != EINTR)
             break;
+        if (m_terminate)
+            break;
         if (ready > 0 && (fds[0].revents & POLLIN)) {
             char bytes[64];
             while (::read(m_commandPipe[0], bytes, sizeof bytes) > 0) {
             }
-            if (m_command == cmdTerminate)
-                break;
-            DoCommand();
-            m_done.Set();
+            for (;;) {
+                CommandRecord command;
+                std::function<void()> hook;
+                {
+                    std::lock_guard<std::mutex> lock(m_commandMutex);
+                    if (m_commands.empty())
+                        break;
+                    command = std::move(m_commands.front());
+                    m_commands.pop_front();
+                    hook = m_commandHook;
+                }
+                if (hook)
+                    hook();
+                if (m_terminate)
+                    break;
+                int result = DoCommand(command);
+                bool answered = false;
+                {
+                    std::lock_guard<std::mutex> lock(m_commandMutex);
+                    if (m_waitingFor == command.sequence) {
+                        m_doneSequence = command.sequence;
+                        m_doneResult = result;
+                        answered = true;
+                        m_commandDone.notify_all();
+                    }
+                }
+                // A watch whose owner stopped waiting counts as not placed: it must not stay.
+                if (!answered && command.command == cmdAddPending && result >= 0)
+                    FreeSlot(result);
+            }
         }
         if (count == 2 && ready > 0 && (fds[1].revents & POLLIN))
             ReadChanges();
         if (m_notifyFd < 0)
             PollChanges();
     }
-    m_ended.Set();
 }

@@ -5,8 +5,11 @@
 
 #include <QEvent>
 #include <QPointer>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -40,25 +43,12 @@ constexpr std::uint32_t Size = 0x8;
 constexpr std::uint32_t LastWrite = 0x10;
 } // namespace filenotify
 
-class TAutoResetEvent
-{
-public:
-    void Set();
-    // Whether the event was set within the time; resets it.
-    bool Wait(int milliseconds);
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_condition;
-    bool m_set = false;
-};
-
+// The target must outlive the watcher: the thread posts to it until the watcher is destroyed.
 class TChangeHandlerThread
 {
 public:
     static constexpr int kSlotCount = 63;
     static constexpr int kCommandTimeoutMs = 2000;
-    static constexpr int kTerminateTimeoutMs = 30000;
 
     enum Command
     {
@@ -69,6 +59,7 @@ public:
     };
 
     TChangeHandlerThread(QObject* target, int message);
+    // Ends the thread and waits for it: nothing of the watcher is freed while it runs.
     ~TChangeHandlerThread();
     TChangeHandlerThread(const TChangeHandlerThread&) = delete;
     TChangeHandlerThread& operator=(const TChangeHandlerThread&) = delete;
@@ -84,6 +75,11 @@ public:
     // known (too many, the queue overflowed, the folder itself went away): compare everything.
     bool TakeChanges(int slot, std::vector<std::string>& names);
 
+    // How long the owner waits for a command; and a hook the thread runs before each command,
+    // so that tests can hold it up.
+    void SetCommandTimeout(int milliseconds) { m_commandTimeoutMs = milliseconds; }
+    void SetCommandHook(std::function<void()> hook);
+
 private:
     struct Slot
     {
@@ -94,15 +90,20 @@ private:
         std::vector<std::string> changes;
         bool changesKnown = true;
     };
-    struct Pending
+    // A command and its reply carry the same sequence number: a reply that comes after its
+    // owner gave up waiting can answer no later command.
+    struct CommandRecord
     {
+        std::uint64_t sequence = 0;
+        Command command = cmdAddPending;
         std::string path;
         std::uint32_t mask = 0;
+        int slot = -1;
     };
 
-    bool RunCommand(Command command);
+    bool RunCommand(CommandRecord command, int* result);
     void Run();
-    void DoCommand();
+    int DoCommand(const CommandRecord& command);
     void ReadChanges();
     void PollChanges();
     void Post(int slot);
@@ -112,17 +113,21 @@ private:
     int m_message;
     int m_commandPipe[2] = {-1, -1};
     int m_notifyFd = -1;
-    TAutoResetEvent m_done;
-    TAutoResetEvent m_ended;
+    int m_commandTimeoutMs = kCommandTimeoutMs;
 
-    // Command fields: written by the owner while the thread waits for the command event.
-    Command m_command = cmdAddPending;
-    Pending m_pending;
-    bool m_hasPending = false;
-    int m_commandSlot = -1;
-    int m_resultSlot = -1;
+    // The owner's side of the commands; guarded by m_commandMutex.
+    std::mutex m_commandMutex;
+    std::condition_variable m_commandDone;
+    std::deque<CommandRecord> m_commands;
+    std::uint64_t m_nextSequence = 1;
+    std::uint64_t m_waitingFor = 0; // the command the owner still waits for, 0 for none
+    std::uint64_t m_doneSequence = 0;
+    int m_doneResult = -1;
+    std::function<void()> m_commandHook;
+    std::atomic<bool> m_terminate{false};
 
-    std::mutex m_slotsMutex; // guards the change lists, which both sides read
+    // Only the thread changes the slots; both sides read the change lists, under this mutex.
+    std::mutex m_slotsMutex;
     Slot m_slots[kSlotCount];
     std::thread m_thread;
 };

@@ -1,5 +1,3 @@
-#include "shell/namespace/ChangeHandlerThread.h"
-#include "shell/namespace/PTDeviceChangeHandler.h"
 #include "shell/namespace/ShellNamespace.h"
 #include "shell/widgets/PTShellList.h"
 #include "tests/common/TestSupport.h"
@@ -339,83 +337,4 @@ TEST_F(ShellListTest, SelectionEventsAndSelectAll)
     for (const auto& [item, selected] : events)
         EXPECT_FALSE(selected);
     EXPECT_EQ(list->GetSelectedItem(), nullptr);
-}
-
-TEST(ChangeHandlerThread, SixtyThreeWatchesAtMost)
-{
-    testsupport::TempDir dir;
-    QObject target;
-    TChangeHandlerThread watcher(&target, AM_CHANGENOTIFY);
-    EXPECT_FALSE(watcher.AddWatch("", filenotify::FileName, false));
-    EXPECT_FALSE(watcher.AddWatch(dir / "missing", filenotify::FileName, false));
-    int slot = -1;
-    for (int i = 0; i < TChangeHandlerThread::kSlotCount; ++i) {
-        fs::create_directory(dir.Path() / std::to_string(i));
-        ASSERT_TRUE(watcher.AddWatch(dir / std::to_string(i), filenotify::FileName, false, &slot))
-            << i;
-        EXPECT_EQ(slot, i);
-    }
-    EXPECT_FALSE(watcher.AddWatch(dir.Path().string(), filenotify::FileName, false, &slot));
-    EXPECT_EQ(slot, -1);
-    EXPECT_TRUE(watcher.RemoveWatch(5));
-    EXPECT_TRUE(watcher.AddWatch(dir.Path().string(), filenotify::FileName, false, &slot));
-    EXPECT_EQ(slot, 5);
-    EXPECT_TRUE(watcher.RemoveAllWatches());
-    EXPECT_EQ(watcher.WatchCount(), 0);
-}
-
-TEST(ChangeHandlerThread, PostsChangesWithTheirNames)
-{
-    testsupport::TempDir dir;
-    struct Target : QObject
-    {
-        std::vector<std::intptr_t> posted;
-        bool event(QEvent* event) override
-        {
-            if (event->type() != TShellMessageEvent::EventType())
-                return QObject::event(event);
-            auto* message = static_cast<TShellMessageEvent*>(event);
-            EXPECT_EQ(message->Message(), AM_CHANGENOTIFY);
-            posted.push_back(message->WParam());
-            return true;
-        }
-    } target;
-    TChangeHandlerThread watcher(&target, AM_CHANGENOTIFY);
-    fs::create_directory(dir.Path() / "other");
-    int slot = -1;
-    ASSERT_TRUE(watcher.AddWatch(dir / "other", filenotify::FileName, false));
-    ASSERT_TRUE(watcher.AddWatch(dir.Path().string(), filenotify::FileName, false, &slot));
-    testsupport::WriteAll(dir.Path() / "new.htm", "");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !target.posted.empty(); }, 10000));
-    EXPECT_EQ(target.posted.front(), slot);
-    std::vector<std::string> names;
-    EXPECT_TRUE(watcher.TakeChanges(slot, names));
-    EXPECT_EQ(names, std::vector<std::string>{"new.htm"});
-    EXPECT_TRUE(watcher.TakeChanges(slot, names));
-    EXPECT_TRUE(names.empty());
-}
-
-TEST(DeviceChangeHandler, ReachesSubscribersThroughTheEventLoop)
-{
-    TPTDeviceChangeHandler* handler = PTDeviceChangeHandler();
-    ASSERT_EQ(handler, PTDeviceChangeHandler());
-    std::vector<std::uintptr_t> seen;
-    int owner = 0, other = 0;
-    handler->Add(&owner, [&](TPTDeviceChangeHandler* sender, const TDeviceChangeMessage& message) {
-        EXPECT_EQ(sender, handler);
-        EXPECT_EQ(message.message, kDeviceChangeMessage);
-        seen.push_back(message.wParam);
-    });
-    handler->Add(&other,
-                 [&](TPTDeviceChangeHandler*, const TDeviceChangeMessage&) { seen.push_back(0); });
-    handler->DeviceChange(DBT_DEVICEARRIVAL, 0, QStringLiteral("/media/stick"));
-    EXPECT_TRUE(seen.empty()) << "never inside the notification itself";
-    QApplication::processEvents();
-    EXPECT_EQ(seen, (std::vector<std::uintptr_t>{DBT_DEVICEARRIVAL, 0}));
-    handler->Remove(&other);
-    handler->DeviceChange(DBT_DEVICEREMOVECOMPLETE, 0);
-    QApplication::processEvents();
-    EXPECT_EQ(seen.back(), static_cast<std::uintptr_t>(DBT_DEVICEREMOVECOMPLETE));
-    EXPECT_EQ(seen.size(), 3u);
-    handler->Remove(&owner);
 }
