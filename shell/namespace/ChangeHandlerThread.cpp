@@ -164,7 +164,7 @@ bool TChangeHandlerThread::TakeChanges(int slot, std::vector<std::string>& names
         return false;
     std::lock_guard<std::mutex> lock(m_slotsMutex);
     Slot& s = m_slots[slot];
-    bool known = s.used && s.changesKnown && m_notifyFd >= 0;
+    bool known = s.used && s.changesKnown && !s.waiting && m_notifyFd >= 0;
     names.swap(s.changes);
     s.changes.clear();
     s.changesKnown = true;
@@ -215,6 +215,7 @@ int TChangeHandlerThread::DoCommand(const CommandRecord& command)
         slot.used = true;
         slot.handle = handle;
         slot.path = command.path;
+        slot.mask = command.mask;
         slot.stamp = Stamp(slot.path);
         return free;
     }
@@ -239,7 +240,7 @@ void TChangeHandlerThread::ReadChanges()
 #if defined(__linux__)
     alignas(inotify_event) char buffer[16384];
     bool touched[kSlotCount] = {};
-    bool ended[kSlotCount] = {};
+    bool gone[kSlotCount] = {};
     for (;;) {
         ssize_t length = ::read(m_notifyFd, buffer, sizeof buffer);
         if (length <= 0)
@@ -260,9 +261,11 @@ void TChangeHandlerThread::ReadChanges()
                 if (event->wd != slot.handle)
                     continue;
                 touched[i] = true;
-                if (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) {
+                // Deleted, moved away or unmounted: what the path names is no longer this
+                // folder.
+                if (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
                     slot.changesKnown = false;
-                    ended[i] = (event->mask & IN_IGNORED) != 0;
+                    gone[i] = true;
                 } else if (event->len > 0 && slot.changesKnown) {
                     if (slot.changes.size() >= kMaxKnownChanges) {
                         slot.changesKnown = false;
@@ -274,17 +277,67 @@ void TChangeHandlerThread::ReadChanges()
             }
         }
     }
+    // A watch follows its folder, wherever it is moved; the slot stays on the path instead and
+    // waits for a folder to be there again.
+    for (int i = 0; i < kSlotCount; ++i) {
+        if (gone[i] && m_slots[i].handle >= 0)
+            EndWatch(i);
+    }
     for (int i = 0; i < kSlotCount; ++i) {
         if (touched[i])
             Post(i);
-        // The folder went away: the watch is gone, so is the slot.
-        if (ended[i]) {
-            std::lock_guard<std::mutex> lock(m_slotsMutex);
-            m_slots[i].used = false;
-            m_slots[i].handle = -1;
-        }
     }
 #endif
+}
+
+void TChangeHandlerThread::EndWatch(int index)
+{
+#if defined(__linux__)
+    int handle = m_slots[index].handle;
+    // Slots on the same folder share one handle; they all go waiting.
+    std::lock_guard<std::mutex> lock(m_slotsMutex);
+    for (Slot& slot : m_slots) {
+        if (slot.used && slot.handle == handle) {
+            slot.handle = -1;
+            slot.waiting = true;
+            slot.changesKnown = false;
+        }
+    }
+    // Gone already after a deletion; still there, on the moved folder, after a move.
+    ::inotify_rm_watch(m_notifyFd, handle);
+#else
+    (void)index;
+#endif
+}
+
+bool TChangeHandlerThread::RearmWaiting()
+{
+    bool stillWaiting = false;
+#if defined(__linux__)
+    for (int i = 0; i < kSlotCount; ++i) {
+        Slot& slot = m_slots[i];
+        if (!slot.used || !slot.waiting)
+            continue;
+        struct stat st;
+        int handle = -1;
+        if (::stat(slot.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            handle = ::inotify_add_watch(m_notifyFd, slot.path.c_str(), slot.mask | IN_MASK_ADD);
+        if (handle < 0) {
+            stillWaiting = true;
+            continue;
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_slotsMutex);
+            slot.handle = handle;
+            slot.waiting = false;
+            slot.changesKnown = false;
+            slot.changes.clear();
+        }
+        // A folder is there again: its owner looks at all of it.
+        Post(i);
+    }
+#endif
+    return stillWaiting;
 }
 
 // Without a kernel notification facility, folders are compared by their change time.
@@ -309,9 +362,10 @@ void TChangeHandlerThread::PollChanges()
 void TChangeHandlerThread::Run()
 {
     while (!m_terminate) {
+        bool waiting = m_notifyFd >= 0 && RearmWaiting();
         pollfd fds[2] = {{m_commandPipe[0], POLLIN, 0}, {m_notifyFd, POLLIN, 0}};
         int count = m_notifyFd >= 0 ? 2 : 1;
-        int timeout = m_notifyFd >= 0 ? -1 : 1000;
+        int timeout = m_notifyFd < 0 ? 1000 : (waiting ? kRearmIntervalMs : -1);
         int ready = ::poll(fds, static_cast<nfds_t>(count), timeout);
         if (ready < 0 && errno != EINTR)
             break;

@@ -49,6 +49,8 @@ class TChangeHandlerThread
 public:
     static constexpr int kSlotCount = 63;
     static constexpr int kCommandTimeoutMs = 2000;
+    // How often a folder that went away is looked for again.
+    static constexpr int kRearmIntervalMs = 500;
 
     enum Command
     {
@@ -65,6 +67,8 @@ public:
     TChangeHandlerThread& operator=(const TChangeHandlerThread&) = delete;
 
     // False for an empty path, a folder that cannot be watched, no free slot or no answer.
+    // A watch stays on its path: when the folder is deleted or moved away, the slot waits for
+    // a folder to appear under the same path again, and reports it when it does.
     bool AddWatch(const std::string& path, std::uint32_t filter, bool watchSubtree,
                   int* slot = nullptr);
     bool RemoveWatch(int slot);
@@ -72,7 +76,8 @@ public:
     int WatchCount();
 
     // The names that changed in a slot's folder since the last call. False when they are not
-    // known (too many, the queue overflowed, the folder itself went away): compare everything.
+    // known (too many, the queue overflowed, the folder itself went or came back): compare
+    // everything.
     bool TakeChanges(int slot, std::vector<std::string>& names);
 
     // How long the owner waits for a command; and a hook the thread runs before each command,
@@ -86,6 +91,9 @@ private:
         bool used = false;
         int handle = -1;
         std::string path;
+        std::uint32_t mask = 0;
+        // The folder went away; the path is looked at again until a folder is there.
+        bool waiting = false;
         std::int64_t stamp = 0;
         std::vector<std::string> changes;
         bool changesKnown = true;
@@ -106,6 +114,8 @@ private:
     int DoCommand(const CommandRecord& command);
     void ReadChanges();
     void PollChanges();
+    void EndWatch(int slot);
+    bool RearmWaiting();
     void Post(int slot);
     void FreeSlot(int slot);
 

@@ -256,6 +256,11 @@ void TPTCustomShellList::TimerElapsed()
     std::vector<std::string> names;
     bool known =
         m_changeWatcher && m_watchSlot >= 0 && m_changeWatcher->TakeChanges(m_watchSlot, names);
+    // The folder is gone (deleted or moved away) and the list already empty: nothing to show
+    // until a folder is there again, which the watch reports.
+    TShellFolderPtr folder;
+    if (ItemCount() == 0 && Failed(ShellGetFolderFromIdList(m_folder.GetIdList(), folder)))
+        return;
     if (known && !m_compareAllNext && !m_busy && !IsEditing() && ItemCount() > 0 && m_currentFolder)
         RefreshNames(names);
     else

@@ -232,6 +232,41 @@ TEST_F(ShellListTest, AFolderThatGoesAwayLeavesNothingBehind)
     EXPECT_TRUE(errors.isEmpty());
 }
 
+TEST_F(ShellListTest, AFolderThatComesBackUnderItsPathIsShownAgain)
+{
+    fs::create_directory(dir.Path() / "shown");
+    Files({"shown/x.htm"});
+    Show(dir.Path() / "shown");
+    Focus();
+    QSignalSpy fills(list.get(), &TPTCustomShellList::OnFillStart);
+
+    // Moved away: the list empties and hears nothing more of the moved folder.
+    fs::rename(dir.Path() / "shown", dir.Path() / "moved");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->ItemCount() == 0; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->ChangeRefreshPending(); }, 10000));
+    int before = fills.count();
+    Files({"moved/y.htm"});
+    QTest::qWait(1200);
+    EXPECT_FALSE(list->ChangeRefreshPending());
+    EXPECT_EQ(fills.count(), before);
+
+    // A folder under the same path again: the list shows it.
+    fs::create_directory(dir.Path() / "shown");
+    Files({"shown/back.htm"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Names() == NameList{"back.htm"}; }, 10000));
+
+    // Deleted and made again: the same, and it is watched as before.
+    fs::remove_all(dir.Path() / "shown");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->ItemCount() == 0; }, 10000));
+    fs::create_directory(dir.Path() / "shown");
+    Files({"shown/again.htm"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Names() == NameList{"again.htm"}; }, 10000));
+    Files({"shown/more.htm"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Row("more.htm") >= 0; }, 10000));
+    EXPECT_EQ(list->Folder().GetPathName(), dir / "shown");
+    EXPECT_TRUE(errors.isEmpty());
+}
+
 TEST_F(ShellListTest, AnUnreadableFolderShowsEmptyWithoutAMessage)
 {
     fs::create_directory(dir.Path() / "locked");

@@ -109,6 +109,59 @@ TEST(ChangeHandlerThread, PostsChangesWithTheirNames)
     EXPECT_TRUE(names.empty());
 }
 
+TEST(ChangeHandlerThread, AWatchStaysOnItsPathWhenTheFolderGoesAndComesBack)
+{
+    testsupport::TempDir dir;
+    fs::create_directory(dir.Path() / "watched");
+    Target target;
+    TChangeHandlerThread watcher(&target, kMessage);
+    int slot = -1;
+    ASSERT_TRUE(watcher.AddWatch(dir / "watched", filenotify::FileName, false, &slot));
+    std::vector<std::string> names;
+    auto noticed = [&] {
+        bool any = QTest::qWaitFor([&] { return !target.posted.empty(); }, 10000);
+        QTest::qWait(100);
+        bool known = watcher.TakeChanges(slot, names);
+        for (std::intptr_t posted : target.posted)
+            EXPECT_EQ(posted, slot);
+        target.posted.clear();
+        return any && !known;
+    };
+
+    // Moved away: noticed, and what happens in the moved folder is none of the watch's business.
+    fs::rename(dir.Path() / "watched", dir.Path() / "moved");
+    ASSERT_TRUE(noticed()) << "the folder went: everything is to be compared";
+    testsupport::WriteAll(dir.Path() / "moved" / "elsewhere.htm", "");
+    QTest::qWait(1000);
+    EXPECT_TRUE(target.posted.empty());
+    EXPECT_EQ(watcher.WatchCount(), 1);
+
+    // A folder under the watched path again: noticed, and then watched by its names.
+    fs::create_directory(dir.Path() / "watched");
+    ASSERT_TRUE(noticed()) << "a folder is back";
+    testsupport::WriteAll(dir.Path() / "watched" / "new.htm", "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !target.posted.empty(); }, 10000));
+    QTest::qWait(100);
+    EXPECT_TRUE(watcher.TakeChanges(slot, names));
+    EXPECT_EQ(names, std::vector<std::string>{"new.htm"});
+    target.posted.clear();
+
+    // Deleted and made again: the same.
+    fs::remove_all(dir.Path() / "watched");
+    ASSERT_TRUE(noticed());
+    fs::create_directory(dir.Path() / "watched");
+    testsupport::WriteAll(dir.Path() / "watched" / "again.htm", "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !target.posted.empty(); }, 10000));
+    QTest::qWait(700);
+    watcher.TakeChanges(slot, names);
+    target.posted.clear();
+    testsupport::WriteAll(dir.Path() / "watched" / "third.htm", "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !target.posted.empty(); }, 10000));
+    QTest::qWait(100);
+    EXPECT_TRUE(watcher.TakeChanges(slot, names));
+    EXPECT_EQ(names, std::vector<std::string>{"third.htm"});
+}
+
 TEST(ChangeHandlerThread, ALateAnswerAnswersNoLaterCommand)
 {
     testsupport::TempDir dir;
