@@ -114,10 +114,17 @@ QString TPTShListData::GetColText(int column)
     if (column <= 0)
         return {};
     if (auto details = m_owner->GetCurrentFolderIShellDetails()) {
-        TShellDetailsInfo info;
-        if (Failed(details->GetDetailsOf(m_relative.get(), column, info)))
-            return {};
-        return FromBytes(info.text);
+        // Asked for at every paint: each column's text is fetched once.
+        auto index = static_cast<std::size_t>(column);
+        if (index >= m_colTexts.size())
+            m_colTexts.resize(index + 1);
+        if (!m_colTexts[index]) {
+            TShellDetailsInfo info;
+            m_colTexts[index] = Succeeded(details->GetDetailsOf(m_relative.get(), column, info))
+                                    ? FromBytes(info.text)
+                                    : QString();
+        }
+        return *m_colTexts[index];
     }
     switch (column) {
     case 1:
@@ -146,6 +153,7 @@ void TPTShListData::Flush()
     m_size.clear();
     m_type.clear();
     m_modified.clear();
+    m_colTexts.clear();
     m_imageIndex = -1;
 }
 

@@ -7,7 +7,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 class TPTCustomShellList;
 
@@ -58,5 +60,6 @@ private:
     bool m_hasDisplayName = false;
     QString m_size, m_type, m_modified;
     bool m_detailsFetched = false;
+    std::vector<std::optional<QString>> m_colTexts;
     int m_imageIndex = -1;
 };
