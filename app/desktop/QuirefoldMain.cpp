@@ -38,8 +38,9 @@ int main(int argc, char** argv)
                   << "Try 'quirefold --help' for more information.\n";
         return 2;
     }
+    // The display name follows the application name; set on its own, the window system would
+    // append it to every dialog's title.
     QApplication::setApplicationName(QStringLiteral("Quirefold"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quirefold"));
     QApplication::setWindowIcon(ProgramIcon());
 
     QString message;
