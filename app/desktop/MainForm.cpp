@@ -29,6 +29,19 @@ std::string FolderOf(const std::string& path)
     return folder;
 }
 
+// Holds a flag set for as long as it lives, also when an exception passes.
+class FlagScope
+{
+public:
+    explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~FlagScope() { m_flag = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& m_flag;
+};
+
 } // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>())
@@ -83,6 +96,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     // The browsing controls' own failures go to the same error box as every other one.
     connect(list, &TPTCustomShellList::OnError, this,
             [](TPTCustomShellList*, const QString& message) { ShowErrorBox(message); });
+    connect(ui->PTShellCombo1, &TPTCustomShellCombo::OnError, this,
+            [](TPTCustomShellCombo*, const QString& message) { ShowErrorBox(message); });
 }
 
 TMainForm::~TMainForm() = default;
@@ -125,10 +140,16 @@ void TMainForm::FormShow()
 
 void TMainForm::SplitBtnClick()
 {
-    const bool outermost = !m_batch->Running();
-    m_batch->Run();
-    if (outermost)
-        SplitEnded();
+    if (m_batch->Running()) {
+        m_batch->Run(); // the Stop
+        return;
+    }
+    {
+        FlagScope running(m_batchRunning);
+        m_batch->Run();
+    }
+    UpdateSplitButton();
+    SplitEnded();
 }
 
 void TMainForm::OptionsBtnClick()
@@ -167,8 +188,14 @@ void TMainForm::PTShellList1DblClickOpen(TPTCustomShellList*, bool& handled)
 
 void TMainForm::PTShellList1SelectItem(TPTCustomShellList*, int, bool)
 {
-    // Any selected item counts, folders included; the batch skips what is no file.
-    ui->SplitBtn->setEnabled(ui->PTShellList1->ShellSelCount() >= 1);
+    UpdateSplitButton();
+}
+
+void TMainForm::UpdateSplitButton()
+{
+    // Any selected item counts, folders included; the batch skips what is no file. While a
+    // batch runs the button is its Stop button and stays usable whatever is selected.
+    ui->SplitBtn->setEnabled(m_batchRunning || ui->PTShellList1->ShellSelCount() >= 1);
 }
 
 void TMainForm::SplitEnded()

@@ -52,6 +52,7 @@ private:
     void UpBtnClick();
     void PTShellList1DblClickOpen(TPTCustomShellList* sender, bool& handled);
     void PTShellList1SelectItem(TPTCustomShellList* sender, int item, bool selected);
+    void UpdateSplitButton();
     // After a split: a close asked for during it happens now.
     void SplitEnded();
 
@@ -61,6 +62,7 @@ private:
     TAboutBox* m_aboutBox = nullptr;
     TOptionsDlg* m_optionsDlg = nullptr;
     std::string m_startFile;
+    bool m_batchRunning = false;
     bool m_shown = false;
     bool m_closePending = false;
 };

@@ -154,6 +154,29 @@ TEST_F(BatchTest, StopDuringTheFirstDocumentEndsTheBatch)
     EXPECT_FALSE(Main()->Busy());
 }
 
+TEST_F(BatchTest, TheStopButtonStaysUsableWhenTheSelectionIsClearedDuringABatch)
+{
+    Select({"alpha.html", "beta.html"});
+    bool enabledAfterDeselecting = false;
+    QString caption;
+    QTimer::singleShot(0, SplitBtn(), [&] {
+        List()->SetItemSelected(Row("alpha.html"), false);
+        List()->SetItemSelected(Row("beta.html"), false);
+        enabledAfterDeselecting = SplitBtn()->isEnabled();
+        caption = SplitBtn()->text();
+        SplitBtn()->click();
+    });
+
+    SplitBtn()->click();
+
+    EXPECT_TRUE(enabledAfterDeselecting);
+    EXPECT_EQ(caption, "Stop!");
+    EXPECT_TRUE(MemoLines().contains("Operation cancelled."));
+    EXPECT_FALSE(Exists(Docs() / "beta000.html"));
+    // Idle again with nothing selected: the button follows the selection once more.
+    EXPECT_FALSE(SplitBtn()->isEnabled());
+}
+
 TEST_F(BatchTest, StopAfterTheLastTagOfADocumentEndsTheBatchToo)
 {
     Select({"alpha.html", "beta.html", "gamma.htm"});
