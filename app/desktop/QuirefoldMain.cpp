@@ -41,6 +41,8 @@ int main(int argc, char** argv)
     // The display name follows the application name; set on its own, the window system would
     // append it to every dialog's title.
     QApplication::setApplicationName(QStringLiteral("Quirefold"));
+    // Lets the desktop match the windows to quirefold.desktop (its icon, its name).
+    QGuiApplication::setDesktopFileName(QStringLiteral("quirefold"));
     QApplication::setWindowIcon(ProgramIcon());
 
     QString message;
