@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds Quirefold and splits the bundled example manual into linked pages, then says
-# where to point a browser. Output: build/example-output/ (made afresh on every run).
+# Builds Quirefold and starts the desktop program on the bundled example manual, which it
+# splits into linked pages at once and opens in the browser. Without a display it says so
+# and splits the example with quirefold-split instead, then says where to point a browser.
+# Output: build/example-output/ (made afresh on every run).
 # QUIREFOLD_BUILD_DIR names another build folder than build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,12 +32,26 @@ cp examples/manual.html "$out/"
 export XDG_CONFIG_HOME="$build/example-config"
 mkdir -p "$XDG_CONFIG_HOME"
 
+# The example's settings: link bars, breadcrumbs and the navigation pane.
+example_settings=(--defaults --links --breadcrumbs --breadcrumbs-text "You are here:" --navigation)
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$build/bin/quirefold" ]; then
+  "$build/bin/quirefold-split" "${example_settings[@]}" --save
+  echo "Starting the desktop program on $out/manual.html ..."
+  echo "It splits the manual at once; the pages go to $out/ and the browser opens the frameset."
+  echo "(Settings of this example are kept in $XDG_CONFIG_HOME; close the window to end.)"
+  exec "$build/bin/quirefold" "$out/manual.html"
+fi
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display here: the desktop program needs one, so the command-line splitter runs"
+  echo "the example instead."
+fi
+
 echo "Splitting examples/manual.html ..."
 splitlog="$build/example-split.log"
 status=0
-"$build/bin/quirefold-split" --defaults --links --breadcrumbs --breadcrumbs-text "You are here:" \
-  --navigation "$out/manual.html" \
-  >"$splitlog" 2>&1 || status=$?
+"$build/bin/quirefold-split" "${example_settings[@]}" "$out/manual.html" >"$splitlog" 2>&1 ||
+  status=$?
 index="$out/manual000.html"
 frameset="$out/manualfs.html"
 if [ "$status" -ne 0 ] || [ ! -f "$index" ] || [ ! -f "$frameset" ]; then
