@@ -77,8 +77,14 @@ void TMainHost::ScrollStatus()
 
 void TMainHost::ProcessMessages()
 {
-    if (!m_documentEnded && m_sinceLastPump.isValid() && m_sinceLastPump.elapsed() < kPumpInterval)
-        return;
+    if (!m_documentEnded && m_sinceLastPump.isValid()) {
+        if (++m_callsSinceClockRead < kCallsPerClockRead)
+            return;
+        m_callsSinceClockRead = 0;
+        if (m_sinceLastPump.elapsed() < kPumpInterval)
+            return;
+    }
+    m_callsSinceClockRead = 0;
     m_documentEnded = false;
     Pump();
 }
