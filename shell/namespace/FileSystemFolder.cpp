@@ -1,5 +1,6 @@
 #include "shell/namespace/FileSystemFolder.h"
 
+#include "shell/namespace/FileOperation.h"
 #include "shell/namespace/FolderSupport.h"
 #include "shell/namespace/ItemTags.h"
 #include "shell/namespace/ShellNames.h"
@@ -11,29 +12,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#if defined(__linux__)
-#include <sys/syscall.h>
-#endif
 
 namespace portable {
 
 namespace {
-
-// Renaming must never replace another item of the same name.
-int RenameNoReplace(const std::string& from, const std::string& to)
-{
-#if defined(__linux__) && defined(SYS_renameat2)
-    long rc = ::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 1u);
-    if (rc == 0 || (errno != ENOSYS && errno != EINVAL))
-        return static_cast<int>(rc);
-#endif
-    struct stat st;
-    if (::lstat(to.c_str(), &st) == 0) {
-        errno = EEXIST;
-        return -1;
-    }
-    return ::rename(from.c_str(), to.c_str());
-}
 
 class FileSystemDetails : public TShellDetails
 {
@@ -361,7 +343,7 @@ HResult FileSystemFolder::SetNameOf(PCIdList item, const std::string& newName, s
     }
     std::string from = JoinPath(m_path, oldName);
     std::string to = JoinPath(m_path, newName);
-    if (RenameNoReplace(from, to) != 0)
+    if (fileop::RenameNoReplace(from, to) != 0)
         return HResultFromErrno(errno);
     m_kinds.erase(std::string(oldName));
     if (newItem)
