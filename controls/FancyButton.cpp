@@ -87,7 +87,7 @@ QPixmap TFancyButton::Glyph() const
 void TFancyButton::SetGlyph(const QPixmap& glyph)
 {
     m_glyph->SetGlyph(glyph);
-    if (!glyph.isNull() && glyph.width() % glyph.height() == 0) {
+    if (!glyph.isNull() && glyph.height() > 0 && glyph.width() % glyph.height() == 0) {
         const int count = glyph.width() / glyph.height();
         m_glyph->SetNumGlyphs(count > TButtonGlyph::StateCount ? 1 : count);
     }
@@ -192,7 +192,7 @@ void TFancyButton::changeEvent(QEvent* event)
         break;
     case QEvent::PaletteChange:
         // The disabled picture is painted in the palette's colours.
-        m_glyph->CreateButtonGlyph(fbsDisabled, palette(), true);
+        m_glyph->RebuildDisabled(palette());
         update();
         break;
     case QEvent::FontChange:

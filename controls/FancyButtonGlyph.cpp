@@ -254,6 +254,12 @@ const QImage* TButtonGlyph::CreateButtonGlyph(TFancyButtonState state, const QPa
     return &m_list->Picture(index);
 }
 
+void TButtonGlyph::RebuildDisabled(const QPalette& palette)
+{
+    if (m_indexes[static_cast<std::size_t>(TFancyButton::fbsDisabled)] != -1)
+        CreateButtonGlyph(TFancyButton::fbsDisabled, palette, true);
+}
+
 void TButtonGlyph::Release()
 {
     if (!m_list)

@@ -79,6 +79,8 @@ public:
     // empty strip.
     const QImage* CreateButtonGlyph(TFancyButtonState state, const QPalette& palette,
                                     bool force = false);
+    // Repaints an existing disabled picture in new colours.
+    void RebuildDisabled(const QPalette& palette);
     // Frees this glyph's pictures and gives the list back.
     void Release();
 
