@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -55,7 +56,8 @@ int main(int argc, char** argv)
         window.resize(544, 375);
         window.show();
         QApplication::processEvents();
-        return window.isVisible() ? 0 : 1;
+        // Start-up ends when the window is shown: tearing down is not part of it.
+        std::_Exit(window.isVisible() ? 0 : 1);
     }
 
     // The split ends by opening its result: that is the moment the work is done.
@@ -92,7 +94,7 @@ int main(int argc, char** argv)
             std::fputs("quirefold-bench-gui: the stored folder was not shown\n", stderr);
             return 1;
         }
-        return 0;
+        std::_Exit(0);
     }
     return Usage();
 }
