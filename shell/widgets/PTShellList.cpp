@@ -4,6 +4,7 @@
 #include "shell/widgets/PTShellListModel.h"
 #include "shell/widgets/ShellListSupport.h"
 
+#include <QAbstractItemDelegate>
 #include <QFile>
 #include <QListView>
 #include <QMessageBox>
@@ -34,6 +35,8 @@ TPTCustomShellList::TPTCustomShellList(QWidget* parent) : QWidget(parent)
     m_listView->viewport()->installEventFilter(this);
     connect(m_listView, &QWidget::customContextMenuRequested, this,
             &TPTCustomShellList::ShowContextMenu);
+    connect(m_listView->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
+            &TPTCustomShellList::EditorClosed);
     auto* layout = new QStackedLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_listView);

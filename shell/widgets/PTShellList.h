@@ -144,6 +144,18 @@ public:
     void InstallChangeHandler();
     // Renames an item as finishing its caption edit does; false when the name was refused.
     bool RenameItem(int index, const QString& newName);
+    // Why the last RenameItem failed, as a message; empty after a success.
+    QString LastRenameError() const { return m_lastRenameError; }
+    // Starts editing an item's caption in place (rename); false when the item cannot be
+    // renamed here (no CANRENAME, ReadOnly, no such item).
+    bool EditItemCaption(int index);
+    // A caption is being edited.
+    bool EditingCaption() const { return IsEditing(); }
+    // The name an item's caption editor starts with.
+    QString EditingName(int index) const;
+    // The editor's text is taken: trimmed, offered to OnEdited, then the item is renamed. A
+    // refused or failed rename keeps the old caption and reports why.
+    bool FinishEditing(int index, const QString& text);
 
     // Shell verbs on the selection, an item or the folder; false when the verb is not offered.
     bool DoCommandForAllSelected(const std::string& verb);
@@ -196,6 +208,8 @@ signals:
     void OnItemContextMenu(TPTCustomShellList* sender, int aItem, QPoint& aPos, QMenu*& aMenu);
     void OnColumnClick(TPTCustomShellList* sender, int column);
     void OnGetImageIndex(TPTCustomShellList* sender, int item, int& imageIndex);
+    // A caption edit ends with text; the handler may change it.
+    void OnEdited(TPTCustomShellList* sender, int item, QString& text);
     // A failure met while the list handled an event of its own; unconnected, a message box.
     void OnError(TPTCustomShellList* sender, const QString& message);
 
@@ -238,6 +252,7 @@ private:
     void ApplyViewStyle();
     QTreeView* ReportView();
     bool IsEditing() const;
+    void EditorClosed();
     bool IsFocused() const;
     void ReportError(const QString& message);
     template <typename F> void Guarded(F&& action);
@@ -270,6 +285,7 @@ private:
     TViewStyle m_viewStyle = vsIcon;
     TPTHeaderSortDisplayMode m_headerSortDisplayMode = ptlvRightOfText;
     std::function<bool(const std::string&)> m_openHandler;
+    QString m_lastRenameError;
 
     TPTShellListModel* m_model = nullptr;
     QItemSelectionModel* m_selection = nullptr;

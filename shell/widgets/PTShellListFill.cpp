@@ -37,7 +37,10 @@ bool TPTCustomShellList::IsEditing() const
 {
     // A caption editor is a child of the view's viewport holding the focus.
     QWidget* focus = QApplication::focusWidget();
-    return focus && focus != View()->viewport() && View()->viewport()->isAncestorOf(focus);
+    if (focus && focus != View()->viewport() && View()->viewport()->isAncestorOf(focus))
+        return true;
+    int row = m_model->EditRow();
+    return row >= 0 && View()->indexWidget(m_model->index(row, 0)) != nullptr;
 }
 
 bool TPTCustomShellList::IsFocused() const

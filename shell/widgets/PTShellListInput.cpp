@@ -65,8 +65,8 @@ bool TPTCustomShellList::HandleKey(QKeyEvent* event)
                 RefreshItems();
                 return true;
             case cmdEdit:
-                // Caption editing starts here once the list offers it.
-                return false;
+                EditItemCaption(FocusedItem());
+                return true;
             case cmdDelete:
                 if (!DoCommandForAllSelected("delete"))
                     return false;

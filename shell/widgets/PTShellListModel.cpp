@@ -13,6 +13,8 @@ QVariant TPTShellListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return index.column() == 0 ? item->GetDisplayName() : item->GetColText(index.column());
+    case Qt::EditRole:
+        return index.column() == 0 ? m_list->EditingName(index.row()) : QVariant();
     case Qt::DecorationRole: {
         if (index.column() != 0)
             return {};
@@ -62,7 +64,17 @@ Qt::ItemFlags TPTShellListModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (index.row() == m_editRow && index.column() == 0)
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool TPTShellListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || index.column() != 0 || index.row() != m_editRow)
+        return false;
+    return m_list->FinishEditing(index.row(), value.toString());
 }
 
 int TPTShellListModel::RowOf(const TPTShListData* data) const

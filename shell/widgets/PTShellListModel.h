@@ -35,6 +35,11 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    // The one row whose caption may be edited now, -1 for none.
+    void SetEditRow(int row) { m_editRow = row; }
+    int EditRow() const { return m_editRow; }
 
     TPTShListData* Item(int row) const
     {
@@ -59,4 +64,5 @@ private:
     TPTCustomShellList* m_list;
     std::vector<std::unique_ptr<TPTShListData>> m_items;
     std::vector<Column> m_columns;
+    int m_editRow = -1;
 };

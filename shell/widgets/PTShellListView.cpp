@@ -4,6 +4,7 @@
 #include "shell/widgets/PTShellList.h"
 #include "shell/widgets/PTShellListModel.h"
 
+#include <QAbstractItemDelegate>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QListView>
@@ -84,6 +85,8 @@ QTreeView* TPTCustomShellList::ReportView()
     m_reportView->viewport()->installEventFilter(this);
     connect(m_reportView, &QWidget::customContextMenuRequested, this,
             &TPTCustomShellList::ShowContextMenu);
+    connect(m_reportView->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
+            &TPTCustomShellList::EditorClosed);
     connect(m_reportView->header(), &QHeaderView::sectionClicked, this,
             &TPTCustomShellList::ColumnClicked);
     static_cast<QStackedLayout*>(layout())->addWidget(m_reportView);
