@@ -2,10 +2,12 @@
 
 #include "controls/FancyButtonGlyph.h"
 
+#include <QAction>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QShortcutEvent>
 #include <algorithm>
@@ -140,6 +142,45 @@ void TFancyButton::SetCaption(const QString& caption)
 void TFancyButton::Click()
 {
     emit clicked();
+}
+
+void TFancyButton::SetAction(QAction* action)
+{
+    if (action == m_action)
+        return;
+    if (m_action)
+        m_action->disconnect(this);
+    disconnect(m_actionTrigger);
+    m_action = action;
+    if (!action)
+        return;
+    connect(action, &QAction::changed, this, &TFancyButton::ActionChanged);
+    m_actionTrigger =
+        connect(this, &TFancyButton::clicked, action, [action] { action->trigger(); });
+    ActionChanged();
+
+    const QIcon icon = action->icon();
+    if (Glyph().isNull() && !icon.isNull()) {
+        const QList<QSize> sizes = icon.availableSizes();
+        const QSize size = sizes.isEmpty() ? QSize(16, 16) : sizes.first();
+        QPixmap picture(size);
+        picture.fill(QColor(255, 0, 255));
+        QPainter painter(&picture);
+        painter.drawPixmap(0, 0, icon.pixmap(size));
+        painter.end();
+        SetGlyph(picture);
+    }
+}
+
+void TFancyButton::ActionChanged()
+{
+    if (!m_action)
+        return;
+    SetCaption(m_action->text());
+    setToolTip(m_action->toolTip());
+    setEnabled(m_action->isEnabled());
+    if (isHidden() == m_action->isVisible())
+        setVisible(m_action->isVisible());
 }
 
 void TFancyButton::SizeToGlyph()

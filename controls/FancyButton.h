@@ -2,11 +2,13 @@
 
 #include <QColor>
 #include <QPixmap>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QWidget>
 #include <memory>
 
+class QAction;
 class TButtonGlyph;
 
 // A self-painted picture button: its face is one picture of a strip of up to five (one per
@@ -89,6 +91,11 @@ public:
     // Raises clicked(), as a completed press does.
     void Click();
 
+    // Follows the action's text, enabled and visible state and tool tip, and triggers it on a
+    // click. A button without a strip takes the action's icon on a fuchsia background.
+    QAction* Action() const { return m_action; }
+    void SetAction(QAction* action);
+
     // The paint rectangle's picture position and caption rectangle.
     struct TButtonLayout
     {
@@ -127,7 +134,11 @@ private:
     void UpdateShortcut();
     TFancyButtonState RestingState() const { return m_hot ? fbsUp : fbsMouseOut; }
 
+    void ActionChanged();
+
     std::unique_ptr<TButtonGlyph> m_glyph;
+    QPointer<QAction> m_action;
+    QMetaObject::Connection m_actionTrigger;
     TFancyButtonState m_state = fbsMouseOut;
     int m_modalResult = mrNone;
     bool m_allowAllUp = false;

@@ -2,7 +2,10 @@
 #include "tests/controls/FancyButtonTestSupport.h"
 #include "ui_FancyButtonTestForm.h"
 
+#include <QAction>
 #include <QDialog>
+#include <QIcon>
+#include <QPainter>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 #include <memory>
@@ -48,4 +51,39 @@ TEST(FancyButtonInAFormFile, StoredPropertiesAreApplied)
     EXPECT_EQ(cancel->State(), TFancyButton::fbsDisabled);
     EXPECT_FALSE(cancel->isEnabled());
     EXPECT_EQ(cancel->ModalResult(), TFancyButton::mrCancel);
+}
+
+TEST(FancyButtonAction, FollowsTheActionAndTakesItsIcon)
+{
+    QImage icon(16, 16, QImage::Format_ARGB32);
+    icon.fill(Qt::transparent);
+    QPainter(&icon).fillRect(4, 4, 8, 8, CellColours[0]);
+    QWidget window;
+    QAction action(QIcon(QPixmap::fromImage(icon)), QString());
+    QSignalSpy triggered(&action, &QAction::triggered);
+    auto* button = new TFancyButton(&window);
+    UseFixedPalette(*button);
+    button->SetAction(&action);
+    EXPECT_EQ(button->size(), QSize(16, 16));
+    // The icon's transparent part shows the face through the fuchsia background.
+    const QImage image = Render(*button);
+    EXPECT_EQ(PixelAt(image, 8, 8), CellColours[0]);
+    EXPECT_EQ(PixelAt(image, 1, 1), Face);
+
+    ClickOn(button);
+    EXPECT_EQ(triggered.count(), 1);
+    action.setEnabled(false);
+    EXPECT_EQ(button->State(), TFancyButton::fbsDisabled);
+    action.setText(QStringLiteral("&Print"));
+    EXPECT_EQ(button->Caption(), QStringLiteral("&Print"));
+
+    // A button with a strip keeps it; a replaced action no longer hears the button.
+    QPixmap bigger(24, 24);
+    bigger.fill(Qt::red);
+    QAction other(QIcon(bigger), QStringLiteral("Other"));
+    button->SetAction(&other);
+    EXPECT_TRUE(button->isEnabled());
+    ClickOn(button);
+    EXPECT_EQ(triggered.count(), 1);
+    EXPECT_EQ(button->size(), QSize(16, 16));
 }
