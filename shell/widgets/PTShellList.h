@@ -7,6 +7,7 @@
 #include "shell/namespace/ChangeHandlerThread.h"
 #include "shell/namespace/IdList.h"
 #include "shell/namespace/PTShellLocator.h"
+#include "shell/namespace/ShellContextMenu.h"
 #include "shell/namespace/ShellNamespace.h"
 #include "shell/widgets/PTShListData.h"
 
@@ -161,6 +162,8 @@ public:
     bool DoCommandForAllSelected(const std::string& verb);
     bool DoCommandForItem(int index, const std::string& verb);
     bool DoCommandForFolder(const std::string& verb);
+    // AND of CANCOPY, CANMOVE and CANLINK over the selection; 0 when nothing is selected.
+    std::uint32_t GetDragDropAttributesForAllSelected();
 
     // --- Items
     int ItemCount() const;
@@ -253,6 +256,12 @@ private:
     QTreeView* ReportView();
     bool IsEditing() const;
     void EditorClosed();
+    TShellInvokeContext MakeInvokeContext();
+    std::unique_ptr<TShellContextMenu> MenuForRows(const std::vector<int>& rows);
+    std::vector<int> SelectedRows() const;
+    std::uint32_t MenuFlags();
+    bool RunVerb(TShellContextMenu& menu, const std::string& verb);
+    bool RunMenuCommand(TShellContextMenu& menu, int offset);
     bool IsFocused() const;
     void ReportError(const QString& message);
     template <typename F> void Guarded(F&& action);

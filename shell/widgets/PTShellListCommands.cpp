@@ -5,7 +5,14 @@
 #include "shell/widgets/ShellListSupport.h"
 
 #include <QAbstractItemView>
+#include <QClipboard>
+#include <QDesktopServices>
 #include <QFile>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QMimeData>
+#include <QUrl>
+#include <algorithm>
 #include <cerrno>
 
 using namespace shelllist;
@@ -123,18 +130,135 @@ void TPTCustomShellList::EditorClosed()
         Qt::QueuedConnection);
 }
 
-// --- Shell verbs: this build offers none of its own yet, so every lookup finds nothing and
-// nothing is done, which is the safe answer for a verb an item does not offer.
+// --- Shell verbs
 
-bool TPTCustomShellList::DoCommandForAllSelected(const std::string&)
+namespace {
+
+const TShellMenuEntry* FindVerb(const std::vector<TShellMenuEntry>& entries,
+                                const std::string& verb)
 {
-    return false;
+    for (const TShellMenuEntry& entry : entries) {
+        if (entry.enabled && entry.id >= 1000 &&
+            QString::fromStdString(entry.verb)
+                    .compare(QString::fromStdString(verb), Qt::CaseInsensitive) == 0)
+            return &entry;
+    }
+    return nullptr;
 }
-bool TPTCustomShellList::DoCommandForItem(int, const std::string&)
+
+} // namespace
+
+TShellInvokeContext TPTCustomShellList::MakeInvokeContext()
 {
-    return false;
+    TShellInvokeContext context;
+    context.clipboard = [] { return QGuiApplication::clipboard()->mimeData(); };
+    context.setClipboard = [](QMimeData* data) {
+        if (data)
+            QGuiApplication::clipboard()->setMimeData(data);
+        else
+            QGuiApplication::clipboard()->clear();
+    };
+    context.open = [this](const std::string& path) {
+        if (m_openHandler)
+            return m_openHandler(path);
+        QByteArray encoded = QUrl::toPercentEncoding(QByteArray::fromStdString(path), "/");
+        return QDesktopServices::openUrl(QUrl::fromEncoded("file://" + encoded));
+    };
+    return context;
 }
-bool TPTCustomShellList::DoCommandForFolder(const std::string&)
+
+std::unique_ptr<TShellContextMenu> TPTCustomShellList::MenuForRows(const std::vector<int>& rows)
 {
-    return false;
+    if (!m_currentFolder)
+        return nullptr;
+    std::vector<IdListPtr> items;
+    for (int row : rows) {
+        if (TPTShListData* data = m_model->Item(row))
+            items.push_back(CopyIdListPtr(data->GetRelativeIdList()));
+    }
+    if (items.empty())
+        return nullptr;
+    return std::make_unique<TShellContextMenu>(m_currentFolder, std::move(items));
+}
+
+std::vector<int> TPTCustomShellList::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : m_selection->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+std::uint32_t TPTCustomShellList::MenuFlags()
+{
+    std::uint32_t flags = cmf::Explore;
+    TPTShListData* focused = m_model->Item(FocusedItem());
+    if (focused && !focused->GetPathNameBytes().empty() && !m_readOnly)
+        flags |= cmf::CanRename;
+    return flags;
+}
+
+bool TPTCustomShellList::RunVerb(TShellContextMenu& menu, const std::string& verb)
+{
+    std::vector<TShellMenuEntry> entries =
+        menu.QueryContextMenu(1000, MenuFlags(), QGuiApplication::clipboard()->mimeData());
+    const TShellMenuEntry* entry = FindVerb(entries, verb);
+    if (!entry)
+        return false;
+    return RunMenuCommand(menu, entry->id - 1000);
+}
+
+bool TPTCustomShellList::RunMenuCommand(TShellContextMenu& menu, int offset)
+{
+    if (offset == cmdoffset::Rename) {
+        EditItemCaption(FocusedItem());
+        return true;
+    }
+    TShellInvokeContext context = MakeInvokeContext();
+    {
+        WaitCursor cursor;
+        menu.InvokeCommand(offset, context);
+    }
+    if (!context.errors.empty())
+        ReportError(FromBytes(context.errors));
+    return true;
+}
+
+bool TPTCustomShellList::DoCommandForAllSelected(const std::string& verb)
+{
+    std::unique_ptr<TShellContextMenu> menu = MenuForRows(SelectedRows());
+    return menu && RunVerb(*menu, verb);
+}
+
+bool TPTCustomShellList::DoCommandForItem(int index, const std::string& verb)
+{
+    std::unique_ptr<TShellContextMenu> menu = MenuForRows({index});
+    return menu && RunVerb(*menu, verb);
+}
+
+bool TPTCustomShellList::DoCommandForFolder(const std::string& verb)
+{
+    TShellFolderPtr folder = m_currentFolder;
+    if (!folder && Failed(ShellGetFolderFromIdList(m_folder.GetIdList(), folder)))
+        return false;
+    TShellContextMenu menu(folder, {});
+    return RunVerb(menu, verb);
+}
+
+std::uint32_t TPTCustomShellList::GetDragDropAttributesForAllSelected()
+{
+    if (!m_currentFolder)
+        return 0;
+    std::vector<PCIdList> items;
+    for (int row : SelectedRows()) {
+        if (TPTShListData* data = m_model->Item(row))
+            items.push_back(data->GetRelativeIdList());
+    }
+    if (items.empty())
+        return 0;
+    std::uint32_t attributes = sfgao::CanCopy | sfgao::CanMove | sfgao::CanLink;
+    if (Failed(m_currentFolder->GetAttributesOf(items, attributes)))
+        return 0;
+    return attributes & (sfgao::CanCopy | sfgao::CanMove | sfgao::CanLink);
 }

@@ -56,21 +56,21 @@ bool TPTCustomShellList::HandleKey(QKeyEvent* event)
                 FillItems();
                 return true;
             case cmdCopy:
-                return DoCommandForAllSelected("copy");
+                DoCommandForAllSelected("copy");
+                return true;
             case cmdCut:
-                return DoCommandForAllSelected("cut");
+                DoCommandForAllSelected("cut");
+                return true;
             case cmdPaste:
-                if (!DoCommandForFolder("paste"))
-                    return false;
-                RefreshItems();
+                if (DoCommandForFolder("paste"))
+                    RefreshItems();
                 return true;
             case cmdEdit:
                 EditItemCaption(FocusedItem());
                 return true;
             case cmdDelete:
-                if (!DoCommandForAllSelected("delete"))
-                    return false;
-                RefreshItems();
+                if (DoCommandForAllSelected("delete"))
+                    RefreshItems();
                 return true;
             }
         }

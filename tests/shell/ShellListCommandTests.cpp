@@ -3,8 +3,11 @@
 
 #include "ShellListFixture.h"
 
+#include <QClipboard>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QSignalSpy>
+#include <QStandardPaths>
 
 namespace shelltest {
 namespace {
@@ -107,6 +110,89 @@ TEST_F(ShellListCommandTest, ARefreshAskedForWhileEditingRunsWhenTheEditEnds)
     QTest::keyClick(Editor("a.htm"), Qt::Key_Escape);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Row("new.htm") >= 0; }, 5000));
     EXPECT_TRUE(testsupport::Exists(dir.Path() / "a.htm"));
+}
+
+TEST_F(ShellListCommandTest, KeyboardCommandsCopyCutPasteAndDeleteRealFiles)
+{
+    const std::string pageA(70000, 'a');
+    std::string pageB;
+    for (int i = 0; i < 5000; ++i)
+        pageB += static_cast<char>(i % 256);
+    testsupport::WriteAll(dir.Path() / "a.htm", pageA);
+    testsupport::WriteAll(dir.Path() / "b.htm", pageB);
+    fs::create_directories(dir.Path() / "sub");
+    testsupport::WriteAll(dir.Path() / "sub" / "x.htm", pageB);
+    testsupport::TempDir other;
+    testsupport::WriteAll(other.Path() / "a.htm", "mine");
+    Show(dir.Path());
+    Focus();
+    QWidget* view = list->View();
+
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(list->ShellSelCount(), 3);
+
+    // Nothing selected: Copy is not offered and leaves the clipboard alone.
+    QGuiApplication::clipboard()->setText(QStringLiteral("unrelated"));
+    Select({});
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("unrelated"));
+
+    Select({"a.htm", "b.htm"});
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(clip, nullptr);
+    EXPECT_TRUE(clip->data("x-special/gnome-copied-files").startsWith("copy\nfile://"));
+    EXPECT_EQ(clip->urls().size(), 2);
+
+    // Paste into another folder: the file there keeps its contents, the copy gets a new name.
+    Show(other.Path());
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(testsupport::ReadAll(other.Path() / "a.htm"), "mine");
+    EXPECT_TRUE(testsupport::ReadAll(other.Path() / "a (copy).htm") == pageA);
+    EXPECT_TRUE(testsupport::ReadAll(other.Path() / "b.htm") == pageB);
+    EXPECT_TRUE(testsupport::ReadAll(dir.Path() / "a.htm") == pageA);
+    EXPECT_GE(Row("a (copy).htm"), 0);
+    EXPECT_GE(Row("b.htm"), 0);
+
+    // Cut, then paste: the folder moves whole and the clipboard no longer offers it.
+    Show(dir.Path());
+    Select({"sub"});
+    QTest::keyClick(view, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_TRUE(QGuiApplication::clipboard()
+                    ->mimeData()
+                    ->data("x-special/gnome-copied-files")
+                    .startsWith("cut\n"));
+    Show(other.Path());
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_FALSE(testsupport::Exists(dir.Path() / "sub"));
+    EXPECT_TRUE(testsupport::ReadAll(other.Path() / "sub" / "x.htm") == pageB);
+    EXPECT_GE(Row("sub"), 0);
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_FALSE(testsupport::Exists(other.Path() / "sub (copy)"));
+
+    // Del and Shift+Del move the selection to the trash and refresh the list.
+    Select({"a.htm", "b.htm"});
+    QTest::keyClick(view, Qt::Key_Delete);
+    EXPECT_FALSE(testsupport::Exists(other.Path() / "a.htm"));
+    EXPECT_FALSE(testsupport::Exists(other.Path() / "b.htm"));
+    EXPECT_EQ(list->ItemCount(), 2);
+    EXPECT_GE(Row("a (copy).htm"), 0);
+    Select({"a (copy).htm"});
+    QTest::keyClick(view, Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ(Names(), (NameList{"sub"}));
+    fs::path trash =
+        fs::path(
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString()) /
+        "Trash" / "files";
+    EXPECT_TRUE(testsupport::ReadAll(trash / "a (copy).htm") == pageA);
+
+    // F5 reads the folder again.
+    QSignalSpy fills(list.get(), &TPTCustomShellList::OnFillStart);
+    testsupport::WriteAll(other.Path() / "new.htm", "");
+    QTest::keyClick(view, Qt::Key_F5);
+    EXPECT_EQ(fills.count(), 1);
+    EXPECT_GE(Row("new.htm"), 0);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
 } // namespace
