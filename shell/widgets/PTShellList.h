@@ -162,6 +162,12 @@ public:
     bool DoCommandForAllSelected(const std::string& verb);
     bool DoCommandForItem(int index, const std::string& verb);
     bool DoCommandForFolder(const std::string& verb);
+    // Shows the namespace's context menu of the selection at a client point of the view and
+    // runs the chosen entry; the chosen id (1000 + command offset, 1.. for Send To), 0 for
+    // none.
+    int ProcessMenuForAllSelected(const QPoint& point);
+    // Sends the selection to entry index of the Send To menu.
+    bool ProcessSendTo(int index);
     // AND of CANCOPY, CANMOVE and CANLINK over the selection; 0 when nothing is selected.
     std::uint32_t GetDragDropAttributesForAllSelected();
 
@@ -249,6 +255,7 @@ private:
     void DoDefaultCommand(const std::vector<int>& rows);
     bool HandleKey(QKeyEvent* event);
     void ShowContextMenu(const QPoint& position);
+    void ContextMenuAt(const QPoint& position, bool keyboard);
     void ColumnClicked(int column);
     void SelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void UpdateItemSize(int firstNewRow = 0);

@@ -89,6 +89,13 @@ bool TPTCustomShellList::eventFilter(QObject* watched, QEvent* event)
         watched == m_listView->viewport() || (m_reportView && watched == m_reportView->viewport());
     if (onView && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
+        // The menu key and Shift+F10 show the context menu, also without the default keys.
+        if (!IsEditing() &&
+            (key->key() == Qt::Key_Menu ||
+             (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier))) {
+            Guarded([this] { ContextMenuAt(QPoint(), true); });
+            return true;
+        }
         bool consumed = false;
         Guarded([&] { consumed = HandleKey(key); });
         // Selecting everything is the list's own command, off with the default keys; the
@@ -101,28 +108,4 @@ bool TPTCustomShellList::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void TPTCustomShellList::ShowContextMenu(const QPoint& position)
-{
-    QAbstractItemView* view = View();
-    QPoint point = position;
-    int item = -1;
-    int focused = FocusedItem();
-    if (focused >= 0 && IsItemSelected(focused)) {
-        item = focused;
-    } else if (TPTShListData* first = GetSelectedItem()) {
-        item = m_model->RowOf(first);
-    }
-    if (item >= 0) {
-        QRect rect = view->visualRect(m_model->index(item, 0));
-        // The centre of the item's icon.
-        point = QPoint(rect.left() + 2 + view->iconSize().width() / 2, rect.center().y());
-    }
-    QMenu* menu = nullptr;
-    emit OnItemContextMenu(this, item, point, menu);
-    // The shell's own menu of the selection takes the place of the popup menu once the list
-    // offers shell verbs (DoCommandForAllSelected); until then the popup menu is shown.
-    if (menu)
-        menu->popup(view->viewport()->mapToGlobal(point));
 }

@@ -4,10 +4,13 @@
 #include "ShellListFixture.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace shelltest {
 namespace {
@@ -26,6 +29,29 @@ protected:
     {
         QAbstractItemView* view = list->View();
         return qobject_cast<QLineEdit*>(view->indexWidget(view->model()->index(Row(name), 0)));
+    }
+
+    // Acts on the next popup menu as soon as it is shown; the menu runs its own loop.
+    void WhenMenuShows(std::function<void(QMenu*)> act)
+    {
+        auto* timer = new QTimer(list.get());
+        QObject::connect(timer, &QTimer::timeout, [timer, act] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                timer->stop();
+                timer->deleteLater();
+                act(menu);
+            }
+        });
+        timer->start(10);
+    }
+
+    static QAction* Action(QMenu* menu, const QString& text)
+    {
+        for (QAction* action : menu->actions()) {
+            if (action->text() == text)
+                return action;
+        }
+        return nullptr;
     }
 
     // F2 on an item, the editor's text replaced, Enter.
@@ -192,6 +218,90 @@ TEST_F(ShellListCommandTest, KeyboardCommandsCopyCutPasteAndDeleteRealFiles)
     QTest::keyClick(view, Qt::Key_F5);
     EXPECT_EQ(fills.count(), 1);
     EXPECT_GE(Row("new.htm"), 0);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+TEST_F(ShellListCommandTest, ContextMenuPointRulesAndResults)
+{
+    Files({"a.htm", "b.htm", "c.htm"});
+    Show(dir.Path());
+    Focus();
+    int menuItem = -2;
+    QPoint menuPoint;
+    QObject::connect(list.get(), &TPTCustomShellList::OnItemContextMenu,
+                     [&](TPTCustomShellList*, int item, QPoint& point, QMenu*&) {
+                         menuItem = item;
+                         menuPoint = point;
+                     });
+    QStringList hints;
+    QObject::connect(list.get(), &TPTCustomShellList::OnPopupHint,
+                     [&](TPTCustomShellList*, const QString& hint) { hints << hint; });
+
+    // A right-click on an item that is not selected selects it first; the menu is at its icon.
+    Select({"a.htm"});
+    QStringList entries;
+    bool pasteEnabled = true;
+    WhenMenuShows([&](QMenu* menu) {
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator())
+                entries << action->text();
+        }
+        pasteEnabled = Action(menu, QStringLiteral("&Paste"))->isEnabled();
+        menu->close();
+    });
+    // The press selects; the window system then asks for the context menu at the mouse.
+    QWidget* viewport = list->View()->viewport();
+    QPoint at = Centre("b.htm");
+    QTest::mousePress(viewport, Qt::RightButton, {}, at);
+    QContextMenuEvent request(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &request);
+    QTest::mouseRelease(viewport, Qt::RightButton, {}, at);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !entries.isEmpty(); }, 5000));
+    Settle();
+    EXPECT_EQ(menuItem, Row("b.htm"));
+    EXPECT_TRUE(list->IsItemSelected(Row("b.htm")));
+    EXPECT_FALSE(list->IsItemSelected(Row("a.htm")));
+    QRect rect = list->View()->visualRect(list->View()->model()->index(Row("b.htm"), 0));
+    EXPECT_TRUE(rect.contains(menuPoint));
+    EXPECT_LT(menuPoint.x(), rect.left() + 20);
+    EXPECT_EQ(entries, (QStringList{"&Open", "Cu&t", "&Copy", "&Paste", "&Delete", "Rena&me"}));
+    EXPECT_FALSE(pasteEnabled); // a file is no folder to paste into
+
+    // The menu key uses the focused selected item; choosing Rename (1018) starts editing,
+    // and the highlighted entry's help text reaches OnPopupHint.
+    Select({"c.htm"});
+    list->SetFocusedItem(Row("c.htm"));
+    WhenMenuShows([&](QMenu* menu) {
+        QAction* rename = Action(menu, QStringLiteral("Rena&me"));
+        menu->setActiveAction(rename);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::keyClick(list->View(), Qt::Key_Menu);
+    Settle();
+    EXPECT_EQ(menuItem, Row("c.htm"));
+    EXPECT_TRUE(list->EditingCaption());
+    EXPECT_TRUE(hints.contains(QStringLiteral("Renames the selected item.")));
+    QTest::keyClick(list->View()->focusWidget(), Qt::Key_Escape);
+    Settle();
+
+    // Nothing selected and no menu of its own: the keyboard asks at the origin, nothing shows.
+    Select({});
+    list->View()->selectionModel()->clearCurrentIndex();
+    QTest::keyClick(list->View(), Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(menuItem, -1);
+    EXPECT_EQ(menuPoint, QPoint(0, 0));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+    // Delete from the menu moves the item to the trash and refreshes the list.
+    Select({"a.htm"});
+    list->SetFocusedItem(Row("a.htm"));
+    WhenMenuShows([&](QMenu* menu) {
+        menu->setActiveAction(Action(menu, QStringLiteral("&Delete")));
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    EXPECT_EQ(list->ProcessMenuForAllSelected(QPoint(5, 5)), 1000 + 17);
+    EXPECT_FALSE(testsupport::Exists(dir.Path() / "a.htm"));
+    EXPECT_EQ(Row("a.htm"), -1);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
