@@ -4,13 +4,6 @@
 #include <QMessageBox>
 #include <exception>
 
-QString ErrorBoxText(const QString& message)
-{
-    if (!message.isEmpty() && message.back() > QChar(u'.'))
-        return message + u'.';
-    return message;
-}
-
 void ShowErrorBox(const QString& message)
 {
     QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kErrorBoxCaption),

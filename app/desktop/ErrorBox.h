@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controls/ErrorBoxText.h"
+
 #include <QString>
 #include <functional>
 
@@ -7,10 +9,6 @@ class QWidget;
 
 // The caption of the error box: the application title.
 inline constexpr const char* kErrorBoxCaption = "Quirefold";
-
-// The error box's text: the message, with "." added when it is not empty and its last
-// character sorts after "." (a letter gets a full stop; ".", "!" and ")" do not).
-QString ErrorBoxText(const QString& message);
 
 // Shows the error box for a failure that escaped a handler: stop icon, OK, caption
 // "Quirefold". Returns when the user has closed it.

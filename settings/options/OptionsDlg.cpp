@@ -1,5 +1,6 @@
 #include "settings/options/OptionsDlg.h"
 
+#include "controls/ErrorBoxText.h"
 #include "settings/SettingsIO.h"
 #include "settings/SettingsStore.h"
 #include "settings/options/PreviewBrowser.h"
@@ -32,10 +33,7 @@ QString FromSetting(const std::string& text)
 void ShowHandlerError(QWidget* owner, const QString& what) noexcept
 {
     try {
-        QString message = what;
-        if (!message.isEmpty() && message.back() > QLatin1Char('.'))
-            message += QLatin1Char('.');
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Quirefold"), message,
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Quirefold"), ErrorBoxText(what),
                         QMessageBox::Ok, owner);
         box.exec();
     } catch (...) {

@@ -1,5 +1,6 @@
 #include "shell/widgets/PTShellCombo.h"
 
+#include "controls/ErrorBoxText.h"
 #include "shell/widgets/ShellIcons.h"
 
 #include <QApplication>
@@ -499,8 +500,5 @@ void TPTCustomShellCombo::ReportError(const QString& message)
         emit OnError(this, message);
         return;
     }
-    QString text = message;
-    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
-        text += QLatin1Char('.');
-    QMessageBox::critical(window(), QApplication::applicationName(), text);
+    QMessageBox::critical(window(), QApplication::applicationName(), ErrorBoxText(message));
 }

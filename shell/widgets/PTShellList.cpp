@@ -1,5 +1,6 @@
 #include "shell/widgets/PTShellList.h"
 
+#include "controls/ErrorBoxText.h"
 #include "shell/namespace/PTDeviceChangeHandler.h"
 #include "shell/widgets/PTShellListModel.h"
 #include "shell/widgets/ShellListSupport.h"
@@ -99,10 +100,7 @@ void TPTCustomShellList::ReportError(const QString& message)
         emit OnError(this, message);
         return;
     }
-    QString text = message;
-    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
-        text += QLatin1Char('.');
-    QMessageBox::critical(window(), QApplication::applicationName(), text);
+    QMessageBox::critical(window(), QApplication::applicationName(), ErrorBoxText(message));
 }
 
 void TPTCustomShellList::showEvent(QShowEvent* event)
