@@ -2,6 +2,13 @@
 
 #include <cstdlib>
 #include <fstream>
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+using pid_t = int;
+#else
+#include <unistd.h>
+#endif
 #include <iterator>
 #include <random>
 #include <stdexcept>
@@ -22,21 +29,37 @@ fs::path MakeUniqueFolder(const fs::path& parent, const std::string& prefix)
     }
     throw std::runtime_error("cannot create a temporary folder");
 }
+
+void RemoveTree(const fs::path& root)
+{
+    std::error_code ec;
+    // Tests may leave read-only folders behind; make them writable so removal succeeds.
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::end(it);
+         it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(root, ec);
+}
+
+fs::path g_environmentRoot;
+pid_t g_environmentOwner = 0;
+
+// Runs at exit, after main's objects (the application, its settings) are gone, so whatever
+// they wrote on the way out goes too. A forked child leaves the folder to its parent.
+void RemoveEnvironment()
+{
+    if (getpid() == g_environmentOwner && !g_environmentRoot.empty())
+        RemoveTree(g_environmentRoot);
+}
 } // namespace
 
 TempDir::TempDir() : m_path(MakeUniqueFolder(fs::temp_directory_path(), "quirefold-test-")) {}
 
 TempDir::~TempDir()
 {
-    std::error_code ec;
-    // Tests may leave read-only folders behind; make them writable so removal succeeds.
-    for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::end(it);
-         it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
-    fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(m_path, ec);
+    RemoveTree(m_path);
 }
 
 std::string ReadAll(const fs::path& path)
@@ -63,12 +86,18 @@ bool Exists(const fs::path& path)
 
 void IsolateEnvironment()
 {
-    static fs::path root = MakeUniqueFolder(fs::temp_directory_path(), "quirefold-env-");
+    if (!g_environmentRoot.empty())
+        return;
+    const fs::path root = MakeUniqueFolder(fs::temp_directory_path(), "quirefold-env-");
+    g_environmentRoot = root;
+    g_environmentOwner = getpid();
+    std::atexit(RemoveEnvironment);
+    // Temporary folders of the tests (and of anything they start) live in here as well, so
+    // one removal at exit takes whatever a test could not remove itself.
     const std::pair<const char*, const char*> folders[] = {
-        {"HOME", "home"},
-        {"XDG_CONFIG_HOME", "config"},
-        {"XDG_DATA_HOME", "data"},
-        {"XDG_RUNTIME_DIR", "runtime"},
+        {"HOME", "home"},          {"XDG_CONFIG_HOME", "config"},
+        {"XDG_DATA_HOME", "data"}, {"XDG_RUNTIME_DIR", "runtime"},
+        {"TMPDIR", "tmp"},
     };
     for (const auto& [name, sub] : folders) {
         fs::path p = root / sub;

@@ -25,8 +25,9 @@ std::string ReadAll(const std::filesystem::path& path);
 void WriteAll(const std::filesystem::path& path, const std::string& bytes);
 bool Exists(const std::filesystem::path& path);
 
-// Points HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_RUNTIME_DIR at a private folder so that
-// no test touches the user's real settings or files. Called once by every test main.
+// Points HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_RUNTIME_DIR and TMPDIR (so every TempDir)
+// at a private folder so that no test touches the user's real settings or files, and removes
+// that folder when the program exits. Called once by every test main.
 void IsolateEnvironment();
 
 } // namespace testsupport
