@@ -1,5 +1,7 @@
 #include "engine/HTMLFile.h"
 
+#include "engine/FileCalls.h"
+#include "engine/FileFaults.h"
 #include "engine/SplitError.h"
 
 #include <algorithm>
@@ -25,11 +27,24 @@ constexpr std::size_t kWriteBufferSize = 64 * 1024;
 // Only regular files are read: a pipe or a device could block the run or never end, and a
 // folder is no document.
 constexpr std::intptr_t kNotRegular = -2;
+// An output name that is the source itself under another name.
+constexpr std::intptr_t kIsSource = -3;
 
 // ---- Platform file calls: one handle, plain reads and writes. ----
 #ifdef _WIN32
+bool Faulted(FileCall kind, const char* path = nullptr, bool writing = false)
+{
+    if (const int error = filefaults::Check(kind, -1, path, writing)) {
+        SetLastError(error == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
+        return true;
+    }
+    return false;
+}
+
 std::intptr_t OpenForReading(const std::string& name)
 {
+    if (Faulted(FileCall::Open, name.c_str()))
+        return -1;
     const DWORD attributes = GetFileAttributesA(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return kNotRegular;
@@ -44,16 +59,46 @@ std::intptr_t OpenForReading(const std::string& name)
     return reinterpret_cast<std::intptr_t>(h);
 }
 
-std::intptr_t CreateForWriting(const std::string& name)
+FileIdentity IdentityOf(std::intptr_t handle)
 {
-    HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+    BY_HANDLE_FILE_INFORMATION info;
+    if (handle < 0 || !GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle), &info))
+        return {};
+    return {info.dwVolumeSerialNumber,
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
+}
+
+std::intptr_t CreateForWriting(const std::string& name, const FileIdentity* keepOff)
+{
+    if (Faulted(FileCall::Open, name.c_str(), true))
+        return -1;
+    // Opened without truncating, so a name that is the source (a hard link to it) is found
+    // before a byte of it is lost.
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(h);
+    if (h == INVALID_HANDLE_VALUE)
+        return -1;
+    const auto handle = reinterpret_cast<std::intptr_t>(h);
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return -1;
+    }
+    if (keepOff && keepOff->Known && IdentityOf(handle) == *keepOff) {
+        CloseHandle(h);
+        return kIsSource;
+    }
+    if (!SetEndOfFile(h)) {
+        CloseHandle(h);
+        return -1;
+    }
+    return handle;
 }
 
 // Returns the bytes read, 0 at end of file, -1 on failure.
 long long ReadSome(std::intptr_t handle, char* data, std::size_t count)
 {
+    if (Faulted(FileCall::Read))
+        return -1;
     DWORD done = 0;
     if (!ReadFile(reinterpret_cast<HANDLE>(handle), data, static_cast<DWORD>(count), &done,
                   nullptr))
@@ -63,6 +108,8 @@ long long ReadSome(std::intptr_t handle, char* data, std::size_t count)
 
 long long WriteSome(std::intptr_t handle, const char* data, std::size_t count)
 {
+    if (Faulted(FileCall::Write))
+        return -1;
     DWORD done = 0;
     if (!WriteFile(reinterpret_cast<HANDLE>(handle), data, static_cast<DWORD>(count), &done,
                    nullptr))
@@ -72,7 +119,8 @@ long long WriteSome(std::intptr_t handle, const char* data, std::size_t count)
 
 bool CloseFile(std::intptr_t handle)
 {
-    return CloseHandle(reinterpret_cast<HANDLE>(handle)) != 0;
+    const bool faulted = Faulted(FileCall::Close);
+    return CloseHandle(reinterpret_cast<HANDLE>(handle)) != 0 && !faulted;
 }
 
 bool NameIsFree(const std::string& name)
@@ -88,50 +136,65 @@ std::intptr_t OpenForReading(const std::string& name)
     if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
         return kNotRegular;
     // Non-blocking, so that a pipe without a writer cannot hold the run in open().
-    int fd;
-    do
-        fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    while (fd < 0 && errno == EINTR);
+    const int fd = filecalls::Open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return -1;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
+        filecalls::Close(fd);
         return kNotRegular;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 
-std::intptr_t CreateForWriting(const std::string& name)
+std::intptr_t CreateForWriting(const std::string& name, const FileIdentity* keepOff)
 {
-    int fd;
-    do
-        fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    while (fd < 0 && errno == EINTR);
+    // Opened without truncating, so a name that turns out to be the source (a hard or
+    // symbolic link to it) is found before a byte of it is lost; non-blocking, so a pipe
+    // planted under an output name cannot hold the run in open().
+    const int fd =
+        filecalls::Open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    if (fd < 0)
+        return -1;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        filecalls::Close(fd);
+        return -1;
+    }
+    if (keepOff && keepOff->Known && keepOff->Device == static_cast<std::uint64_t>(info.st_dev) &&
+        keepOff->Inode == static_cast<std::uint64_t>(info.st_ino)) {
+        filecalls::Close(fd);
+        return kIsSource;
+    }
+    if (::ftruncate(fd, 0) != 0) {
+        filecalls::Close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
+}
+
+FileIdentity IdentityOf(std::intptr_t handle)
+{
+    struct stat info;
+    if (handle < 0 || ::fstat(static_cast<int>(handle), &info) != 0)
+        return {};
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), true};
 }
 
 long long ReadSome(std::intptr_t handle, char* data, std::size_t count)
 {
-    ssize_t n;
-    do
-        n = ::read(static_cast<int>(handle), data, count);
-    while (n < 0 && errno == EINTR);
-    return n;
+    return filecalls::Read(static_cast<int>(handle), data, count);
 }
 
 long long WriteSome(std::intptr_t handle, const char* data, std::size_t count)
 {
-    ssize_t n;
-    do
-        n = ::write(static_cast<int>(handle), data, count);
-    while (n < 0 && errno == EINTR);
-    return n;
+    return filecalls::Write(static_cast<int>(handle), data, count);
 }
 
 bool CloseFile(std::intptr_t handle)
 {
-    return ::close(static_cast<int>(handle)) == 0 || errno == EINTR;
+    return filecalls::Close(static_cast<int>(handle)) == 0;
 }
 
 bool NameIsFree(const std::string& name)
@@ -144,28 +207,20 @@ bool NameIsFree(const std::string& name)
 // can. Returns false when nothing was copied because the call is not supported here.
 bool CopyInKernel(int from, int to)
 {
-#ifdef __linux__
     bool copiedAny = false;
     for (;;) {
-        ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, 1u << 30, 0);
+        const long long n = filecalls::CopyRange(from, to, 1u << 30);
         if (n > 0) {
             copiedAny = true;
             continue;
         }
         if (n == 0)
             return true;
-        if (errno == EINTR)
-            continue;
         if (!copiedAny && (errno == ENOSYS || errno == EXDEV || errno == EINVAL ||
                            errno == EOPNOTSUPP || errno == EBADF))
             return false;
         throw SplitError("File could not be written");
     }
-#else
-    (void)from;
-    (void)to;
-    return false;
-#endif
 }
 #endif
 
@@ -223,13 +278,17 @@ TTagKind ClassifyTag(std::string_view tag)
     return HeadingKind(tag, 1, false);
 }
 
-HTMLFile::HTMLFile(const std::string& name, bool forReading)
-    : m_name(name), m_forReading(forReading)
+HTMLFile::HTMLFile(const std::string& name, bool forReading, const FileIdentity* keepOff)
+    : m_name(name), m_forReading(forReading), m_keepOff(keepOff)
 {
-    m_handle = forReading ? OpenForReading(name) : CreateForWriting(name);
+    m_handle = forReading ? OpenForReading(name) : CreateForWriting(name, keepOff);
     if (m_handle == kNotRegular) {
         m_handle = -1;
         throw SplitError("Not a regular file");
+    }
+    if (m_handle == kIsSource) {
+        m_handle = -1;
+        throw SplitError(kWouldOverwriteSource);
     }
     if (m_handle < 0)
         throw SplitError(forReading ? "File could not be opened" : "File could not be created");
@@ -242,8 +301,9 @@ HTMLFile::HTMLFile(const std::string& name, bool forReading)
         m_pos = m_len = m_first = 1;
 }
 
-HTMLFile::HTMLFile(const std::string& name, char* buffer, std::size_t capacity)
-    : m_name(name), m_forReading(false), m_data(buffer), m_capacity(capacity)
+HTMLFile::HTMLFile(const std::string& name, char* buffer, std::size_t capacity,
+                   const FileIdentity* keepOff)
+    : m_name(name), m_forReading(false), m_keepOff(keepOff), m_data(buffer), m_capacity(capacity)
 {
     // Creating and deleting a file per page is costly on many file systems, so while the
     // content fits in memory the file is only made when it has to hold something: when the
@@ -257,10 +317,19 @@ HTMLFile::HTMLFile(const std::string& name, char* buffer, std::size_t capacity)
 void HTMLFile::Create()
 {
     m_deferred = false;
-    m_handle = CreateForWriting(m_name);
+    m_handle = CreateForWriting(m_name, m_keepOff);
+    if (m_handle == kIsSource) {
+        m_handle = -1;
+        throw SplitError(kWouldOverwriteSource);
+    }
     if (m_handle < 0)
         throw SplitError("File could not be created");
     m_onDisk = true;
+}
+
+FileIdentity HTMLFile::Identity() const
+{
+    return IdentityOf(m_handle);
 }
 
 void HTMLFile::Discard()

@@ -31,6 +31,18 @@ inline constexpr std::size_t kHeadingRoom = 5000;
 // A header longer than this is refused rather than held in memory.
 inline constexpr std::size_t kMaxHeaderLength = 64u * 1024 * 1024;
 
+// The failure of a run whose output name turns out to be the source itself.
+inline constexpr const char* kWouldOverwriteSource = "Output file would overwrite the source";
+
+// Which file an open handle is (device and file number), whatever name it was opened by.
+struct FileIdentity
+{
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    bool Known = false;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 // Classifies a tag by its leading characters, ignoring ASCII case.
 TTagKind ClassifyTag(std::string_view tag);
 
@@ -65,17 +77,22 @@ class HTMLFile
 public:
     // Opens an existing regular file (forReading) or creates/replaces one. Throws SplitError
     // "File could not be opened", "Not a regular file" (a folder, pipe or device, refused
-    // without blocking) or "File could not be created".
-    HTMLFile(const std::string& name, bool forReading);
+    // without blocking) or "File could not be created" (also for a name that is no regular
+    // file). A writer whose name turns out to be the file keepOff (which must outlive it)
+    // throws kWouldOverwriteSource before anything in it changes.
+    HTMLFile(const std::string& name, bool forReading, const FileIdentity* keepOff = nullptr);
     // A writer that buffers into memory lent by the caller (which must outlive it), so that
     // whatever fits there can be taken back without reading the file.
-    HTMLFile(const std::string& name, char* buffer, std::size_t capacity);
+    HTMLFile(const std::string& name, char* buffer, std::size_t capacity,
+             const FileIdentity* keepOff = nullptr);
     // Writes out what is still buffered (errors cannot be reported here) and closes.
     ~HTMLFile();
     HTMLFile(const HTMLFile&) = delete;
     HTMLFile& operator=(const HTMLFile&) = delete;
 
     const std::string& Name() const { return m_name; }
+    // Which file this is; not Known when the file is not open.
+    FileIdentity Identity() const;
 
     // Reading side. Read returns the bytes delivered, 0 at end of file; a failing read throws
     // "File could not be read".
@@ -131,6 +148,7 @@ private:
 
     std::string m_name;
     bool m_forReading;
+    const FileIdentity* m_keepOff = nullptr;
     std::intptr_t m_handle = -1;
     std::unique_ptr<char[]> m_owned;
     char* m_data = nullptr;

@@ -1,5 +1,6 @@
 #include "engine/PageMarkup.h"
 
+#include "engine/FileCalls.h"
 #include "engine/PathNames.h"
 #include "engine/SplitSettings.h"
 
@@ -98,12 +99,9 @@ bool CopyLinkImage(const std::string& imagePath, const std::string& folder)
     // Copy beside the target first, so a failed copy never leaves a broken image behind.
     fs::path partial = target;
     partial += ".partial";
-    if (!fs::copy_file(source, partial, fs::copy_options::overwrite_existing, ec)) {
-        fs::remove(partial, ec);
+    if (!filecalls::CopyWholeFile(source.string().c_str(), partial.string().c_str()))
         return false;
-    }
-    fs::rename(partial, target, ec);
-    if (ec) {
+    if (filecalls::Rename(partial.string().c_str(), target.string().c_str()) != 0) {
         fs::remove(partial, ec);
         return false;
     }
@@ -171,9 +169,9 @@ std::string BuildIndexEntry(const SplitSettings& settings, std::string_view base
 }
 
 void WriteFrameset(const std::string& framesetPath, std::string_view baseName,
-                   std::string_view extension)
+                   std::string_view extension, const FileIdentity* keepOff)
 {
-    HTMLFile file(framesetPath, false);
+    HTMLFile file(framesetPath, false, keepOff);
     std::string text = "<html>\r\n<head><title>";
     text += baseName;
     text += "</title>\r\n</head>\r\n";

@@ -32,9 +32,9 @@ std::string BuildIndexEntry(const SplitSettings& settings, std::string_view base
                             int pageNumber, std::string_view extension,
                             std::string_view headingText, TTagKind kind);
 
-// Creates and writes the frameset page, and closes it.
+// Creates and writes the frameset page, and closes it. keepOff: see HTMLFile.
 void WriteFrameset(const std::string& framesetPath, std::string_view baseName,
-                   std::string_view extension);
+                   std::string_view extension, const FileIdentity* keepOff = nullptr);
 
 // Copies a link image into folder under its file name. A relative source is taken relative
 // to folder; a source that is already the destination is left alone. Returns false when

@@ -51,7 +51,7 @@ void RefuseOutputOverSource(const std::string& sourcePath, const PathNames& name
         std::error_code ignored;
         if (IsOutputName(it->path().filename().string(), names) &&
             fs::equivalent(it->path(), sourcePath, ignored))
-            throw SplitError("Output file would overwrite the source");
+            throw SplitError(kWouldOverwriteSource);
     }
 }
 
@@ -66,6 +66,8 @@ public:
     }
 
     SplitOutcome Run();
+    // After a failure: the page's temporary file is scratch space of the run, not a result.
+    void RemoveTemporary();
 
     // What the body scan asks at each tag.
     void BeforeTag() { m_host.ProcessMessages(); }
@@ -100,6 +102,9 @@ private:
     // run is torn down.
     std::unique_ptr<char[]> m_section;
     std::optional<HTMLFile> m_source;
+    // Every output is checked against it as it is created, also one that no listing of the
+    // folder could show beforehand.
+    FileIdentity m_sourceIdentity;
     std::optional<HTMLFile> m_index;
     std::unique_ptr<HTMLFile> m_temp;
     std::unique_ptr<char[]> m_tag;
@@ -130,14 +135,15 @@ std::string SplitRun::StartSection(TTagKind kind)
 void SplitRun::WritePage()
 {
     const std::string pagePath = OutputPath(PageNumberText(m_pageNumber));
-    HTMLFile page(pagePath, false);
+    HTMLFile page(pagePath, false, &m_sourceIdentity);
     Log("      Target file " + pagePath + " created.");
     page.WriteText(m_source->Header());
     Log("      Header written to " + pagePath + ".");
     m_host.ScrollStatus();
 
     const std::string tempPath = OutputPath(PageNumberText(m_pageNumber) + "temp");
-    m_temp = std::make_unique<HTMLFile>(tempPath, m_section.get(), kSectionMemory);
+    m_temp =
+        std::make_unique<HTMLFile>(tempPath, m_section.get(), kSectionMemory, &m_sourceIdentity);
 
     if (m_pageNumber > 1) {
         std::string heading = StartSection(m_lastKind);
@@ -233,6 +239,7 @@ SplitOutcome SplitRun::Run()
     m_host.RememberFolder(m_host.CurrentFolder());
     Log("Splitting " + m_sourcePath + ".");
     m_source.emplace(m_sourcePath, true);
+    m_sourceIdentity = m_source->Identity();
     Log("   Source file " + m_sourcePath + " opened successfully.");
     m_names = SplitSourcePath(m_sourcePath);
     m_pageFolder = std::string(FolderPart(m_sourcePath));
@@ -241,7 +248,7 @@ SplitOutcome SplitRun::Run()
     Log("   Header read. " + std::to_string(headerLength) + " bytes.");
 
     const std::string indexPath = OutputPath("000");
-    m_index.emplace(indexPath, false);
+    m_index.emplace(indexPath, false, &m_sourceIdentity);
     Log("   Index file " + indexPath + " created.");
     m_index->WriteText(m_source->Header());
 
@@ -263,7 +270,7 @@ SplitOutcome SplitRun::Run()
     std::string result = indexPath;
     if (Settings().Navigation) {
         result = OutputPath("fs");
-        WriteFrameset(result, m_names.BaseName, m_names.Extension);
+        WriteFrameset(result, m_names.BaseName, m_names.Extension, &m_sourceIdentity);
         Log("Created frameset.");
         Log("Splitting is complete. " + std::to_string(m_pagesWritten) +
             " files, 1 frameset file and 1 index file created.");
@@ -273,6 +280,16 @@ SplitOutcome SplitRun::Run()
     }
     m_host.OpenResult(result);
     return outcome;
+}
+
+void SplitRun::RemoveTemporary()
+{
+    if (!m_temp)
+        return;
+    m_temp->Discard();
+    if (m_temp->OnDisk())
+        std::remove(m_temp->Name().c_str());
+    m_temp.reset();
 }
 
 } // namespace
@@ -285,6 +302,7 @@ SplitOutcome SplitFile(const std::string& sourcePath, SplitHost& host)
         try {
             outcome = run.Run();
         } catch (const std::exception& e) {
+            run.RemoveTemporary();
             host.AddStatusLine(std::string("   Exception encountered: ") + e.what());
         }
     } catch (const std::exception& e) {

@@ -1,5 +1,7 @@
 #include "settings/KeyFile.h"
 
+#include "engine/FileCalls.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -37,7 +39,7 @@ public:
             return true;
         int fd = m_fd;
         m_fd = -1;
-        return ::close(fd) == 0;
+        return filecalls::Close(fd) == 0;
     }
 
 private:
@@ -92,7 +94,7 @@ bool MakeFolders(const fs::path& folder)
 FileDescriptor AcquireLock(const fs::path& lockPath)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        FileDescriptor lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        FileDescriptor lock(filecalls::Open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
         if (!lock)
             return {};
         int rc;
@@ -114,7 +116,7 @@ FileDescriptor AcquireLock(const fs::path& lockPath)
 bool ReadFile(const fs::path& file, std::string& text)
 {
     text.clear();
-    FileDescriptor in(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor in(filecalls::Open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (!in)
         return errno == ENOENT;
     struct stat st;
@@ -122,9 +124,7 @@ bool ReadFile(const fs::path& file, std::string& text)
         return false;
     char buffer[16384];
     while (true) {
-        ssize_t n = ::read(in.Get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const long long n = filecalls::Read(in.Get(), buffer, sizeof buffer);
         if (n < 0)
             return false;
         if (n == 0)
@@ -133,20 +133,6 @@ bool ReadFile(const fs::path& file, std::string& text)
         if (text.size() > static_cast<std::size_t>(MaxFileSize))
             return false;
     }
-}
-
-bool WriteAll(int fd, const std::string& text)
-{
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::string TemporaryPrefix(const fs::path& file)
@@ -170,9 +156,9 @@ void RemoveStaleTemporaries(const fs::path& file)
 
 void SyncFolder(const fs::path& folder)
 {
-    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor dir(filecalls::Open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir)
-        ::fsync(dir.Get());
+        filecalls::Sync(dir.Get());
 }
 
 // Write a temporary file beside the target, flush it to disk, then rename it over the target:
@@ -183,12 +169,13 @@ bool ReplaceFile(const fs::path& file, const std::string& text)
     std::string pattern = (file.parent_path() / (TemporaryPrefix(file) + "XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    FileDescriptor out(::mkstemp(name.data()));
+    FileDescriptor out(filecalls::MakeTemporary(name.data()));
     if (!out)
         return false;
-    ::fcntl(out.Get(), F_SETFD, FD_CLOEXEC);
-    bool ok = ::fchmod(out.Get(), 0600) == 0 && WriteAll(out.Get(), text) &&
-              ::fsync(out.Get()) == 0 && out.Close() && ::rename(name.data(), file.c_str()) == 0;
+    bool ok = ::fchmod(out.Get(), 0600) == 0 &&
+              filecalls::WriteAll(out.Get(), text.data(), text.size()) &&
+              filecalls::Sync(out.Get()) == 0 && out.Close() &&
+              filecalls::Rename(name.data(), file.c_str()) == 0;
     if (!ok) {
         ::unlink(name.data());
         return false;

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+
+// The plain file calls of the engine and the settings store, each passing the fault point
+// (engine/FileFaults.h) first and retrying when a signal interrupts it. They fail as the
+// system calls do: -1 (or false) with errno set.
+namespace filecalls {
+
+#ifndef _WIN32
+int Open(const char* path, int flags, unsigned mode = 0666);
+// Creates a new file from a "...XXXXXX" pattern, as mkstemp does.
+int MakeTemporary(char* pattern);
+long long Read(int fd, void* data, std::size_t count);
+long long Write(int fd, const void* data, std::size_t count);
+// Writes everything, or fails.
+bool WriteAll(int fd, const void* data, std::size_t count);
+// Flushes a written file to the disk.
+int Sync(int fd);
+// Closes fd even when it reports a failure.
+int Close(int fd);
+// One step of copying in the kernel; 0 at the end of from.
+long long CopyRange(int from, int to, std::size_t count);
+#endif
+
+// Gives from the name to, replacing whatever had that name.
+int Rename(const char* from, const char* to);
+
+// Copies the file from to a new file to: a file already under that name is removed first
+// and never written through, so a link of that name to any other file leaves it alone.
+// On failure nothing is left under to.
+bool CopyWholeFile(const char* from, const char* to);
+
+} // namespace filecalls
