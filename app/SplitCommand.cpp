@@ -28,7 +28,7 @@ int RunSplitCommand(const std::vector<std::string>& args, std::ostream& out, std
     try {
         options = ParseSplitOptions(args);
     } catch (const UsageError& e) {
-        err << "quirefold-split: " << e.what() << "\n"
+        err << "quirefold-split: " << PrintableLine(e.what()) << "\n"
             << "Try 'quirefold-split --help' for more information.\n";
         return 2;
     }

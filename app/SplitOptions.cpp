@@ -151,6 +151,8 @@ std::string SplitUsageText()
            "  -h, --help                show this help\n"
            "  -V, --version             show the version\n"
            "Each option with a value may also be given as --name VALUE.\n"
+           "'--' ends the options: every argument after it is a FILE, even one starting\n"
+           "with '-'.\n"
            "\n"
            "Exit status: 0 when every document was split, 1 when one failed or the run\n"
            "was stopped (Ctrl+C), 2 for a usage error.\n";
