@@ -25,7 +25,7 @@ TPTCustomShellList::TPTCustomShellList(QWidget* parent) : QWidget(parent)
     connect(m_selection, &QItemSelectionModel::selectionChanged, this,
             &TPTCustomShellList::SelectionChanged);
 
-    m_listView = new QListView(this);
+    m_listView = NewShellListView(this);
     m_listView->setModel(m_model);
     m_listView->setSelectionModel(m_selection);
     m_listView->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -143,6 +143,11 @@ void TPTCustomShellList::SetOptions(TPTShellListOptions options)
 {
     TPTShellListOptions changed = options ^ m_options;
     m_options = options;
+    if (changed & (PtsloFlag(ptsloOleDrag) | PtsloFlag(ptsloOleDrop))) {
+        ApplyDragDrop(m_listView);
+        if (m_reportView)
+            ApplyDragDrop(m_reportView);
+    }
     if (!m_handleAllocated)
         return;
     if (changed & PtsloFlag(ptsloDynamicRefresh)) {

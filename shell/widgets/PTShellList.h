@@ -15,13 +15,18 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 class QAbstractItemView;
+class QDrag;
+class QDropEvent;
+class QMimeData;
 class QItemSelection;
 class QItemSelectionModel;
 class QListView;
@@ -78,6 +83,11 @@ constexpr int PTSH_CHANGE_NOTIFY_FASTDELAY = 400;
 // Messages the list posts to itself.
 constexpr int AM_CHANGENOTIFY = 1125; // WM_USER + 101
 constexpr int AM_DEFERREDFILL = 1127; // WM_USER + 103
+// A drag over the list scrolls it when the cursor is this close to an edge, in pixels, one
+// step at a time with at least this many milliseconds between steps.
+constexpr int PTSH_AUTOSCROLL_THRESHOLD_X = 26;
+constexpr int PTSH_AUTOSCROLL_THRESHOLD_Y = 20;
+constexpr int PTSH_AUTOSCROLL_MINDELAY_MS = 100;
 
 // A failure to show a folder, with the system's text for it.
 class TPTShellError : public std::runtime_error
@@ -170,6 +180,28 @@ public:
     bool ProcessSendTo(int index);
     // AND of CANCOPY, CANMOVE and CANLINK over the selection; 0 when nothing is selected.
     std::uint32_t GetDragDropAttributesForAllSelected();
+
+    // --- Drag and drop
+    using TDragClock = std::function<std::chrono::steady_clock::time_point()>;
+    // Runs a drag with the actions it allows and returns the action taken; QDrag::exec unless
+    // replaced.
+    using TDragRunner = std::function<Qt::DropAction(QDrag& drag, Qt::DropActions actions)>;
+    // What a drag of the selection carries: the items as file URIs, as Copy puts them on the
+    // clipboard. Null when a selected item has no path of its own. The caller owns it.
+    QMimeData* DragMimeData();
+    // The actions a drag of the selection allows, from the items' attributes.
+    Qt::DropActions DragActions();
+    // Drags the selection out of the list. The list is busy until the drag ends, then it is
+    // refreshed.
+    Qt::DropAction OleBeginDrag(Qt::MouseButton button);
+    void SetDragRunner(TDragRunner runner) { m_dragRunner = std::move(runner); }
+    // The clock that paces the auto-scroll of a drag over the list; the steady clock unless
+    // replaced.
+    void SetDragClock(TDragClock clock) { m_dragClock = std::move(clock); }
+    // A drag of this list's own items is running.
+    bool DragActive() const { return m_dragActive; }
+    // The item shown as the target of a drop, -1 for none.
+    int DropHighlightItem() const;
 
     // --- Items
     int ItemCount() const;
@@ -270,6 +302,19 @@ private:
     bool RunVerb(TShellContextMenu& menu, const std::string& verb);
     bool RunMenuCommand(TShellContextMenu& menu, int offset);
     bool IsFocused() const;
+    void ApplyDragDrop(QAbstractItemView* view);
+    bool DropTargetEvent(QEvent* event);
+    void OnDropTarget_DragEnter(QDropEvent* event);
+    void OnDropTarget_DragOver(QDropEvent* event);
+    void OnDropTarget_DragLeave();
+    void OnDropTarget_Drop(QDropEvent* event);
+    struct TDropPlan;
+    TDropPlan PlanDrop(const QPoint& position, Qt::KeyboardModifiers modifiers,
+                       Qt::DropActions offered);
+    void ReadDropSources(const QMimeData* data);
+    void SetDropHighlight(int row);
+    void AutoScroll(const QPoint& position);
+    void EndDragOver();
     void ReportError(const QString& message);
     template <typename F> void Guarded(F&& action);
 
@@ -302,6 +347,26 @@ private:
     TPTHeaderSortDisplayMode m_headerSortDisplayMode = ptlvRightOfText;
     std::function<bool(const std::string&)> m_openHandler;
     QString m_lastRenameError;
+
+    // Drag and drop
+    // An item a drag over the list carries, read once when the drag enters.
+    struct TDropSource
+    {
+        std::string path;
+        std::string realPath;   // links resolved
+        std::string realParent; // the folder it is in, links resolved
+        unsigned long long device = 0;
+    };
+    bool m_dragActive = false;
+    TDragRunner m_dragRunner;
+    TDragClock m_dragClock;
+    std::optional<std::chrono::steady_clock::time_point> m_lastAutoScroll;
+    QTimer* m_autoScrollTimer = nullptr;
+    QPoint m_dragPosition;
+    Qt::KeyboardModifiers m_dragModifiers;
+    Qt::DropActions m_dragOffered;
+    const QMimeData* m_dropData = nullptr;
+    std::vector<TDropSource> m_dropSources;
 
     TPTShellListModel* m_model = nullptr;
     QItemSelectionModel* m_selection = nullptr;

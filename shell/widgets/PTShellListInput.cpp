@@ -102,6 +102,8 @@ bool TPTCustomShellList::eventFilter(QObject* watched, QEvent* event)
         // view must not do it behind the list's back.
         return consumed || key->matches(QKeySequence::SelectAll);
     }
+    if (onViewport && DropTargetEvent(event))
+        return true;
     if (onViewport && event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         Guarded([this] { OpenSelectedItems(); });

@@ -31,7 +31,13 @@ QVariant TPTShellListModel::data(const QModelIndex& index, int role) const
                                                    : -1;
         return ShellGetSystemImageList(ptsizSmall)->Icon(imageIndex, overlay);
     }
+    case Qt::BackgroundRole:
+        if (item == m_dropItem)
+            return m_list->palette().brush(QPalette::Highlight);
+        return {};
     case Qt::ForegroundRole:
+        if (item == m_dropItem)
+            return m_list->palette().brush(QPalette::HighlightedText);
         // Hidden items are shown dimmed, as items that are cut.
         if (item->AddedAttributes() & sfgao::Ghosted)
             return m_list->palette().brush(QPalette::Disabled, QPalette::Text);
@@ -64,7 +70,9 @@ Qt::ItemFlags TPTShellListModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    // Whether a drag may start is the view's setting; drops are the list's own business.
+    Qt::ItemFlags flags =
+        Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren | Qt::ItemIsDragEnabled;
     if (index.row() == m_editRow && index.column() == 0)
         flags |= Qt::ItemIsEditable;
     return flags;
@@ -97,8 +105,24 @@ void TPTShellListModel::Append(std::vector<std::unique_ptr<TPTShListData>> items
     endInsertRows();
 }
 
+void TPTShellListModel::SetDropItem(const TPTShListData* item)
+{
+    if (item == m_dropItem)
+        return;
+    int old = RowOf(m_dropItem);
+    m_dropItem = item;
+    if (old >= 0)
+        ItemChanged(old);
+    if (int row = RowOf(item); row >= 0)
+        ItemChanged(row);
+}
+
 void TPTShellListModel::RemoveRange(int first, int last)
 {
+    for (int row = first; row <= last; ++row) {
+        if (Item(row) == m_dropItem)
+            m_dropItem = nullptr;
+    }
     beginRemoveRows({}, first, last);
     m_items.erase(m_items.begin() + first, m_items.begin() + last + 1);
     endRemoveRows();

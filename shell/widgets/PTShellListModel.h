@@ -40,6 +40,9 @@ public:
     // The one row whose caption may be edited now, -1 for none.
     void SetEditRow(int row) { m_editRow = row; }
     int EditRow() const { return m_editRow; }
+    // The item drawn as the target of a drop, null for none.
+    void SetDropItem(const TPTShListData* item);
+    const TPTShListData* DropItem() const { return m_dropItem; }
 
     TPTShListData* Item(int row) const
     {
@@ -52,7 +55,11 @@ public:
     std::vector<std::unique_ptr<TPTShListData>>& Items() { return m_items; }
     std::vector<Column>& Columns() { return m_columns; }
 
-    void BeginReset() { beginResetModel(); }
+    void BeginReset()
+    {
+        m_dropItem = nullptr;
+        beginResetModel();
+    }
     void EndReset() { endResetModel(); }
     void Append(std::vector<std::unique_ptr<TPTShListData>> items);
     void RemoveRange(int first, int last);
@@ -65,4 +72,5 @@ private:
     std::vector<std::unique_ptr<TPTShListData>> m_items;
     std::vector<Column> m_columns;
     int m_editRow = -1;
+    const TPTShListData* m_dropItem = nullptr;
 };

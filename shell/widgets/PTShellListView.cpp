@@ -3,6 +3,7 @@
 
 #include "shell/widgets/PTShellList.h"
 #include "shell/widgets/PTShellListModel.h"
+#include "shell/widgets/ShellListSupport.h"
 
 #include <QAbstractItemDelegate>
 #include <QFontMetrics>
@@ -54,6 +55,8 @@ void TPTCustomShellList::ApplyViewStyle()
         break;
     }
     m_listView->setMovement(QListView::Static);
+    // The movement setting sets the view's own drag and drop too; the list's options decide.
+    ApplyDragDrop(m_listView);
     m_listView->setResizeMode(QListView::Adjust);
     // Large icons wrap their names to the room each one needs; one size for all would give
     // every item the first item's width.
@@ -67,7 +70,7 @@ QTreeView* TPTCustomShellList::ReportView()
 {
     if (m_reportView)
         return m_reportView;
-    m_reportView = new QTreeView(this);
+    m_reportView = shelllist::NewShellReportView(this);
     m_reportView->setModel(m_model);
     m_reportView->setSelectionModel(m_selection);
     m_reportView->setRootIsDecorated(false);
@@ -87,6 +90,7 @@ QTreeView* TPTCustomShellList::ReportView()
             &TPTCustomShellList::ShowContextMenu);
     connect(m_reportView->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
             &TPTCustomShellList::EditorClosed);
+    ApplyDragDrop(m_reportView);
     connect(m_reportView->header(), &QHeaderView::sectionClicked, this,
             &TPTCustomShellList::ColumnClicked);
     static_cast<QStackedLayout*>(layout())->addWidget(m_reportView);

@@ -50,6 +50,10 @@ private:
     bool m_done = false;
 };
 
+// The views of the list: drags they start are the list's.
+QListView* NewShellListView(TPTCustomShellList* list);
+QTreeView* NewShellReportView(TPTCustomShellList* list);
+
 // Widths of the columns, remembered across folders and lists.
 std::vector<int>& RememberedColumnWidths();
 
