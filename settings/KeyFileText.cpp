@@ -357,8 +357,28 @@ bool KeyFileText::HasKey(const std::string& key) const
     return LastSectionOf(key) >= 0;
 }
 
+// A file that ends inside hex data (its last line ends with a backslash) would take the next
+// line written after it as more of that data. A line that is no hex data ends it there and leaves
+// the broken value as unreadable as it was.
+void KeyFileText::CloseUnfinishedData()
+{
+    if (m_lines.empty())
+        return;
+    Line& last = m_lines.back();
+    const std::string trimmed = Trim(last.Raw);
+    std::size_t dataPos = 0;
+    std::string ignored;
+    if (last.IsHeader || last.Section < 0 || last.HasValue ||
+        !(trimmed.starts_with('"') || trimmed.starts_with('@')) ||
+        !ParseName(trimmed, dataPos, ignored) || !StartsWithNoCase(trimmed, dataPos, "hex") ||
+        !EndsWithContinuation(last.Raw.substr(last.Raw.rfind('\n') + 1)))
+        return;
+    last.Raw += m_crlf ? "\n;\r" : "\n;";
+}
+
 void KeyFileText::AddKey(const std::string& key)
 {
+    CloseUnfinishedData();
     if (m_lines.empty()) {
         m_lines.push_back(TextLine(InFileStyle(Header), -1));
         m_lines.push_back(TextLine(InFileStyle(""), -1));
@@ -420,6 +440,8 @@ void KeyFileText::Set(const std::string& key, const std::string& name, const Reg
         if (m_lines[i].Section == section && !Trim(m_lines[i].Raw).empty())
             insertAt = i + 1;
     }
+    if (insertAt == m_lines.size())
+        CloseUnfinishedData();
     Line line = TextLine(InFileStyle(FormatValue(name, value)), section);
     line.HasValue = true;
     line.Name = name;

@@ -68,6 +68,7 @@ private:
 
     static Line TextLine(std::string raw, int section);
     int LastSectionOf(const std::string& key) const;
+    void CloseUnfinishedData();
     std::string InFileStyle(std::string lines) const;
     std::vector<std::size_t> ValueLines(const std::string& key, const std::string& name) const;
 
