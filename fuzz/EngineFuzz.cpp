@@ -1,0 +1,26 @@
+// Splits fuzzed documents with fuzzed settings in a private folder.
+#include "fuzz/FuzzSupport.h"
+#include "fuzz/checks/EngineCheck.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace {
+std::unique_ptr<fuzzcheck::EngineWorkspace> workspace;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzzsupport::IsolateEnvironment();
+    workspace = std::make_unique<fuzzcheck::EngineWorkspace>(
+        fuzzsupport::PrivateFolder("quirefold-fuzz-engine-"));
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    fuzzsupport::Require(workspace->Check(input), input);
+    return 0;
+}
