@@ -62,10 +62,8 @@ int detail::CheckArmed(FileCall kind, int fd, const char* path, bool writing)
     return 0;
 }
 
-void Opened(int fd, const char* path, bool writing)
+void detail::RecordOpened(int fd, const char* path, bool writing)
 {
-    if (fd < 0 || !detail::g_armed.load(std::memory_order_relaxed))
-        return;
     State& s = TheState();
     std::lock_guard<std::mutex> guard(s.Lock);
     s.Descriptors[fd] = Descriptor{path ? path : std::string(), writing};

@@ -43,8 +43,16 @@ inline int Check(FileCall kind, int fd = -1, const char* path = nullptr, bool wr
     return detail::CheckArmed(kind, fd, path, writing);
 }
 
+namespace detail {
+void RecordOpened(int fd, const char* path, bool writing);
+} // namespace detail
+
 // Tells the record which name a descriptor just returned by an open belongs to.
-void Opened(int fd, const char* path, bool writing);
+inline void Opened(int fd, const char* path, bool writing)
+{
+    if (fd >= 0 && detail::g_armed.load(std::memory_order_relaxed))
+        detail::RecordOpened(fd, path, writing);
+}
 
 // Counts and records every call from now on; the n-th call (from 1) of kind fails with error.
 // n = 0 fails nothing.
