@@ -23,7 +23,7 @@ protected:
     void SetUp() override
     {
         // Each test starts with an empty store of its own.
-        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+        testsupport::SetEnv("XDG_CONFIG_HOME", m_dir / "config");
         WriteAll(m_dir / "doc.html", kDoc);
         ClearStopRequest();
     }

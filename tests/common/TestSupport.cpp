@@ -1,11 +1,12 @@
 #include "tests/common/TestSupport.h"
 
+#include "tests/common/PrivateRegistry.h"
+
 #include <cstdlib>
 #include <fstream>
 #ifdef _WIN32
 #include <process.h>
 #define getpid _getpid
-using pid_t = int;
 #else
 #include <unistd.h>
 #endif
@@ -44,7 +45,7 @@ void RemoveTree(const fs::path& root)
 }
 
 fs::path g_environmentRoot;
-pid_t g_environmentOwner = 0;
+decltype(getpid()) g_environmentOwner = 0;
 
 // Runs at exit, after main's objects (the application, its settings) are gone, so whatever
 // they wrote on the way out goes too. A forked child leaves the folder to its parent.
@@ -95,16 +96,33 @@ void IsolateEnvironment()
     // Temporary folders of the tests (and of anything they start) live in here as well, so
     // one removal at exit takes whatever a test could not remove itself.
     const std::pair<const char*, const char*> folders[] = {
-        {"HOME", "home"},          {"XDG_CONFIG_HOME", "config"},
-        {"XDG_DATA_HOME", "data"}, {"XDG_RUNTIME_DIR", "runtime"},
+        {"HOME", "home"},
+        {"XDG_CONFIG_HOME", "config"},
+        {"XDG_DATA_HOME", "data"},
+        {"XDG_RUNTIME_DIR", "runtime"},
         {"TMPDIR", "tmp"},
+#ifdef _WIN32
+        // Where Windows looks for the temporary folder.
+        {"TMP", "tmp"},
+        {"TEMP", "tmp"},
+#endif
     };
     for (const auto& [name, sub] : folders) {
         fs::path p = root / sub;
         fs::create_directories(p);
         fs::permissions(p, fs::perms::owner_all, fs::perm_options::replace);
-        setenv(name, p.c_str(), 1);
+        SetEnv(name, p.string());
     }
+    IsolateRegistry();
+}
+
+void SetEnv(const std::string& name, const std::string& value)
+{
+#ifdef _WIN32
+    _putenv_s(name.c_str(), value.c_str());
+#else
+    setenv(name.c_str(), value.c_str(), 1);
+#endif
 }
 
 } // namespace testsupport

@@ -27,7 +27,11 @@ bool Exists(const std::filesystem::path& path);
 
 // Points HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_RUNTIME_DIR and TMPDIR (so every TempDir)
 // at a private folder so that no test touches the user's real settings or files, and removes
-// that folder when the program exits. Called once by every test main.
+// that folder when the program exits. On Windows every test also gets a private registry
+// (tests/common/PrivateRegistry.h). Called once by every test main.
 void IsolateEnvironment();
+
+// Sets an environment variable of this process (there is no setenv on Windows).
+void SetEnv(const std::string& name, const std::string& value);
 
 } // namespace testsupport

@@ -45,7 +45,7 @@ public:
     {
         std::vector<std::string> begun;
         for (const auto& line : host.pane) {
-            if (line.starts_with("Splitting /"))
+            if (line.starts_with("Splitting " + dir.Path().string()))
                 begun.push_back(
                     std::filesystem::path(line.substr(10, line.size() - 11)).filename().string());
         }

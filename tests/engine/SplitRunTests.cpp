@@ -85,7 +85,7 @@ TEST_F(SplitTest, ThreePagesWithLinkBarsIndexAndLog)
     EXPECT_FALSE(Has("doc001temp.html"));
     EXPECT_FALSE(Has("docfs.html"));
 
-    const std::string d = m_dir.Path().string() + "/";
+    const std::string d = (m_dir.Path() / "").string(); // ends with the separator
     const std::vector<std::string> log = {
         "Splitting " + d + "doc.html.",
         "   Source file " + d + "doc.html opened successfully.",
@@ -519,8 +519,12 @@ TEST_F(SplitTest, OutputNamesThatAreTheSourceAreRefused)
         {"doc000.html", true}, {"doc002.html", false}, {"doc001temp.html", false},
         {"docfs.html", true},  {"doc1000.html", true},
     };
-    for (const auto& [name, symbolic] : links) {
+    for (auto [name, symbolic] : links) {
         SCOPED_TRACE(name);
+#ifdef _WIN32
+        // Symbolic links need a privilege on Windows; a hard link is the same file too.
+        symbolic = false;
+#endif
         if (symbolic)
             fs::create_symlink("doc.html", m_dir.Path() / name);
         else
@@ -552,8 +556,16 @@ TEST(OutputNameTest, NamesTheRunWrites)
         EXPECT_TRUE(IsOutputName(name, names)) << name;
     for (const char* name :
          {"doc.html", "doc0001.html", "doc01.html", "doc000temp.html", "doctemp.html", "doc001.htm",
-          "xdoc001.html", "doc001.html.bak", "docFS.html", "doc0fs.html"})
+          "xdoc001.html", "doc001.html.bak", "doc0fs.html"})
         EXPECT_FALSE(IsOutputName(name, names)) << name;
+#ifdef _WIN32
+    // Windows file names do not tell letter case apart: these are the same files.
+    for (const char* name : {"docFS.html", "DOC001.HTML", "doc001TEMP.html"})
+        EXPECT_TRUE(IsOutputName(name, names)) << name;
+#else
+    for (const char* name : {"docFS.html", "DOC001.HTML", "doc001TEMP.html"})
+        EXPECT_FALSE(IsOutputName(name, names)) << name;
+#endif
     const PathNames bare = SplitSourcePath("/d/README");
     EXPECT_TRUE(IsOutputName("README001", bare));
     EXPECT_TRUE(IsOutputName("READMEfs", bare));

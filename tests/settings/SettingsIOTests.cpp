@@ -48,16 +48,22 @@ TEST_F(SettingsLoadTest, FirstStartTakesTheDefaultsAndStoresBreakOnAtOnce)
     EXPECT_EQ(settings.BreadcrumbsText, "");
     EXPECT_EQ(settings, SplitSettings::WhenNothingStored(folder));
 
-    EXPECT_EQ(FileText(), KeyWith("\"BreakOn\"=dword:00000002"));
+    EXPECT_EQ(storedkey::ValueNames(), std::vector<std::string>{"BreakOn"});
+    EXPECT_EQ(storedkey::Value("BreakOn"), RegistryValue::Dword(2));
 }
 
 TEST_F(SettingsLoadTest, ProgramFolderHoldsTheRunningProgram)
 {
     const std::string folder = ProgramFolder();
     ASSERT_FALSE(folder.empty());
-    EXPECT_EQ(folder.back(), '/');
     EXPECT_TRUE(fs::path(folder).is_absolute());
+#ifdef _WIN32
+    EXPECT_EQ(folder.back(), '\\');
+    EXPECT_TRUE(fs::is_regular_file(folder + "settings_tests.exe"));
+#else
+    EXPECT_EQ(folder.back(), '/');
     EXPECT_TRUE(fs::is_regular_file(folder + "settings_tests"));
+#endif
 }
 
 TEST_F(SettingsLoadTest, SavedSettingsLoadBackUnchanged)
@@ -72,7 +78,37 @@ TEST_F(SettingsLoadTest, SavedSettingsLoadBackUnchanged)
     EXPECT_EQ(InitialSettings(), off);
 }
 
-TEST_F(SettingsLoadTest, SaveWritesTheTwelveValuesInOrderWithFlagsAsNumbers)
+TEST_F(SettingsLoadTest, SaveWritesTheTwelveValuesWithFlagsAsNumbers)
+{
+    SaveSettings(Edited());
+    const std::pair<std::string, RegistryValue> stored[] = {
+        {"NoLinks", RegistryValue::Dword(1)},
+        {"PreviousLinkText", RegistryValue::String("<< Back")},
+        {"HomeLinkText", RegistryValue::String("Index \"top\"")},
+        {"NextLinkText", RegistryValue::String("Forward\r\n>>")},
+        {"BreakOn", RegistryValue::Dword(3)},
+        {"PrevLinkImage", RegistryValue::String("C:\\img\\prev.png")},
+        {"HomeLinkImage", RegistryValue::String("images/home.gif")},
+        {"NextLinkImage", RegistryValue::String("/abs/next.jpg")},
+        {"UseImages", RegistryValue::Dword(1)},
+        {"Navigation", RegistryValue::Dword(1)},
+        {"Breadcrumbs", RegistryValue::Dword(1)},
+        {"BreadcrumbsText", RegistryValue::String("Path:")},
+    };
+    std::vector<std::string> names = storedkey::ValueNames();
+    EXPECT_EQ(names.size(), std::size(stored));
+    for (const auto& [name, value] : stored)
+        EXPECT_EQ(storedkey::Value(name), value) << name;
+
+    SplitSettings off = Edited();
+    off.AddLinks = off.UseImages = off.Navigation = off.Breadcrumbs = false;
+    SaveSettings(off);
+    for (const char* flag : {"NoLinks", "UseImages", "Navigation", "Breadcrumbs"})
+        EXPECT_EQ(storedkey::Value(flag), RegistryValue::Dword(0)) << flag;
+}
+
+#ifndef _WIN32
+TEST_F(SettingsLoadTest, SaveWritesTheValuesInTheirOrder)
 {
     SaveSettings(Edited());
     EXPECT_EQ(FileText(), KeyWith("\"NoLinks\"=dword:00000001\n"
@@ -88,6 +124,7 @@ TEST_F(SettingsLoadTest, SaveWritesTheTwelveValuesInOrderWithFlagsAsNumbers)
                                   "\"Breadcrumbs\"=dword:00000001\n"
                                   "\"BreadcrumbsText\"=\"Path:\""));
 }
+#endif
 
 TEST_F(SettingsLoadTest, StoredBreakOnIsClampedAndZeroStoresTheLevelInForce)
 {
@@ -115,7 +152,7 @@ TEST_F(SettingsLoadTest, StoredBreakOnIsClampedAndZeroStoresTheLevelInForce)
     }
 
     // Missing, or of another type, counts as 0.
-    fs::remove(File());
+    storedkey::Remove();
     SplitSettings settings;
     settings.BreakOn = 1;
     LoadSettings(settings);
@@ -170,7 +207,9 @@ TEST_F(SettingsLoadTest, EmptyStoredTextsFallBackExceptTheBreadcrumbLabel)
     EXPECT_EQ(settings.BreakOn, 3);
 
     // Texts stored as another type read as empty too.
-    WriteFileText(KeyWith("\"PreviousLinkText\"=dword:00000001\n\"BreadcrumbsText\"=hex:41,00"));
+    storedkey::Remove();
+    storedkey::Put("PreviousLinkText", RegistryValue::Dword(1));
+    storedkey::Put("BreadcrumbsText", RegistryValue{RegType::Binary, std::string("A\0", 2)});
     settings = SplitSettings::WhenStoreUnavailable();
     LoadSettings(settings);
     EXPECT_EQ(settings.PreviousLinkText, "Previous");
@@ -184,7 +223,6 @@ TEST_F(SettingsLoadTest, StoreUnavailableChangesNothingAndStoresNothing)
     LoadSettings(settings);
     EXPECT_EQ(settings, Edited());
     SaveSettings(settings);
-    EXPECT_TRUE(fs::is_empty(ConfigHome()));
 
     SplitSettings initial = InitialSettings();
     EXPECT_EQ(initial, SplitSettings::WhenStoreUnavailable());
@@ -192,7 +230,11 @@ TEST_F(SettingsLoadTest, StoreUnavailableChangesNothingAndStoresNothing)
     EXPECT_TRUE(initial.Breadcrumbs);
     EXPECT_EQ(initial.BreadcrumbsText, "You are here:");
     EXPECT_EQ(initial.PrevLinkImage, "");
+    ResetProgramVersionInfo();
+    EXPECT_FALSE(storedkey::Exists());
+#ifndef _WIN32
     EXPECT_TRUE(fs::is_empty(ConfigHome()));
+#endif
 }
 
 } // namespace
