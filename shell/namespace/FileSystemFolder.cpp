@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,9 +63,12 @@ HResult FileSystemFolder::EnumObjects(std::uint32_t flags,
     if (!dir)
         return HResultFromErrno(errno);
     int dirFd = ::dirfd(dir);
-    m_kinds.clear();
+    m_kinds.Clear();
     std::vector<IdListPtr> items;
+    std::vector<std::uint8_t> kinds;
+    std::size_t nameBytes = 0;
     items.reserve(500);
+    kinds.reserve(500);
     bool hidden = flags & shcontf::IncludeHidden;
     bool folders = flags & shcontf::Folders;
     bool nonFolders = flags & shcontf::NonFolders;
@@ -95,10 +99,15 @@ HResult FileSystemFolder::EnumObjects(std::uint32_t flags,
         if (IsFolderKind(kind) ? !folders : !nonFolders)
             continue;
         std::string_view data(name);
-        m_kinds.emplace(std::string(data), kind);
         items.push_back(MakeSingleIdList(data));
+        kinds.push_back(kind);
+        nameBytes += data.size();
     }
     ::closedir(dir);
+    // Known only now, the count sizes the table once instead of growing it step by step.
+    m_kinds.Reserve(items.size(), nameBytes);
+    for (std::size_t i = 0; i < items.size(); ++i)
+        m_kinds.Set(IdListItemData(items[i].get()), kinds[i]);
     result = std::make_unique<ListEnum>(std::move(items));
     return kSOk;
 }
@@ -123,15 +132,14 @@ HResult FileSystemFolder::BindToObject(PCIdList relative, TShellFolderPtr& resul
 Kind FileSystemFolder::KindOf(std::string_view name, bool fresh)
 {
     if (!fresh) {
-        auto it = m_kinds.find(name);
-        if (it != m_kinds.end())
-            return static_cast<Kind>(it->second);
+        if (std::optional<std::uint8_t> known = m_kinds.Find(name))
+            return static_cast<Kind>(*known);
     }
     Kind kind = KindOfPath(JoinPath(m_path, name));
     if (kind == kindMissing)
-        m_kinds.erase(std::string(name));
+        m_kinds.Erase(name);
     else
-        m_kinds[std::string(name)] = kind;
+        m_kinds.Set(name, kind);
     return kind;
 }
 
@@ -264,6 +272,16 @@ HResult FileSystemFolder::GetAttributesOf(std::span<const PCIdList> items,
 
 bool FileSystemFolder::HasSubfolder(const std::string& path)
 {
+    // Where the file system counts a folder's subfolders in its link count (2 for none), the
+    // count answers without reading a folder that may hold tens of thousands of entries; a
+    // link to a folder is not a subfolder of it. Elsewhere the link count is 1: read it.
+    struct stat st
+    {
+    };
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    if (st.st_nlink >= 2)
+        return st.st_nlink > 2;
     DIR* dir = ::opendir(path.c_str());
     if (!dir)
         return false;
@@ -345,7 +363,7 @@ HResult FileSystemFolder::SetNameOf(PCIdList item, const std::string& newName, s
     std::string to = JoinPath(m_path, newName);
     if (fileop::RenameNoReplace(from, to) != 0)
         return HResultFromErrno(errno);
-    m_kinds.erase(std::string(oldName));
+    m_kinds.Erase(oldName);
     if (newItem)
         *newItem = MakeSingleIdList(newName);
     return kSOk;

@@ -3,14 +3,13 @@
 // A directory of the file system as a shell folder: its items are its entries, their data the
 // entries' names.
 
+#include "shell/namespace/NameKindTable.h"
 #include "shell/namespace/ShellNamespace.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 namespace portable {
 
@@ -62,18 +61,9 @@ public:
 private:
     static bool HasSubfolder(const std::string& path);
 
-    struct NameHash
-    {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view name) const
-        {
-            return std::hash<std::string_view>()(name);
-        }
-    };
-
     std::string m_path;
     IdListPtr m_absolute;
-    std::unordered_map<std::string, std::uint8_t, NameHash, std::equal_to<>> m_kinds;
+    NameKindTable m_kinds;
 };
 
 // The details of the file-system entry at a path.

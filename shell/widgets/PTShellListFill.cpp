@@ -131,6 +131,8 @@ void TPTCustomShellList::FillList(const TShellFolderPtr& folder, PCIdList folder
         emit OnFillComplete(this);
         return;
     }
+    // Room for 500 to start with, then doubled: growing by a fixed step copies the whole
+    // list again every 500 items, which is quadratic in a folder of tens of thousands.
     std::vector<IdListPtr> collected;
     collected.reserve(500);
     HResult hr;
@@ -139,8 +141,6 @@ void TPTCustomShellList::FillList(const TShellFolderPtr& folder, PCIdList folder
         hr = enumerator->Next(item);
         if (hr != kSOk)
             break;
-        if (collected.size() == collected.capacity())
-            collected.reserve(collected.size() + 500);
         collected.push_back(std::move(item));
     }
     if (hr != kSFalse && hr != kENoMoreItems && hr != kEFail) {

@@ -1,3 +1,4 @@
+#include "shell/namespace/NameKindTable.h"
 #include "shell/namespace/ShellNames.h"
 #include "shell/namespace/ShellNamespace.h"
 #include "shell/namespace/ShellStrings.h"
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <random>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -77,6 +79,8 @@ TEST(Namespace, EnumeratesFoldersFilesHiddenAndLinks)
     EXPECT_EQ(Attributes(*folder, "page.html", kListMask) & (Folder | CanRename | ReadOnly),
               CanRename);
     EXPECT_EQ(Attributes(*folder, "sub", HasSubfolder), 0u);
+    fs::create_directories(dir.Path() / "deep" / "inner");
+    EXPECT_EQ(Attributes(*folder, "deep", HasSubfolder), HasSubfolder);
 
     IdListPtr missing = MakeSingleIdList("nothing here");
     PCIdList items[] = {missing.get()};
@@ -296,4 +300,82 @@ TEST(Namespace, WildcardsSizeTextsAndShortcuts)
     EXPECT_EQ(ShortCutFromText("Shift+Ctrl+F5"),
               QKeyCombination(Qt::ShiftModifier | Qt::ControlModifier, Qt::Key_F5));
     EXPECT_EQ(ShortCutFromText("Ctrl+Nonsense"), QKeyCombination());
+}
+
+// The kinds table against a std::map under a random mix of sets, erases, lookups and clears,
+// with names that collide in few bits, erased names set again, and bytes no text allows.
+TEST(NameKindTable, AgreesWithAMapUnderRandomChanges)
+{
+    std::mt19937 random(12345);
+    portable::NameKindTable table;
+    std::map<std::string, std::uint8_t> reference;
+    auto nameOf = [](unsigned n) {
+        std::string name = "page" + std::to_string(n % 3000) + ".html";
+        if (n % 7 == 0)
+            name += std::string("\xff\xfe", 2);
+        return name;
+    };
+    for (int step = 0; step < 200000; ++step) {
+        const unsigned pick = random();
+        const std::string name = nameOf(pick >> 4);
+        switch (pick % 16) {
+        case 0:
+        case 1:
+            table.Erase(name);
+            reference.erase(name);
+            break;
+        case 2:
+            if (random() % 5000 == 0) {
+                table.Clear();
+                reference.clear();
+            }
+            break;
+        case 3:
+        case 4:
+        case 5:
+        case 6:
+        case 7: {
+            const auto kind = static_cast<std::uint8_t>(random() % 6);
+            table.Set(name, kind);
+            reference[name] = kind;
+            break;
+        }
+        default: {
+            const std::optional<std::uint8_t> found = table.Find(name);
+            const auto it = reference.find(name);
+            ASSERT_EQ(found.has_value(), it != reference.end()) << name << " at step " << step;
+            if (found) {
+                ASSERT_EQ(*found, it->second) << name;
+            }
+        }
+        }
+        ASSERT_EQ(table.Size(), reference.size());
+    }
+    for (const auto& [name, kind] : reference)
+        EXPECT_EQ(table.Find(name), std::optional<std::uint8_t>(kind)) << name;
+    // Looked up in the order they were set, as a fill does, after updates and erases.
+    table.Clear();
+    reference.clear();
+    table.Reserve(2500, 2500 * 12);
+    for (unsigned n = 0; n < 5000; ++n) {
+        table.Set(nameOf(n), static_cast<std::uint8_t>(n % 5));
+        reference[nameOf(n)] = static_cast<std::uint8_t>(n % 5);
+    }
+    for (unsigned n = 0; n < 5000; n += 3) {
+        table.Erase(nameOf(n));
+        reference.erase(nameOf(n));
+    }
+    for (unsigned n = 1; n < 5000; n += 6) {
+        table.Set(nameOf(n), 5);
+        reference[nameOf(n)] = 5;
+    }
+    for (unsigned n = 0; n < 5000; ++n) {
+        const auto it = reference.find(nameOf(n));
+        const std::optional<std::uint8_t> expected =
+            it == reference.end() ? std::nullopt : std::optional<std::uint8_t>(it->second);
+        ASSERT_EQ(table.Find(nameOf(n)), expected) << nameOf(n);
+    }
+    EXPECT_FALSE(table.Find("").has_value());
+    table.Set("", 3);
+    EXPECT_EQ(table.Find(""), std::optional<std::uint8_t>(3));
 }
