@@ -123,11 +123,13 @@ std::optional<std::uint8_t> NameKindTable::Find(std::string_view name) const
 {
     if (m_live == 0)
         return std::nullopt;
-    // Callers mostly walk the names in the order they were set.
-    if (m_next < m_entries.size()) {
-        const Entry& entry = m_entries[m_next];
+    // Callers mostly walk the names in the order they were set, some of them skipped (those
+    // a filter left out): look a few entries ahead before probing.
+    const std::size_t end = std::min(m_entries.size(), m_next + 8);
+    for (std::size_t i = m_next; i < end; ++i) {
+        const Entry& entry = m_entries[i];
         if (entry.live && NameOf(entry) == name) {
-            ++m_next;
+            m_next = i + 1;
             return entry.kind;
         }
     }
