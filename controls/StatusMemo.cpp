@@ -38,8 +38,9 @@ void TStatusMemo::AppendLines(const QStringList& lines)
     const TMemoPos oldAnchor = m_anchor;
     const bool accessible = QAccessible::isActive();
     const qsizetype insertAt = accessible ? CharacterCount() : 0;
-    // An empty text is one empty line, which the first new line takes over.
-    const bool wasEmpty = LineCount() == 0;
+    // A text without lines is held as one empty line, which the first new line takes over.
+    const bool wasEmpty = m_noLines;
+    m_noLines = false;
     bool takeFirst = wasEmpty;
     auto add = [&](const QString& text) {
         if (takeFirst) {
@@ -94,6 +95,7 @@ void TStatusMemo::setPlainText(const QString& text)
     m_lines.clear();
     for (const QString& line : text.split(u'\n'))
         m_lines.push_back(line);
+    m_noLines = text.isEmpty();
     m_longestLine = 0;
     LinesChanged(0);
     m_caret = m_anchor = {};
@@ -121,7 +123,7 @@ void TStatusMemo::clear()
 
 int TStatusMemo::LineCount() const
 {
-    if (m_lines.size() == 1 && m_lines[0].isEmpty())
+    if (m_noLines)
         return 0;
     return static_cast<int>(m_lines.size());
 }

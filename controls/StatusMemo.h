@@ -49,7 +49,7 @@ public:
     // Replaces the text; the caret goes to its start.
     void setPlainText(const QString& text);
     void clear();
-    // Lines of the text; an empty text has none.
+    // Lines of the text; a cleared pane has none, one holding an empty line has one.
     int LineCount() const;
     const QString& Line(int index) const { return m_lines[static_cast<size_t>(index)]; }
     // Characters of toPlainText(), without building it.
@@ -199,7 +199,10 @@ private:
         bool m_was;
     };
 
+    // Never empty: a text without lines is one empty line with m_noLines set, so that an
+    // appended empty line still counts.
     std::vector<QString> m_lines;
+    bool m_noLines = true;
     // Offset of each line's first character; valid for the first entries only, grown on demand.
     mutable std::vector<qsizetype> m_lineStart;
     // Rows of each line at m_rowWidth; 0: not measured. Entries past the end are unknown.

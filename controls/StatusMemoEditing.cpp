@@ -126,6 +126,9 @@ void TStatusMemo::ReplaceRange(TMemoPos from, TMemoPos to, const QString& text)
     const int caretColumn = static_cast<int>(Line(lastLine).size());
     m_lines[static_cast<size_t>(lastLine)] += tail;
     LinesChanged(firstLine);
+    m_noLines = m_lines.size() == 1 && m_lines[0].isEmpty();
+    for (int line = firstLine; line <= lastLine; ++line)
+        NoteLongest(line);
     m_scrollBarsStale = true;
 
     m_caret = m_anchor = {lastLine, caretColumn};

@@ -178,7 +178,10 @@ void TStatusMemo::paintEvent(QPaintEvent* event)
 {
     TrimLayouts();
     m_sinceFrame.start();
-    ApplyPendingScroll();
+    // Drawn at the top the view is heading for; the scroll bars follow right after, never
+    // from inside a paint.
+    if ((m_pendingLine >= 0 || m_scrollBarsStale) && !m_frameTimer->isActive())
+        m_frameTimer->start(0);
     QPainter painter(viewport());
     const QRect dirty = event->rect();
     const QPalette& colours = palette();
@@ -240,7 +243,13 @@ void TStatusMemo::paintEvent(QPaintEvent* event)
 
 void TStatusMemo::resizeEvent(QResizeEvent* event)
 {
+    // A view at the end of the log stays there when rows wrap anew.
+    const QScrollBar* vertical = verticalScrollBar();
+    const bool atEnd = m_pendingLine < 0 && vertical->value() >= vertical->maximum() &&
+                       CaretAtEnd() && LineCount() > 0;
     QAbstractScrollArea::resizeEvent(event);
+    if (atEnd)
+        EnsureLineVisible(static_cast<int>(m_lines.size()) - 1);
     if (m_pendingLine < 0)
         UpdateScrollBars();
     else
