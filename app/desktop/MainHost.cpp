@@ -1,6 +1,7 @@
 #include "app/desktop/MainHost.h"
 
 #include "controls/ShellOpen.h"
+#include "controls/StatusMemo.h"
 #include "settings/SettingsIO.h"
 #include "settings/SettingsStore.h"
 #include "settings/options/OptionsDlg.h"
@@ -9,7 +10,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace {
@@ -42,7 +42,7 @@ QString OpenTarget(const std::string& path)
 
 } // namespace
 
-TMainHost::TMainHost(QWidget* window, QPlainTextEdit* statusPane, QPushButton* splitButton,
+TMainHost::TMainHost(QWidget* window, TStatusMemo* statusPane, QPushButton* splitButton,
                      TPTCustomShellList* fileList)
     : m_window(window), m_statusPane(statusPane), m_splitButton(splitButton), m_fileList(fileList)
 {
@@ -51,15 +51,14 @@ TMainHost::TMainHost(QWidget* window, QPlainTextEdit* statusPane, QPushButton* s
 void TMainHost::FlushStatus()
 {
     if (!m_pendingLines.isEmpty()) {
-        // One insertion for all lines: each becomes a paragraph of its own.
-        m_statusPane->appendPlainText(m_pendingLines.join(u'\n'));
+        m_statusPane->AppendLines(m_pendingLines);
         m_pendingLines.clear();
         m_scrollWanted = true;
     }
     if (m_scrollWanted) {
         m_scrollWanted = false;
-        m_statusPane->moveCursor(QTextCursor::End);
-        m_statusPane->ensureCursorVisible();
+        m_statusPane->MoveCaretToEnd();
+        m_statusPane->EnsureCaretVisible();
     }
 }
 

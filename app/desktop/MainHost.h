@@ -7,18 +7,17 @@
 #include <QStringList>
 #include <string>
 
-class QPlainTextEdit;
 class QPushButton;
 class QWidget;
 class TOptionsDlg;
+class TStatusMemo;
 class TPTCustomShellList;
 
 // The main window as the split batch sees it: status lines go to the status pane, the file
 // list supplies the documents and the folder, the options dialog the settings in force.
 //
-// Status lines are collected and written to the pane in one piece whenever the window gets a
-// chance to paint (the message pump, the end of a split, a message box), so a run that logs
-// tens of thousands of lines does not lay the pane out once per line.
+// Status lines are collected and handed to the pane in one piece whenever the window gets a
+// chance to paint (the message pump, the end of a split, a message box).
 class TMainHost : public SplitBatchHost
 {
 public:
@@ -28,7 +27,7 @@ public:
     // bytes, and reading the clock at each would cost a quarter of the split's time.
     static constexpr unsigned kCallsPerClockRead = 32;
 
-    TMainHost(QWidget* window, QPlainTextEdit* statusPane, QPushButton* splitButton,
+    TMainHost(QWidget* window, TStatusMemo* statusPane, QPushButton* splitButton,
               TPTCustomShellList* fileList);
 
     // The dialog whose controls hold the settings in force; none: the stored settings.
@@ -59,7 +58,7 @@ private:
     void Pump();
 
     QWidget* m_window;
-    QPlainTextEdit* m_statusPane;
+    TStatusMemo* m_statusPane;
     QPushButton* m_splitButton;
     TPTCustomShellList* m_fileList;
     const TOptionsDlg* m_optionsDlg = nullptr;

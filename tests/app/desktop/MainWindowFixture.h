@@ -3,6 +3,7 @@
 #include "app/desktop/DesktopForms.h"
 #include "app/desktop/MainForm.h"
 #include "controls/ShellOpen.h"
+#include "controls/StatusMemo.h"
 #include "settings/SettingsIO.h"
 #include "settings/VersionInfo.h"
 #include "shell/namespace/IdList.h"
@@ -10,7 +11,6 @@
 #include "tests/common/TestSupport.h"
 
 #include <QApplication>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -89,7 +89,7 @@ protected:
     }
     TPTShellList* List() const { return Find<TPTShellList>("PTShellList1"); }
     QPushButton* SplitBtn() const { return Find<QPushButton>("SplitBtn"); }
-    QPlainTextEdit* Memo() const { return Find<QPlainTextEdit>("Memo1"); }
+    TStatusMemo* Memo() const { return Find<TStatusMemo>("Memo1"); }
 
     QStringList MemoLines() const
     {

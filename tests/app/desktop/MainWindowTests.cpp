@@ -73,8 +73,9 @@ TEST_F(BatchTest, SplitsTheSelectedFilesInListOrderAfterClearingThePaneOnce)
                                               QString::fromStdString(DocPath("gammafs.htm"))}));
     EXPECT_EQ(SplitBtn()->text(), "Split!");
     EXPECT_FALSE(Main()->Busy());
-    // The caret follows the newest line.
-    EXPECT_TRUE(Memo()->textCursor().atEnd());
+    // The caret follows the newest line, and the view shows it.
+    EXPECT_TRUE(Memo()->CaretAtEnd());
+    EXPECT_TRUE(Memo()->IsLineFullyVisible(Memo()->LineCount() - 1));
     EXPECT_EQ(SettingsStore().ReadString("MRUFolder"), Docs().string());
     EXPECT_FALSE(Exists(Docs() / "beta000.html"));
 }
