@@ -20,7 +20,11 @@ std::size_t L(std::string_view literal)
 // The file name of an image path: what follows its last separator.
 std::size_t FileNameLength(const std::string& path)
 {
+#ifdef _WIN32
+    const std::size_t slash = path.find_last_of("\\/:");
+#else
     const std::size_t slash = path.rfind('/');
+#endif
     return slash == std::string::npos ? path.size() : path.size() - slash - 1;
 }
 
