@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTest>
@@ -248,6 +249,34 @@ TEST_F(StatusMemoTest, WithoutWrapALongLineGivesAHorizontalScrollBar)
 }
 
 // ---- Selection, clipboard, editing ----
+
+TEST_F(StatusMemoTest, TheSelectionIsDrawnInThePalettesHighlightColours)
+{
+    const QColor highlight(255, 0, 0);
+    QPalette colours = memo.palette();
+    colours.setColor(QPalette::Highlight, highlight);
+    colours.setColor(QPalette::Inactive, QPalette::Highlight, highlight);
+    memo.setPalette(colours);
+    memo.setPlainText("MMMM MMMM\nMMMM");
+    memo.Select({0, 5}, {1, 2});
+
+    const QImage picture = memo.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    auto highlighted = [&](TMemoPos pos) {
+        const QRect rect = memo.CharacterRect(pos).toAlignedRect() & picture.rect();
+        int count = 0;
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                count += picture.pixelColor(x, y) == highlight ? 1 : 0;
+        return count > rect.width() * rect.height() / 4;
+    };
+    EXPECT_FALSE(highlighted({0, 0}));
+    EXPECT_FALSE(highlighted({0, 3}));
+    EXPECT_TRUE(highlighted({0, 5}));
+    EXPECT_TRUE(highlighted({0, 8}));
+    EXPECT_TRUE(highlighted({1, 0}));
+    EXPECT_TRUE(highlighted({1, 1}));
+    EXPECT_FALSE(highlighted({1, 2}));
+}
 
 TEST_F(StatusMemoTest, KeyboardSelectionAcrossLinesCopiesExactlyTheSelectedText)
 {
