@@ -166,7 +166,7 @@ TMemoPos TStatusMemo::PosAtPoint(QPointF point) const
     }
     const QTextLayout& layout = Layout(line);
     const int row = std::clamp(static_cast<int>(std::floor((point.y() - y) / rowHeight)), 0,
-                               layout.lineCount() - 1);
+                               std::max(0, layout.lineCount() - 1));
     const QTextLine textRow = layout.lineAt(row);
     if (!textRow.isValid())
         return {line, 0};
@@ -215,8 +215,9 @@ void TStatusMemo::paintEvent(QPaintEvent* event)
                     // The line break is selected too: a space's width after the text shows it.
                     const QTextLine last = layout.lineAt(layout.lineCount() - 1);
                     const qreal space = QFontMetricsF(font()).horizontalAdvance(u' ');
-                    painter.fillRect(QRectF(x + last.x() + last.naturalTextWidth(), y + last.y(),
-                                            space, rowHeight),
+                    const qreal end = last.isValid() ? last.x() + last.naturalTextWidth() : 0;
+                    const qreal top = last.isValid() ? last.y() : 0;
+                    painter.fillRect(QRectF(x + end, y + top, space, rowHeight),
                                      colours.brush(QPalette::Highlight));
                 }
             }
@@ -224,7 +225,8 @@ void TStatusMemo::paintEvent(QPaintEvent* event)
             if (drawCaret && line == m_caret.Line)
                 layout.drawCursor(&painter, QPointF(x, y), m_caret.Column, 1);
             if (!m_wordWrap)
-                m_widestSeen = std::max(m_widestSeen, layout.lineAt(0).naturalTextWidth());
+                if (const QTextLine row = layout.lineAt(0); row.isValid())
+                    m_widestSeen = std::max(m_widestSeen, row.naturalTextWidth());
         }
         y = bottom;
     }
@@ -272,7 +274,8 @@ void TStatusMemo::EnsureCaretXVisible()
     if (m_wordWrap)
         return;
     const QTextLayout& layout = Layout(m_caret.Line);
-    const qreal x = layout.lineAt(0).cursorToX(m_caret.Column);
+    const QTextLine row = layout.lineAt(0);
+    const qreal x = row.isValid() ? row.cursorToX(m_caret.Column) : 0;
     QScrollBar* horizontal = horizontalScrollBar();
     const int room = std::max(1, viewport()->width() - 2 * kMargin);
     int value = horizontal->value();

@@ -278,6 +278,22 @@ TEST_F(StatusMemoTest, TheSelectionIsDrawnInThePalettesHighlightColours)
     EXPECT_FALSE(highlighted({1, 2}));
 }
 
+TEST_F(StatusMemoTest, EmptyLinesCanBeClickedSelectedAndDrawn)
+{
+    memo.setPlainText("\nmiddle\n\n");
+    memo.selectAll();
+    EXPECT_FALSE(memo.viewport()->grab().isNull());
+    QTest::mouseClick(memo.viewport(), Qt::LeftButton, {}, PointOf({2, 0}));
+    EXPECT_EQ(memo.Caret(), (TMemoPos{2, 0}));
+    Key(Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(memo.SelectedText(), "\n");
+    memo.setWordWrap(false);
+    Key(Qt::Key_Up);
+    Key(Qt::Key_Up);
+    EXPECT_EQ(memo.Caret(), (TMemoPos{1, 0}));
+    EXPECT_FALSE(memo.HasSelection());
+}
+
 TEST_F(StatusMemoTest, KeyboardSelectionAcrossLinesCopiesExactlyTheSelectedText)
 {
     memo.setPlainText("alpha\nbeta\ngamma");
