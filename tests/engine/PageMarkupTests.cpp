@@ -192,4 +192,31 @@ TEST(PathNamesTest, NamesComeFromTheFileNamePart)
     EXPECT_EQ(PageNumberText(1000), "1000");
 }
 
+TEST(PathNamesTest, BackslashSeparatesFoldersOnlyOnWindows)
+{
+#ifdef _WIN32
+    PathNames n = SplitSourcePath("C:\\docs\\v1.2\\manual.htm");
+    EXPECT_EQ(n.Stem, "C:\\docs\\v1.2\\manual");
+    EXPECT_EQ(n.BaseName, "manual");
+    EXPECT_EQ(n.Extension, ".htm");
+    // Both separators, and the drive's colon, end a folder part.
+    n = SplitSourcePath("C:\\docs.old/v1.2\\README");
+    EXPECT_EQ(n.BaseName, "README");
+    EXPECT_EQ(n.Extension, "");
+    n = SplitSourcePath("D:guide.html");
+    EXPECT_EQ(n.Stem, "D:guide");
+    EXPECT_EQ(n.BaseName, "guide");
+    EXPECT_EQ(FolderPart("C:\\docs\\manual.htm"), "C:\\docs\\");
+    EXPECT_EQ(FileNamePart("\\\\server\\share\\a.html"), "a.html");
+    EXPECT_TRUE(SameFileName("Manual.HTM", "manual.htm"));
+#else
+    // A backslash is an ordinary character of a POSIX file name.
+    PathNames n = SplitSourcePath("/d/docs\\v1.2\\manual");
+    EXPECT_EQ(n.BaseName, "docs\\v1");
+    EXPECT_EQ(n.Extension, ".2\\manual");
+    EXPECT_EQ(FolderPart("/d/a\\b.htm"), "/d/");
+    EXPECT_FALSE(SameFileName("Manual.HTM", "manual.htm"));
+#endif
+}
+
 } // namespace
