@@ -39,9 +39,13 @@ std::vector<QStringList> MakeBatches(int lines, int batchSize)
 // spent waiting for a processor.
 double CpuSeconds()
 {
+#ifdef _WIN32
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+#else
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+#endif
 }
 
 struct Times
@@ -96,8 +100,8 @@ void Print(const char* name, const Times& times, int lines)
 
 int main(int argc, char** argv)
 {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int lines = argc > 1 ? std::atoi(argv[1]) : 80000;
     const int batchSize = argc > 2 ? std::atoi(argv[2]) : 250;
