@@ -26,6 +26,8 @@ struct TMemoPos
 // A plain text pane made for logs: the text is a list of lines, so appending tens of thousands
 // of lines costs little more than storing them. Only the lines on screen are laid out (and
 // wrapped); the vertical scroll bar counts lines. The text stays editable unless read-only.
+// While lines pour in, the pane is redrawn and its scroll bars set once a frame at most;
+// FirstVisibleLine() and the other view queries answer for the view as it will be drawn.
 class TStatusMemo : public QAbstractScrollArea
 {
     Q_OBJECT
