@@ -56,4 +56,16 @@ TEST(IdListFuzzTest, WholeRecordsWithEmptyAndTaggedItemsAreKept)
     }
 }
 
+TEST(IdListFuzzTest, ItemsWithoutDataStillCountAndGoUpByOne)
+{
+    IdListPtr idList = MakeIdList({"", "a", ""});
+    TPTIdListArray array(idList.get());
+    ASSERT_EQ(array.GetCount(), 3);
+    EXPECT_EQ(IdListLen(idList.get()), 2u + 2 + 3 + 2);
+    EXPECT_EQ(IdListLen(array.GoUp(1)), 2u + 2 + 3);
+    EXPECT_EQ(IdListItemData(IdListNext(array.GoUp(1))), "a");
+    EXPECT_EQ(IdListLen(array.GoUp(3)), 2u);
+    EXPECT_EQ(array.GoUp(4), nullptr);
+}
+
 } // namespace

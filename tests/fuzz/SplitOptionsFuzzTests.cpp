@@ -1,3 +1,5 @@
+#include "app/SplitOptions.h"
+#include "engine/SplitSettings.h"
 #include "fuzz/checks/SplitOptionsCheck.h"
 #include "tests/fuzz/FuzzInputs.h"
 
@@ -45,6 +47,34 @@ TEST(SplitOptionsFuzzTest, OddValuesAndFileNamesSurviveBothSpellings)
         // The first byte picks how the plain form spells its values.
         EXPECT_EQ(fuzzcheck::CheckSplitOptions("\x01" + line), "") << line;
     }
+}
+
+TEST(SplitOptionsFuzzTest, AValueThatLooksLikeAnOptionIsTakenAsTheValue)
+{
+    const SplitOptions options =
+        ParseSplitOptions({"--prev-text", "--next-text=x", "--home-text==", "-", "--", "-q"});
+    SplitSettings settings;
+    for (const auto& change : options.Overrides)
+        change(settings);
+    EXPECT_EQ(settings.PreviousLinkText, "--next-text=x");
+    EXPECT_EQ(settings.HomeLinkText, "=");
+    EXPECT_EQ(settings.NextLinkText, "Next");
+    EXPECT_FALSE(options.Quiet);
+    EXPECT_EQ(options.Files, (std::vector<std::string>{"-", "-q"}));
+}
+
+TEST(SplitOptionsFuzzTest, BadLevelsAndMissingValuesAreUsageErrors)
+{
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"-b", "", "f"},
+                                               {"--break-on=0", "f"},
+                                               {"-b4", "f"},
+                                               {"--prev-text"},
+                                               {"---", "f"},
+                                               {"--links=1", "f"},
+                                               {"-x", "f"},
+                                               {"--quiet"}})
+        EXPECT_THROW(ParseSplitOptions(args), UsageError) << ::testing::PrintToString(args);
 }
 
 } // namespace
