@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds the parts without Qt (engine, settings store, version information,
-# quirefold-split and their tests) for Windows with mingw-w64, then runs the tests and a real
-# split of the example under Wine: headless, in a private Wine prefix that is removed at the
-# end. When the Linux build's quirefold-split exists (build/, made by scripts/test.sh), the
-# pages of both are compared byte for byte.
+# quirefold-split, their tests and the replay of the fuzz inputs) for Windows with mingw-w64,
+# then runs the tests and a real split of the example under Wine: headless, in a private Wine
+# prefix that is removed at the end. When the Linux build's quirefold-split exists (build/,
+# made by scripts/test.sh), the pages of both are compared byte for byte.
 # QUIREFOLD_WIN_BUILD_DIR names another build folder than build-win/, QUIREFOLD_LINUX_BUILD_DIR
 # another Linux build than build/.
 set -euo pipefail
@@ -30,8 +30,9 @@ jobs=$(nproc)
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIREFOLD_BUILD_GUI=OFF \
   -DQUIREFOLD_GTEST_SOURCE_DIR=/usr/src/googletest >/dev/null
-# The test programs of the layers without Qt; each labels its cases with its name.
-programs=(engine_tests settings_tests app_tests)
+# The test programs without Qt; each labels its cases with its name.
+programs=(engine_tests settings_tests app_tests fuzz_engine_tests fuzz_settings_tests
+  fuzz_app_tests bench_tests)
 cmake --build "$build" -j "$jobs" --target quirefold-split "${programs[@]}"
 built=$(date +%s)
 
