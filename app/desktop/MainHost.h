@@ -68,10 +68,11 @@ private:
     bool m_scrollWanted = false;
     QElapsedTimer m_sinceLastPump;
     unsigned m_callsSinceClockRead = 0;
-    // Set once a document has opened its result or logged its failure: the next pump comes
-    // from the batch between two documents and always runs, so a Stop given after the last
-    // tag of one document is seen before the next one starts.
-    bool m_documentEnded = false;
+    // The next pump runs whatever the clock says: before the first pump, and once a document
+    // has opened its result or logged its failure (that pump comes from the batch between two
+    // documents, so a Stop given after the last tag of one document is seen before the next
+    // one starts).
+    bool m_pumpNow = true;
 
     // The settings only change while handlers run (in the pump or a modal box), so they are
     // read from the dialog again only after that.
