@@ -10,30 +10,6 @@ namespace {
 constexpr std::string_view kFailurePrefix = "   Exception encountered: ";
 }
 
-std::string PrintableLine(std::string_view line)
-{
-    std::string out;
-    out.reserve(line.size());
-    for (const char c : line) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
-            out += c;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else {
-            const char* digits = "0123456789abcdef";
-            out += "\\x";
-            out += digits[byte >> 4];
-            out += digits[byte & 0xF];
-        }
-    }
-    return out;
-}
-
 ConsoleHost::ConsoleHost(const SplitSettings& settings, std::vector<std::string> files,
                          std::ostream& out, std::ostream& err, bool quiet, Opener opener)
     : m_settings(settings), m_files(std::move(files)), m_out(out), m_err(err), m_quiet(quiet),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/PrintableText.h"
 #include "engine/SplitBatch.h"
 #include "engine/SplitSettings.h"
 
@@ -8,10 +9,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-// The line with its control characters written as escapes (\n, \t, \r, \xNN), so that a file
-// name holding a line break still prints as one line.
-std::string PrintableLine(std::string_view line);
 
 // The split batch's host in a terminal: the files named on the command line are the list,
 // all of them selected; status lines go to a stream; Ctrl+C is Stop; the folder remembered

@@ -2,6 +2,7 @@
 
 #include "controls/ShellOpen.h"
 #include "controls/StatusMemo.h"
+#include "engine/PrintableText.h"
 #include "settings/SettingsIO.h"
 #include "settings/SettingsStore.h"
 #include "settings/options/OptionsDlg.h"
@@ -66,7 +67,11 @@ void TMainHost::AddStatusLine(const std::string& line)
 {
     if (line.starts_with(kFailurePrefix))
         m_pumpNow = true;
-    m_pendingLines.append(FromBytes(line));
+    // One pane line per status line, also for a file name holding a line break.
+    if (IsPrintableLine(line))
+        m_pendingLines.append(FromBytes(line));
+    else
+        m_pendingLines.append(FromBytes(PrintableLine(line)));
 }
 
 void TMainHost::ScrollStatus()

@@ -104,6 +104,23 @@ TEST_F(BatchTest, ANameThatIsNoValidTextIsSplitAndOpenedByItsOwnBytes)
                                                                                     "fs.html"));
 }
 
+TEST_F(BatchTest, ANameWithALineBreakStaysOneLineOfThePaneAsInTheTerminal)
+{
+    const std::string name = "two\nlines.html";
+    WriteAll(Docs() / name, MakeDocument(1));
+    List()->RefreshItems();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return List()->ItemCount() == 5; }, 10000));
+    for (int i = 0; i < List()->ItemCount(); ++i)
+        List()->SetItemSelected(i, List()->GetShListData(i)->GetPathNameBytes() == DocPath(name));
+
+    SplitBtn()->click();
+
+    const std::string pane = Memo()->toPlainText().toStdString() + "\n";
+    EXPECT_NE(pane.find("two\\nlines.html"), std::string::npos) << pane;
+    RemovePages(DocPath(name));
+    EXPECT_EQ(pane, CommandOutput({DocPath(name)}));
+}
+
 TEST_F(BatchTest, AFolderOnlySelectionSplitsNothingAndSaysSo)
 {
     Select({"sub"});
