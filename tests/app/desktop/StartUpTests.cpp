@@ -5,7 +5,9 @@
 
 #include <QAccessible>
 #include <QLabel>
+#include <set>
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace desktoptest;
 using testsupport::Exists;
@@ -171,3 +173,47 @@ TEST_F(StartUpTest, WindowOffersItsControlsByNameInTheButtonTabOrder)
 }
 
 } // namespace
+
+// A document named on the command line that is no document: the window says why in the same
+// lines as the splitter, ends the run, and writes nothing.
+TEST_F(StartUpTest, HostileCommandLineDocumentsFailWithTheSplittersLines)
+{
+    SaveSettings(TestSettings());
+    fs::create_directory(Docs() / "folder.htm");
+    ASSERT_EQ(::mkfifo(DocPath("fifo.htm").c_str(), 0600), 0);
+    WriteAll(Docs() / "empty.htm", "");
+    WriteAll(Docs() / "nuls.htm", std::string(4096, '\0'));
+    WriteAll(Docs() / "two\nlines.htm", std::string("\xFF\xFE<\0h\0t\0m\0l\0>\0", 14));
+    fs::create_directory(Docs() / "loops");
+    fs::create_symlink("loop2.htm", Docs() / "loops" / "loop1.htm");
+    fs::create_symlink("loop1.htm", Docs() / "loops" / "loop2.htm");
+    auto names = [this] {
+        std::set<std::string> found;
+        for (const auto& entry : fs::directory_iterator(Docs()))
+            found.insert(entry.path().filename().string());
+        return found;
+    };
+    const auto before = FolderContents(Docs());
+    const auto namesBefore = names();
+
+    for (const std::string& path :
+         {DocPath("folder.htm"), DocPath("fifo.htm"), std::string("/dev/zero"),
+          DocPath("missing.htm"), DocPath("empty.htm"), DocPath("nuls.htm"),
+          DocPath("two\nlines.htm"), DocPath("loops/loop1.htm")}) {
+        SCOPED_TRACE(path);
+        MakeForms();
+        Main()->SetStartFile(path);
+        ShowWindow();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [this] {
+                return !Main()->Busy() && Memo()->toPlainText().contains("Exception encountered");
+            },
+            10000));
+        std::ostringstream out, err;
+        EXPECT_EQ(RunSplitCommand({path}, out, err, {}), 1);
+        EXPECT_EQ(Memo()->toPlainText().toStdString() + "\n", out.str());
+        EXPECT_TRUE(m_opened.empty());
+        EXPECT_EQ(FolderContents(Docs()), before);
+        EXPECT_EQ(names(), namesBefore);
+    }
+}
