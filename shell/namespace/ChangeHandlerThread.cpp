@@ -1,5 +1,7 @@
 #include "shell/namespace/ChangeHandlerThread.h"
 
+#include "shell/namespace/ThreadHandOff.h"
+
 #include <QCoreApplication>
 #include <cerrno>
 #include <chrono>
@@ -174,8 +176,11 @@ bool TChangeHandlerThread::TakeChanges(int slot, std::vector<std::string>& names
 void TChangeHandlerThread::Post(int slot)
 {
     QObject* target = m_target.data();
-    if (target)
-        QCoreApplication::postEvent(target, new TShellMessageEvent(m_message, slot, 0));
+    if (target) {
+        auto* event = new TShellMessageEvent(m_message, slot, 0);
+        HandOffPostedEvent(event);
+        QCoreApplication::postEvent(target, event);
+    }
 }
 
 void TChangeHandlerThread::FreeSlot(int index)

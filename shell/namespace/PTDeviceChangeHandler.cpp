@@ -1,5 +1,7 @@
 #include "shell/namespace/PTDeviceChangeHandler.h"
 
+#include "shell/namespace/ThreadHandOff.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
@@ -86,11 +88,14 @@ void TPTDeviceChangeHandler::DeviceChange(std::uintptr_t wParam, std::intptr_t l
     message.wParam = wParam;
     message.lParam = lParam;
     message.rootPath = rootPath;
-    QCoreApplication::postEvent(this, new DeviceEvent(std::move(message)));
+    auto* event = new DeviceEvent(std::move(message));
+    HandOffPostedEvent(event);
+    QCoreApplication::postEvent(this, event);
 }
 
 bool TPTDeviceChangeHandler::event(QEvent* event)
 {
+    TakeOverPostedEvent(event);
     if (event->type() != DeviceEvent::Type())
         return QObject::event(event);
     const TDeviceChangeMessage& message = static_cast<DeviceEvent*>(event)->Message();

@@ -2,6 +2,7 @@
 
 #include "controls/ErrorBoxText.h"
 #include "shell/namespace/PTDeviceChangeHandler.h"
+#include "shell/namespace/ThreadHandOff.h"
 #include "shell/widgets/PTShellListModel.h"
 #include "shell/widgets/ShellListSupport.h"
 
@@ -120,6 +121,8 @@ void TPTCustomShellList::HandleNeeded()
 
 bool TPTCustomShellList::event(QEvent* event)
 {
+    // The change watcher's thread posts its notices here.
+    TakeOverPostedEvent(event);
     if (event->type() == TShellMessageEvent::EventType()) {
         auto* message = static_cast<TShellMessageEvent*>(event);
         if (message->Message() == AM_CHANGENOTIFY)
