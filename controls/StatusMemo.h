@@ -152,6 +152,8 @@ private:
     // Layout and scrolling.
     const QTextLayout& Layout(int line) const;
     int EstimatedRows(int line) const;
+    // The rows of a line as last laid out at this width (1 without wrap), 0 when not known.
+    int KnownRows(int line) const;
     qreal WrapWidth() const;
     qreal ViewHeight() const;
     int MaxTopLine(bool exact) const;

@@ -85,25 +85,26 @@ const QTextLayout& TStatusMemo::Layout(int line) const
     return *m_layouts.emplace(line, std::move(layout)).first->second;
 }
 
-int TStatusMemo::RowsOf(int line) const
+int TStatusMemo::KnownRows(int line) const
 {
     if (!m_wordWrap)
         return 1;
     CheckWidth();
     const auto index = static_cast<size_t>(line);
-    if (index < m_rows.size() && m_rows[index] > 0)
-        return m_rows[index];
+    return index < m_rows.size() ? m_rows[index] : 0;
+}
+
+int TStatusMemo::RowsOf(int line) const
+{
+    if (int known = KnownRows(line); known > 0)
+        return known;
     return std::max(1, Layout(line).lineCount());
 }
 
 int TStatusMemo::EstimatedRows(int line) const
 {
-    if (!m_wordWrap)
-        return 1;
-    CheckWidth();
-    const auto index = static_cast<size_t>(line);
-    if (index < m_rows.size() && m_rows[index] > 0)
-        return m_rows[index];
+    if (int known = KnownRows(line); known > 0)
+        return known;
     RowHeight();
     const qreal width = Line(line).size() * m_averageCharWidth;
     return std::max(1, static_cast<int>(std::ceil(width / WrapWidth())));
