@@ -17,6 +17,13 @@ struct SplitSettings
     bool Navigation = false;
     bool Breadcrumbs = false;
     std::string BreadcrumbsText;
+    // Beyond the basics: all off by default, and stores written before them read as off.
+    bool FixLinks = false;               // links to anchors on other pages go to those pages
+    bool PageTitles = false;             // each page titled after its split heading
+    bool HeadLinks = false;              // prev/next/index <link>s in each page's head
+    bool TolerateMissingBodyEnd = false; // a document without </body> ends at its end
+    bool Manifest = false;               // DOCpages.json lists the pages written
+    std::string OutputFolder;            // where the outputs go; empty: beside the source
 
     // Values for a user who has nothing stored. programFolder ends with a separator.
     static SplitSettings WhenNothingStored(const std::string& programFolder);

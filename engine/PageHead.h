@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// A page's head, changed for the page it is written to.
+
+// Heading markup as a title: tags removed, character references kept as written, every run
+// of white space (space, tab, CR, LF, FF) one space, none at either end.
+std::string HeadingText(std::string_view headingMarkup);
+
+// The header with the text of its first <title> element replaced by headingText, " - " and the
+// element's own text (white space collapsed as above). Unchanged when the header has no
+// <title>...</title> or headingText is empty. Tag names in any letter case.
+std::string HeaderWithPageTitle(std::string_view header, std::string_view headingText);
+
+// The header with markup inserted just before its first </head> tag, or before its final tag
+// (the body tag) when it has none.
+std::string HeaderWithHeadLinks(std::string_view header, std::string_view markup);
+
+// '<link rel="prev" href="...">' and so on, each followed by CR LF, for the hrefs given;
+// an empty href gives no link. Hrefs go in as they are (already made safe for a URL).
+std::string HeadLinksMarkup(std::string_view prevHref, std::string_view nextHref,
+                            std::string_view indexHref);
