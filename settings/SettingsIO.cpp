@@ -7,6 +7,21 @@
 
 namespace {
 
+struct StoredFlag
+{
+    const char* name;
+    bool SplitSettings::*field;
+};
+
+// The on/off options beyond the basics, in the order they are stored.
+constexpr StoredFlag kLaterFlags[] = {
+    {"FixLinks", &SplitSettings::FixLinks},
+    {"PageTitles", &SplitSettings::PageTitles},
+    {"HeadLinks", &SplitSettings::HeadLinks},
+    {"TolerateMissingBodyEnd", &SplitSettings::TolerateMissingBodyEnd},
+    {"Manifest", &SplitSettings::Manifest},
+};
+
 // A link text stored empty does not count: the current text stays.
 void LoadLinkText(SettingsStore& store, const char* name, std::string& text)
 {
@@ -52,6 +67,11 @@ void LoadSettings(SplitSettings& settings)
     settings.Navigation = store.ReadInteger("Navigation") != 0;
     settings.Breadcrumbs = store.ReadInteger("Breadcrumbs") != 0;
     settings.BreadcrumbsText = store.ReadString("BreadcrumbsText");
+
+    // Added later: a store written before them holds none of these and reads as off / empty.
+    for (const auto& [name, field] : kLaterFlags)
+        settings.*field = store.ReadInteger(name) != 0;
+    settings.OutputFolder = store.ReadString("OutputFolder");
 }
 
 void SaveSettings(const SplitSettings& settings)
@@ -71,6 +91,9 @@ void SaveSettings(const SplitSettings& settings)
     store.WriteInteger("Navigation", settings.Navigation ? 1 : 0);
     store.WriteInteger("Breadcrumbs", settings.Breadcrumbs ? 1 : 0);
     store.WriteString("BreadcrumbsText", settings.BreadcrumbsText);
+    for (const auto& [name, field] : kLaterFlags)
+        store.WriteInteger(name, settings.*field ? 1 : 0);
+    store.WriteString("OutputFolder", settings.OutputFolder);
 }
 
 SplitSettings InitialSettings()

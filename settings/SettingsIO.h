@@ -6,7 +6,7 @@
 // non-empty, "BreakOn" 0 stored back, empty image paths replaced by the program-folder
 // defaults, ...). Leaves settings untouched when the store is not valid.
 void LoadSettings(SplitSettings& settings);
-// Stores all twelve options, as the options dialog's OK does.
+// Stores all eighteen options, as the options dialog's OK does.
 void SaveSettings(const SplitSettings& settings);
 // The settings a program starts with: the store-unavailable values, then LoadSettings.
 SplitSettings InitialSettings();

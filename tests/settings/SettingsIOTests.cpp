@@ -2,6 +2,8 @@
 #include "settings/SettingsStore.h"
 #include "tests/settings/SettingsTestFixture.h"
 
+#include <algorithm>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -26,6 +28,8 @@ SplitSettings Edited()
     s.Navigation = true;
     s.Breadcrumbs = true;
     s.BreadcrumbsText = "Path:";
+    s.FixLinks = s.PageTitles = s.HeadLinks = s.TolerateMissingBodyEnd = s.Manifest = true;
+    s.OutputFolder = "/out/pages \"here\"";
     return s;
 }
 
@@ -78,7 +82,7 @@ TEST_F(SettingsLoadTest, SavedSettingsLoadBackUnchanged)
     EXPECT_EQ(InitialSettings(), off);
 }
 
-TEST_F(SettingsLoadTest, SaveWritesTheTwelveValuesWithFlagsAsNumbers)
+TEST_F(SettingsLoadTest, SaveWritesTheEighteenValuesWithFlagsAsNumbers)
 {
     SaveSettings(Edited());
     const std::pair<std::string, RegistryValue> stored[] = {
@@ -94,6 +98,12 @@ TEST_F(SettingsLoadTest, SaveWritesTheTwelveValuesWithFlagsAsNumbers)
         {"Navigation", RegistryValue::Dword(1)},
         {"Breadcrumbs", RegistryValue::Dword(1)},
         {"BreadcrumbsText", RegistryValue::String("Path:")},
+        {"FixLinks", RegistryValue::Dword(1)},
+        {"PageTitles", RegistryValue::Dword(1)},
+        {"HeadLinks", RegistryValue::Dword(1)},
+        {"TolerateMissingBodyEnd", RegistryValue::Dword(1)},
+        {"Manifest", RegistryValue::Dword(1)},
+        {"OutputFolder", RegistryValue::String("/out/pages \"here\"")},
     };
     std::vector<std::string> names = storedkey::ValueNames();
     EXPECT_EQ(names.size(), std::size(stored));
@@ -102,9 +112,15 @@ TEST_F(SettingsLoadTest, SaveWritesTheTwelveValuesWithFlagsAsNumbers)
 
     SplitSettings off = Edited();
     off.AddLinks = off.UseImages = off.Navigation = off.Breadcrumbs = false;
+    off.FixLinks = off.PageTitles = off.HeadLinks = off.TolerateMissingBodyEnd = off.Manifest =
+        false;
+    off.OutputFolder.clear();
     SaveSettings(off);
-    for (const char* flag : {"NoLinks", "UseImages", "Navigation", "Breadcrumbs"})
+    for (const char* flag : {"NoLinks", "UseImages", "Navigation", "Breadcrumbs", "FixLinks",
+                             "PageTitles", "HeadLinks", "TolerateMissingBodyEnd", "Manifest"})
         EXPECT_EQ(storedkey::Value(flag), RegistryValue::Dword(0)) << flag;
+    // An empty folder is stored as such, so that it clears one stored before.
+    EXPECT_EQ(storedkey::Value("OutputFolder"), RegistryValue::String(""));
 }
 
 #ifndef _WIN32
@@ -122,7 +138,13 @@ TEST_F(SettingsLoadTest, SaveWritesTheValuesInTheirOrder)
                                   "\"UseImages\"=dword:00000001\n"
                                   "\"Navigation\"=dword:00000001\n"
                                   "\"Breadcrumbs\"=dword:00000001\n"
-                                  "\"BreadcrumbsText\"=\"Path:\""));
+                                  "\"BreadcrumbsText\"=\"Path:\"\n"
+                                  "\"FixLinks\"=dword:00000001\n"
+                                  "\"PageTitles\"=dword:00000001\n"
+                                  "\"HeadLinks\"=dword:00000001\n"
+                                  "\"TolerateMissingBodyEnd\"=dword:00000001\n"
+                                  "\"Manifest\"=dword:00000001\n"
+                                  "\"OutputFolder\"=\"/out/pages \\\"here\\\"\""));
 }
 #endif
 
@@ -166,21 +188,66 @@ TEST_F(SettingsLoadTest, StoredBreakOnIsClampedAndZeroStoresTheLevelInForce)
 
 TEST_F(SettingsLoadTest, AnyNonZeroFlagCountsAsSet)
 {
-    const char* flags[] = {"NoLinks", "UseImages", "Navigation", "Breadcrumbs"};
+    const char* flags[] = {"NoLinks",  "UseImages",  "Navigation", "Breadcrumbs",
+                           "FixLinks", "PageTitles", "HeadLinks",  "TolerateMissingBodyEnd",
+                           "Manifest"};
     for (std::int32_t stored : {1, 2, -1, INT32_MIN, 0}) {
         SettingsStore store;
         for (const char* name : flags)
             store.WriteInteger(name, stored);
         SplitSettings settings = Edited();
         settings.AddLinks = settings.UseImages = settings.Navigation = settings.Breadcrumbs =
-            stored == 0;
+            settings.FixLinks = settings.PageTitles = settings.HeadLinks =
+                settings.TolerateMissingBodyEnd = settings.Manifest = stored == 0;
         LoadSettings(settings);
         bool expected = stored != 0;
+        EXPECT_EQ(settings.FixLinks, expected) << stored;
+        EXPECT_EQ(settings.PageTitles, expected) << stored;
+        EXPECT_EQ(settings.HeadLinks, expected) << stored;
+        EXPECT_EQ(settings.TolerateMissingBodyEnd, expected) << stored;
+        EXPECT_EQ(settings.Manifest, expected) << stored;
         EXPECT_EQ(settings.AddLinks, expected) << stored;
         EXPECT_EQ(settings.UseImages, expected) << stored;
         EXPECT_EQ(settings.Navigation, expected) << stored;
         EXPECT_EQ(settings.Breadcrumbs, expected) << stored;
     }
+}
+
+TEST_F(SettingsLoadTest, StoreFromBeforeTheLaterOptionsReadsThemOffAndLeavesThemUnstored)
+{
+    // The twelve values an older version saved, all switched on.
+    SplitSettings old = Edited();
+    old.FixLinks = old.PageTitles = old.HeadLinks = old.TolerateMissingBodyEnd = old.Manifest =
+        false;
+    old.OutputFolder.clear();
+    SaveSettings(Edited());
+    const std::vector<std::string> later = {"FixLinks",  "PageTitles",
+                                            "HeadLinks", "TolerateMissingBodyEnd",
+                                            "Manifest",  "OutputFolder"};
+    std::vector<std::pair<std::string, RegistryValue>> kept;
+    for (const std::string& name : storedkey::ValueNames()) {
+        if (std::find(later.begin(), later.end(), name) == later.end())
+            kept.emplace_back(name, *storedkey::Value(name));
+    }
+    storedkey::Remove();
+    for (const auto& [name, value] : kept)
+        storedkey::Put(name, value);
+    const std::vector<std::string> names = storedkey::ValueNames();
+    ASSERT_EQ(names.size(), 12u);
+
+    // Whatever was in force before, the store's silence means off.
+    SplitSettings settings = Edited();
+    LoadSettings(settings);
+    EXPECT_EQ(settings, old);
+    EXPECT_EQ(storedkey::ValueNames(), names);
+
+    // Stored as another type, they read as off / empty too.
+    storedkey::Put("Manifest", RegistryValue::String("1"));
+    storedkey::Put("OutputFolder", RegistryValue::Dword(1));
+    settings = Edited();
+    LoadSettings(settings);
+    EXPECT_FALSE(settings.Manifest);
+    EXPECT_EQ(settings.OutputFolder, "");
 }
 
 TEST_F(SettingsLoadTest, EmptyStoredTextsFallBackExceptTheBreadcrumbLabel)
