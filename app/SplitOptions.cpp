@@ -25,6 +25,8 @@ std::optional<Override> ValueOverride(const std::string& name, const std::string
         {"home-image", &SplitSettings::HomeLinkImage},
         {"next-image", &SplitSettings::NextLinkImage},
         {"breadcrumbs-text", &SplitSettings::BreadcrumbsText},
+        // Empty: the pages go beside the source again.
+        {"output-dir", &SplitSettings::OutputFolder},
     };
     if (auto it = texts.find(name); it != texts.end()) {
         auto field = it->second;
@@ -41,7 +43,8 @@ std::optional<Override> ValueOverride(const std::string& name, const std::string
 
 bool TakesValue(const std::string& name)
 {
-    return name == "break-on" || name.ends_with("-text") || name.ends_with("-image");
+    return name == "break-on" || name == "output-dir" || name.ends_with("-text") ||
+           name.ends_with("-image");
 }
 
 } // namespace
@@ -57,6 +60,16 @@ SplitOptions ParseSplitOptions(const std::vector<std::string>& args)
         {"no-navigation", SetFlag(&SplitSettings::Navigation, false)},
         {"breadcrumbs", SetFlag(&SplitSettings::Breadcrumbs, true)},
         {"no-breadcrumbs", SetFlag(&SplitSettings::Breadcrumbs, false)},
+        {"fix-links", SetFlag(&SplitSettings::FixLinks, true)},
+        {"no-fix-links", SetFlag(&SplitSettings::FixLinks, false)},
+        {"page-titles", SetFlag(&SplitSettings::PageTitles, true)},
+        {"no-page-titles", SetFlag(&SplitSettings::PageTitles, false)},
+        {"head-links", SetFlag(&SplitSettings::HeadLinks, true)},
+        {"no-head-links", SetFlag(&SplitSettings::HeadLinks, false)},
+        {"tolerate-missing-body-end", SetFlag(&SplitSettings::TolerateMissingBodyEnd, true)},
+        {"no-tolerate-missing-body-end", SetFlag(&SplitSettings::TolerateMissingBodyEnd, false)},
+        {"manifest", SetFlag(&SplitSettings::Manifest, true)},
+        {"no-manifest", SetFlag(&SplitSettings::Manifest, false)},
     };
     SplitOptions options;
     const std::map<std::string, bool SplitOptions::*> modes = {
@@ -65,7 +78,7 @@ SplitOptions ParseSplitOptions(const std::vector<std::string>& args)
         {"help", &SplitOptions::Help},         {"version", &SplitOptions::Version},
     };
     const std::map<char, std::string> shortNames = {
-        {'b', "break-on"}, {'q', "quiet"}, {'h', "help"}, {'V', "version"}};
+        {'b', "break-on"}, {'o', "output-dir"}, {'q', "quiet"}, {'h', "help"}, {'V', "version"}};
 
     bool onlyFiles = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -125,7 +138,8 @@ SplitOptions ParseSplitOptions(const std::vector<std::string>& args)
 std::string SplitUsageText()
 {
     return "Usage: quirefold-split [OPTIONS] FILE...\n"
-           "Splits each HTML document FILE into linked pages written beside it.\n"
+           "Splits each HTML document FILE into linked pages, written beside it or into\n"
+           "the output folder.\n"
            "\n"
            "Settings start from the stored ones (shared with the desktop program);\n"
            "these options change them for this run:\n"
@@ -144,6 +158,17 @@ std::string SplitUsageText()
            "                            write a breadcrumb trail on top of each page\n"
            "      --breadcrumbs-text=TEXT\n"
            "                            label in front of the breadcrumb trail\n"
+           "      --fix-links, --no-fix-links\n"
+           "                            links to anchors on other pages go to those pages\n"
+           "      --page-titles, --no-page-titles\n"
+           "                            title each page after its heading\n"
+           "      --head-links, --no-head-links\n"
+           "                            prev/next/index links in each page's head\n"
+           "      --tolerate-missing-body-end, --no-tolerate-missing-body-end\n"
+           "                            a document without </body> ends at its end\n"
+           "      --manifest, --no-manifest\n"
+           "                            write DOCpages.json listing the pages\n"
+           "  -o, --output-dir=DIR      write the outputs into DIR (empty: beside FILE)\n"
            "      --defaults            start from the built-in defaults, not the store\n"
            "      --save                store the resulting settings (no FILE needed)\n"
            "      --open                open each result with the desktop's default handler\n"

@@ -40,6 +40,9 @@ SplitSettings Base()
     s.BreakOn = 0;
     s.Breadcrumbs = true;
     s.BreadcrumbsText = "base-label";
+    s.FixLinks = true;
+    s.HeadLinks = true;
+    s.OutputFolder = "base-folder";
     return s;
 }
 
@@ -71,6 +74,12 @@ std::vector<std::string> PlainForm(const SplitOptions& options, const SplitSetti
     args.push_back(s.UseImages ? "--images" : "--no-images");
     args.push_back(s.Navigation ? "--navigation" : "--no-navigation");
     args.push_back(s.Breadcrumbs ? "--breadcrumbs" : "--no-breadcrumbs");
+    args.push_back(s.FixLinks ? "--fix-links" : "--no-fix-links");
+    args.push_back(s.PageTitles ? "--page-titles" : "--no-page-titles");
+    args.push_back(s.HeadLinks ? "--head-links" : "--no-head-links");
+    args.push_back(s.TolerateMissingBodyEnd ? "--tolerate-missing-body-end"
+                                            : "--no-tolerate-missing-body-end");
+    args.push_back(s.Manifest ? "--manifest" : "--no-manifest");
     value("prev-text", s.PreviousLinkText);
     value("home-text", s.HomeLinkText);
     value("next-text", s.NextLinkText);
@@ -78,6 +87,7 @@ std::vector<std::string> PlainForm(const SplitOptions& options, const SplitSetti
     value("home-image", s.HomeLinkImage);
     value("next-image", s.NextLinkImage);
     value("breadcrumbs-text", s.BreadcrumbsText);
+    value("output-dir", s.OutputFolder);
     if (s.BreakOn != 0)
         value("break-on", std::to_string(s.BreakOn));
     args.push_back("--");

@@ -1,5 +1,8 @@
 #include "app/SplitCommand.h"
+#include "app/SplitOptions.h"
 #include "app/StopSignal.h"
+#include "engine/SplitSettings.h"
+#include "settings/SettingsIO.h"
 #include "settings/SettingsStore.h"
 #include "tests/common/TestSupport.h"
 
@@ -47,6 +50,13 @@ protected:
     std::vector<std::string> m_opened;
 };
 
+// Applies a parsed command line's changes to settings.
+void Apply(const std::vector<std::string>& args, SplitSettings& settings)
+{
+    for (const auto& change : ParseSplitOptions(args).Overrides)
+        change(settings);
+}
+
 TEST_F(SplitCommandTest, UsageErrorsNameTheProblemAndSplitNothing)
 {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
@@ -56,6 +66,11 @@ TEST_F(SplitCommandTest, UsageErrorsNameTheProblemAndSplitNothing)
         {{"-b", "0", Doc()}, "invalid value '0' for --break-on"},
         {{Doc(), "--prev-text"}, "option '--prev-text' needs a value"},
         {{"--links=yes", Doc()}, "option '--links' takes no value"},
+        {{"--manifest=x", Doc()}, "option '--manifest' takes no value"},
+        {{"--no-fix-links=", Doc()}, "option '--no-fix-links' takes no value"},
+        {{Doc(), "-o"}, "option '-o' needs a value"},
+        {{Doc(), "--output-dir"}, "option '--output-dir' needs a value"},
+        {{"--output", "x", Doc()}, "unknown option '--output'"},
         {{"--quiet"}, "no FILE given"},
     };
     for (const auto& [args, message] : cases) {
@@ -119,6 +134,80 @@ TEST_F(SplitCommandTest, StoredSettingsSaveAndDefaults)
     EXPECT_EQ(Run({"--next-text=Onward", "--save"}), 0);
     EXPECT_EQ(SettingsStore().ReadString("NextLinkText"), "Onward");
     EXPECT_EQ(m_out.str(), "");
+}
+
+TEST_F(SplitCommandTest, LaterFlagsAndTheirNoFormsEachSetTheirOwnSetting)
+{
+    const std::pair<std::string, bool SplitSettings::*> flags[] = {
+        {"fix-links", &SplitSettings::FixLinks},
+        {"page-titles", &SplitSettings::PageTitles},
+        {"head-links", &SplitSettings::HeadLinks},
+        {"tolerate-missing-body-end", &SplitSettings::TolerateMissingBodyEnd},
+        {"manifest", &SplitSettings::Manifest},
+    };
+    for (const auto& [name, field] : flags) {
+        SplitSettings on;
+        Apply({"--" + name, "f"}, on);
+        SplitSettings expected;
+        expected.*field = true;
+        EXPECT_EQ(on, expected) << name;
+        Apply({"--no-" + name, "f"}, on);
+        EXPECT_EQ(on, SplitSettings()) << name;
+    }
+}
+
+TEST_F(SplitCommandTest, OutputFolderInEveryFormTheEmptyOneClearing)
+{
+    const std::vector<std::string> forms[] = {
+        {"-o", "out dir", "f"},
+        {"-oout dir", "f"},
+        {"--output-dir=out dir", "f"},
+        {"--output-dir", "out dir", "f"},
+    };
+    for (const auto& args : forms) {
+        SplitSettings s;
+        Apply(args, s);
+        EXPECT_EQ(s.OutputFolder, "out dir") << args[0];
+    }
+    SplitSettings s;
+    Apply({"-o", "a", "--output-dir=", "f"}, s);
+    EXPECT_EQ(s.OutputFolder, "");
+    Apply({"-o", "a", "-o", "", "f"}, s);
+    EXPECT_EQ(s.OutputFolder, "");
+    // A value that looks like an option is still the folder.
+    Apply({"-o", "--manifest", "f"}, s);
+    EXPECT_EQ(s.OutputFolder, "--manifest");
+    EXPECT_FALSE(s.Manifest);
+}
+
+TEST_F(SplitCommandTest, LaterSettingsSaveAbsoluteAndLoadBack)
+{
+    EXPECT_EQ(Run({"--fix-links", "--page-titles", "--head-links", "--tolerate-missing-body-end",
+                   "--manifest", "-o", "rel/out", "--save"}),
+              0);
+    SplitSettings loaded = InitialSettings();
+    EXPECT_TRUE(loaded.FixLinks && loaded.PageTitles && loaded.HeadLinks &&
+                loaded.TolerateMissingBodyEnd && loaded.Manifest);
+    // Made absolute against the working folder before it is stored.
+    EXPECT_EQ(loaded.OutputFolder, (std::filesystem::current_path() / "rel/out").string());
+    EXPECT_EQ(SettingsStore().ReadString("OutputFolder"), loaded.OutputFolder);
+
+    // An absolute folder is stored as given; a run without the options keeps what is stored.
+    EXPECT_EQ(Run({"-o", m_dir / "abs", "--no-manifest", "--save"}), 0);
+    EXPECT_EQ(Run({"--links", "--save"}), 0);
+    loaded = InitialSettings();
+    EXPECT_EQ(loaded.OutputFolder, m_dir / "abs");
+    EXPECT_FALSE(loaded.Manifest);
+    EXPECT_TRUE(loaded.FixLinks);
+
+    EXPECT_EQ(Run({"--no-fix-links", "--no-page-titles", "--no-head-links",
+                   "--no-tolerate-missing-body-end", "--output-dir=", "--save"}),
+              0);
+    loaded = InitialSettings();
+    EXPECT_FALSE(loaded.FixLinks || loaded.PageTitles || loaded.HeadLinks ||
+                 loaded.TolerateMissingBodyEnd || loaded.Manifest);
+    EXPECT_EQ(loaded.OutputFolder, "");
+    EXPECT_EQ(SettingsStore().ReadString("OutputFolder"), "");
 }
 
 TEST_F(SplitCommandTest, FailuresQuietModeAndOpening)
