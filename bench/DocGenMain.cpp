@@ -13,9 +13,12 @@ namespace {
 
 void Usage(std::FILE* to)
 {
-    std::fputs("usage: quirefold-docgen --size SIZE --sections N --out FILE [--seed N]\n"
+    std::fputs("usage: quirefold-docgen --size SIZE --sections N --out FILE [--seed N] "
+               "[--cross-links]\n"
                "  SIZE takes K, M or G (binary units), e.g. 256M.\n"
-               "  N is the number of H1 and H2 headings; H3 headings come on top.\n",
+               "  N is the number of H1 and H2 headings; H3 headings come on top.\n"
+               "  --cross-links gives every section one anchor and one link to another\n"
+               "  section, and no other anchors or links.\n",
                to);
 }
 
@@ -31,6 +34,10 @@ int main(int argc, char** argv)
         if (arg == "-h" || arg == "--help") {
             Usage(stdout);
             return 0;
+        }
+        if (arg == "--cross-links") {
+            spec.CrossLinks = true;
+            continue;
         }
         if (i + 1 >= argc) {
             Usage(stderr);

@@ -116,20 +116,33 @@ void DocumentGenerator::AppendHeading(std::string& out, int level, int number)
     const char digit = static_cast<char>('0' + level);
     out += "<h";
     out += digit;
-    switch (Next() % 4) {
+    // With cross links only split headings carry an anchor, and exactly one: an H3's "sN"
+    // would clash with a section's.
+    const bool splitHeading = level < 3;
+    const bool withId = !m_spec.CrossLinks || splitHeading;
+    const std::uint64_t attributes = Next() % 4;
+    switch (attributes) {
     case 0:
         break;
     case 1:
-        out += " id=\"s" + std::to_string(number) + "\"";
+        if (withId)
+            out += " id=\"s" + std::to_string(number) + "\"";
         break;
     default:
-        out += " class=\"topic\" id=\"s" + std::to_string(number) + "\"";
+        out += " class=\"topic\"";
+        if (withId)
+            out += " id=\"s" + std::to_string(number) + "\"";
         break;
     }
     out += '>';
-    const bool anchored = Next() % 6 == 0;
+    std::string anchorName;
+    if (Next() % 6 == 0 && !m_spec.CrossLinks)
+        anchorName = "n" + std::to_string(number);
+    else if (m_spec.CrossLinks && splitHeading && attributes == 0)
+        anchorName = "s" + std::to_string(number);
+    const bool anchored = !anchorName.empty();
     if (anchored)
-        out += "<a name=\"n" + std::to_string(number) + "\">";
+        out += "<a name=\"" + anchorName + "\">";
     out += std::to_string(number);
     out += ". ";
     const int words = Between(2, 6);
@@ -153,6 +166,23 @@ void DocumentGenerator::AppendHeading(std::string& out, int level, int number)
     out += "</h";
     out += digit;
     out += ">\n";
+    m_column = 0;
+}
+
+// A short paragraph that refers to another section, so the link leaves the page.
+void DocumentGenerator::AppendCrossLink(std::string& out, int number)
+{
+    int target = number;
+    if (m_spec.Sections > 1) {
+        target = Between(1, m_spec.Sections - 1);
+        if (target >= number)
+            ++target;
+    }
+    const std::string text = std::to_string(target);
+    out += "<p>See <a href=\"#s" + text + "\">section " + text + "</a>. ";
+    m_column = out.size() - (out.rfind('\n') + 1);
+    AppendText(out, static_cast<std::size_t>(Between(4, 12)), true);
+    out += "</p>\n";
     m_column = 0;
 }
 
@@ -187,6 +217,8 @@ void DocumentGenerator::AppendText(std::string& out, std::size_t words, bool inl
             out += "_";
             out += std::to_string(Between(1, 99));
             out += "</code>";
+        } else if (pick == 3 && m_spec.CrossLinks) {
+            out += w; // the section's one link comes from AppendCrossLink
         } else if (pick == 3) {
             out += "<a href=\"#s";
             out += std::to_string(Between(1, m_spec.Sections));
@@ -409,6 +441,8 @@ DocumentStats DocumentGenerator::Write(const Sink& sink)
         const int level = s % 8 == 0 ? 1 : 2;
         AppendHeading(section, level, s + 1);
         (level == 1 ? m_stats.H1 : m_stats.H2)++;
+        if (m_spec.CrossLinks)
+            AppendCrossLink(section, s + 1);
 
         static constexpr std::size_t kFillerMarkup = 8; // "<p>" + "</p>\n"
         while (true) {

@@ -12,6 +12,10 @@ struct DocumentSpec
     std::uint64_t Size = 0;
     int Sections = 0;
     std::uint64_t Seed = 1;
+    // Every split heading carries the one anchor "sN" of its section (an id, or an <a name>
+    // inside it) and every section links once to another section's anchor; no other anchors
+    // or links. Off keeps the documents as they always were.
+    bool CrossLinks = false;
 };
 
 struct DocumentStats
@@ -46,6 +50,7 @@ private:
 
     void AppendHead(std::string& out);
     void AppendHeading(std::string& out, int level, int number);
+    void AppendCrossLink(std::string& out, int number);
     void AppendText(std::string& out, std::size_t words, bool inlineMarkup);
     void AppendExactText(std::string& out, std::size_t bytes);
     void AppendBlock(std::string& out);

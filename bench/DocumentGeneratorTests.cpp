@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <regex>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -120,4 +122,49 @@ TEST(DocumentGenerator, ParsesByteSizes)
     EXPECT_EQ(n, 2ull << 30);
     for (const char* bad : {"", "M", "12X", "-5", "1.5M", "99999999999999999999", "99999999999G"})
         EXPECT_FALSE(ParseByteSize(bad, n)) << bad;
+}
+
+TEST(DocumentGenerator, CrossLinksGiveEachSectionOneAnchorAndOneLinkToAnother)
+{
+    for (const DocumentSpec spec : {DocumentSpec{1 << 20, 40, 5, true},
+                                    DocumentSpec{DocumentGenerator::MinimumSize(300), 300, 9, true},
+                                    DocumentSpec{64 * 1024, 1, 2, true}}) {
+        SCOPED_TRACE(std::to_string(spec.Sections) + " sections");
+        const std::string text = Generate(spec);
+        EXPECT_EQ(text.size(), spec.Size);
+        const std::size_t body = text.find("<body");
+        // Nothing else defines an anchor or links, so every link is one of the sections'.
+        EXPECT_EQ(Count(text.substr(body), " id="),
+                  static_cast<std::size_t>(spec.Sections) - Count(text, "<a name="));
+        EXPECT_EQ(Count(text, "href="), static_cast<std::size_t>(spec.Sections));
+
+        std::regex splitHeading("\n<h[12][ >]");
+        std::vector<std::size_t> starts;
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), splitHeading);
+             it != std::sregex_iterator(); ++it)
+            starts.push_back(static_cast<std::size_t>(it->position()));
+        ASSERT_EQ(starts.size(), static_cast<std::size_t>(spec.Sections));
+        starts.push_back(text.size());
+        std::regex anchorRe(R"((?: id|<a name)="s(\d+)\")"), linkRe(R"re(href="#s(\d+)")re");
+        std::set<int> anchors;
+        std::vector<int> targets;
+        for (int s = 0; s < spec.Sections; ++s) {
+            const std::string section = text.substr(starts[s], starts[s + 1] - starts[s]);
+            std::smatch m;
+            ASSERT_TRUE(std::regex_search(section, m, anchorRe)) << "section " << s + 1;
+            EXPECT_EQ(std::stoi(m[1]), s + 1);
+            anchors.insert(std::stoi(m[1]));
+            ASSERT_TRUE(std::regex_search(section, m, linkRe)) << "section " << s + 1;
+            targets.push_back(std::stoi(m[1]));
+            if (spec.Sections > 1) {
+                EXPECT_NE(targets.back(), s + 1);
+            }
+        }
+        for (const int target : targets)
+            EXPECT_EQ(anchors.count(target), 1u) << "#s" << target;
+    }
+    // Both ways of naming an anchor occur.
+    const std::string text = Generate({1 << 20, 100, 3, true});
+    EXPECT_GT(Count(text, "<a name=\"s"), 0u);
+    EXPECT_GT(Count(text, " id=\"s"), 0u);
 }
