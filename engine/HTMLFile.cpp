@@ -117,6 +117,12 @@ long long WriteSome(std::intptr_t handle, const char* data, std::size_t count)
     return done;
 }
 
+bool SeekToStart(std::intptr_t handle)
+{
+    LARGE_INTEGER zero{};
+    return SetFilePointerEx(reinterpret_cast<HANDLE>(handle), zero, nullptr, FILE_BEGIN) != 0;
+}
+
 bool CloseFile(std::intptr_t handle)
 {
     const bool faulted = Faulted(FileCall::Close);
@@ -190,6 +196,11 @@ long long ReadSome(std::intptr_t handle, char* data, std::size_t count)
 long long WriteSome(std::intptr_t handle, const char* data, std::size_t count)
 {
     return filecalls::Write(static_cast<int>(handle), data, count);
+}
+
+bool SeekToStart(std::intptr_t handle)
+{
+    return ::lseek(static_cast<int>(handle), 0, SEEK_SET) == 0;
 }
 
 bool CloseFile(std::intptr_t handle)
@@ -507,6 +518,13 @@ std::size_t HTMLFile::ReadHeader()
     if (lastKind != tkBody)
         throw SplitError("<BODY> tag not found");
     return m_header.size();
+}
+
+void HTMLFile::Rewind()
+{
+    if (!m_forReading || m_handle < 0 || !SeekToStart(m_handle))
+        throw SplitError("File could not be read");
+    m_pos = m_len = m_first = 1;
 }
 
 // ---- Writing ----

@@ -62,6 +62,22 @@ concept TagSink = requires(T& sink, TTagKind kind)
         } -> std::convertible_to<bool>;
 };
 
+// A sink may also look at every tag the scan passes on: PassTag returns what to write instead
+// of the tag, or nullptr to write it as it is. Sinks without it cost nothing extra.
+template <typename T>
+concept TagWatcher = requires(T& sink, std::string_view tag)
+{
+    {
+        sink.PassTag(tag)
+        } -> std::convertible_to<const std::string*>;
+};
+
+// Where a scan's text goes when it only reads.
+struct DiscardTarget
+{
+    void Write(const char*, std::size_t) {}
+};
+
 enum class ScanEnd
 {
     EndOfFile,
@@ -103,15 +119,19 @@ public:
     // Reads heading content up to and including the closing tag of the same level, right
     // after the opening tag was read. buffer needs limit + 1 bytes. Returns the bytes stored.
     std::size_t ReadHeading(char* buffer, std::size_t limit, TTagKind openingKind);
-    // Reads everything up to and including the first body tag; call once, first.
+    // Reads everything up to and including the first body tag; call once, first (again after
+    // Rewind).
     std::size_t ReadHeader();
+    // Goes back to the first byte, for another pass over the file. Throws "File could not be
+    // read" when the file cannot be positioned.
+    void Rewind();
     const std::string& Header() const { return m_header; }
     // Copies text and tags to target until a tag that sink.EndsSection (stored in tag, not
     // written), until sink.StopRequested after a tag, or until end of file. Behaves exactly
     // like reading byte by byte and calling ReadTag at each '<', only faster. lastKind is the last
-    // tag's kind.
-    template <TagSink Sink>
-    ScanEnd ScanBody(HTMLFile& target, char* tag, std::size_t limit, std::size_t& length,
+    // tag's kind. Target is an HTMLFile or anything else with Write(data, count).
+    template <TagSink Sink, typename Target>
+    ScanEnd ScanBody(Target& target, char* tag, std::size_t limit, std::size_t& length,
                      TTagKind& lastKind, Sink& sink);
 
     // Writing side. A write that does not complete throws "File could not be written".
@@ -162,8 +182,8 @@ private:
     std::string m_header;
 };
 
-template <TagSink Sink>
-ScanEnd HTMLFile::ScanBody(HTMLFile& target, char* tag, std::size_t limit, std::size_t& length,
+template <TagSink Sink, typename Target>
+ScanEnd HTMLFile::ScanBody(Target& target, char* tag, std::size_t limit, std::size_t& length,
                            TTagKind& lastKind, Sink& sink)
 {
     for (;;) {
@@ -190,7 +210,13 @@ ScanEnd HTMLFile::ScanBody(HTMLFile& target, char* tag, std::size_t limit, std::
                 const bool ends = sink.EndsSection(lastKind);
                 if (ends)
                     return ScanEnd::SectionTag;
-                target.Write(tag, length);
+                const std::string* replacement = nullptr;
+                if constexpr (TagWatcher<Sink>)
+                    replacement = sink.PassTag(std::string_view(tag, length));
+                if (replacement)
+                    target.Write(replacement->data(), replacement->size());
+                else
+                    target.Write(tag, length);
                 if (sink.StopRequested())
                     return ScanEnd::Stopped;
                 break;
@@ -212,6 +238,13 @@ ScanEnd HTMLFile::ScanBody(HTMLFile& target, char* tag, std::size_t limit, std::
                 return ScanEnd::SectionTag;
             }
             p = gt + 1;
+            if constexpr (TagWatcher<Sink>) {
+                if (const std::string* replacement = sink.PassTag(std::string_view(tagStart, n))) {
+                    target.Write(m_data + runStart, lt - runStart);
+                    target.Write(replacement->data(), replacement->size());
+                    runStart = p;
+                }
+            }
             if (sink.StopRequested()) {
                 target.Write(m_data + runStart, p - runStart);
                 m_pos = p;

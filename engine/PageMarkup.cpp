@@ -86,12 +86,13 @@ bool WouldReplaceDocument(std::string_view imageName, std::string_view baseName,
 
 } // namespace
 
-bool CopyLinkImage(const std::string& imagePath, const std::string& folder)
+bool CopyLinkImage(const std::string& imagePath, const std::string& folder,
+                   const std::string& sourceFolder)
 {
     std::error_code ec;
     fs::path source(imagePath);
     if (source.is_relative())
-        source = fs::path(folder) / source;
+        source = fs::path(sourceFolder.empty() ? folder : sourceFolder) / source;
     const fs::path target = fs::path(folder) / std::string(FileNamePart(imagePath));
     // Copying a file onto itself would truncate it.
     if (fs::equivalent(source, target, ec))
@@ -110,7 +111,8 @@ bool CopyLinkImage(const std::string& imagePath, const std::string& folder)
 
 std::string BuildNavBlock(const SplitSettings& settings, int pageNumber, std::string_view baseName,
                           std::string_view extension, bool isLastPage, bool isTop,
-                          const TrailState& trail, const std::string& pageFolder)
+                          const TrailState& trail, const std::string& pageFolder,
+                          const std::string& imageFolder)
 {
     std::string out;
     if (isTop && settings.Breadcrumbs && settings.BreakOn > 1)
@@ -123,7 +125,7 @@ std::string BuildNavBlock(const SplitSettings& settings, int pageNumber, std::st
              {&settings.PrevLinkImage, &settings.HomeLinkImage, &settings.NextLinkImage}) {
             if (!FileNamePart(*image).empty() &&
                 !WouldReplaceDocument(FileNamePart(*image), baseName, extension))
-                CopyLinkImage(*image, pageFolder);
+                CopyLinkImage(*image, pageFolder, imageFolder);
         }
     }
     out += "<p class=\"quirefold_link_p\" align=\"center\">\r\n";
@@ -150,7 +152,7 @@ std::string BuildNavBlock(const SplitSettings& settings, int pageNumber, std::st
 
 std::string BuildIndexEntry(const SplitSettings& settings, std::string_view baseName,
                             int pageNumber, std::string_view extension,
-                            std::string_view headingText, TTagKind kind)
+                            std::string_view headingText, TTagKind kind, std::string_view fragment)
 {
     std::string out;
     if (kind == tkH2)
@@ -159,6 +161,10 @@ std::string BuildIndexEntry(const SplitSettings& settings, std::string_view base
         out += "&nbsp&nbsp&nbsp&nbsp&nbsp&nbsp";
     out += "<a class=\"quirefold_index_a\" HREF=\"";
     out += PageName(baseName, pageNumber, extension);
+    if (!fragment.empty()) {
+        out += '#';
+        out += fragment;
+    }
     out += '"';
     if (settings.Navigation)
         out += " target=\"main\"";

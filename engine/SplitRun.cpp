@@ -1,5 +1,10 @@
 #include "engine/SplitRun.h"
 
+#include "engine/AnchorPass.h"
+#include "engine/FileCalls.h"
+#include "engine/LinkMarkup.h"
+#include "engine/PageHead.h"
+#include "engine/PageManifest.h"
 #include "engine/PageMarkup.h"
 #include "engine/PathNames.h"
 #include "engine/SplitError.h"
@@ -12,6 +17,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <vector>
 
 bool IsSplitHeading(TTagKind kind, int breakOn)
 {
@@ -40,10 +46,10 @@ constexpr std::size_t kSectionMemory = 2 * 1024 * 1024;
 
 // An output name that is the source itself under another name (a hard or symbolic link)
 // would destroy the source when written. Checked before anything is written.
-void RefuseOutputOverSource(const std::string& sourcePath, const PathNames& names)
+void RefuseOutputOverSource(const std::string& sourcePath, const std::string& folder,
+                            const PathNames& names)
 {
     namespace fs = std::filesystem;
-    const std::string folder(FolderPart(sourcePath));
     std::error_code ec;
     fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder),
                               fs::directory_options::skip_permission_denied, ec);
@@ -76,8 +82,20 @@ public:
         return kind == tkBodyEnd || IsSplitHeading(kind, Settings().BreakOn);
     }
     bool StopRequested() { return !Busy(); }
+    // With links fixed or a manifest kept, every tag passes through here as well.
+    const std::string* PassTag(std::string_view tag);
 
 private:
+    // The run as a body-scan sink that also sees every tag.
+    struct TagWatch
+    {
+        SplitRun& Run;
+        void BeforeTag() { Run.BeforeTag(); }
+        bool EndsSection(TTagKind kind) { return Run.EndsSection(kind); }
+        bool StopRequested() { return Run.StopRequested(); }
+        const std::string* PassTag(std::string_view tag) { return Run.PassTag(tag); }
+    };
+
     // Once the run has seen a Stop it stays stopped, whatever the flag does afterwards.
     bool Busy()
     {
@@ -93,6 +111,11 @@ private:
     }
     void WritePage();
     std::string StartSection(TTagKind kind);
+    void PrepareOutputFolder();
+    void CollectAnchors();
+    std::string PageHeader(bool isLastPage) const;
+    TrailState TrailForPage() const;
+    void WriteManifest();
 
     std::string m_sourcePath;
     SplitHost& m_host;
@@ -116,19 +139,149 @@ private:
     TTagKind m_lastKind = tkOther;
     int m_pagesWritten = 0;
     bool m_stopped = false;
+
+    // The options beyond the basics hold for the whole run: the first pass depends on them.
+    bool m_fixLinks = false;
+    bool m_pageTitles = false;
+    bool m_headLinks = false;
+    bool m_tolerateMissingEnd = false;
+    bool m_manifest = false;
+    std::string m_outputFolder;
+    bool WatchesTags() const { return m_fixLinks || m_manifest; }
+    std::string m_sourceFolder;
+    AnchorMap m_anchors;
+    PageLinkNames m_linkNames;
+    std::string m_rewritten;
+    std::string m_pageHeading; // the page's split heading as title text
+    std::vector<ManifestPage> m_manifestPages;
 };
+
+const std::string* SplitRun::PassTag(std::string_view tag)
+{
+    if (m_manifest)
+        TagAnchors(tag, m_manifestPages.back().Anchors);
+    if (m_fixLinks) {
+        m_rewritten.clear();
+        if (RewriteTagLink(tag, m_pageNumber, m_anchors, m_linkNames, m_rewritten))
+            return &m_rewritten;
+    }
+    return nullptr;
+}
+
+void SplitRun::PrepareOutputFolder()
+{
+    namespace fs = std::filesystem;
+    // A relative folder is taken from the document's folder, where the pages would go.
+    fs::path folder(m_outputFolder);
+    if (folder.is_relative())
+        folder = fs::path(m_sourceFolder.empty() ? std::string(".") : m_sourceFolder) / folder;
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        if (fs::exists(fs::symlink_status(folder, ec)))
+            throw SplitError("Output folder is not a folder");
+        if (!fs::create_directories(folder, ec) || ec)
+            throw SplitError("Output folder could not be created");
+        Log("   Output folder " + folder.string() + " created.");
+    }
+    m_pageFolder = folder.string();
+    if (!m_pageFolder.empty() && m_pageFolder.back() != '/' &&
+        m_pageFolder.back() != fs::path::preferred_separator)
+        m_pageFolder += '/';
+    m_names.Stem = m_pageFolder + m_names.BaseName;
+}
+
+void SplitRun::CollectAnchors()
+{
+    m_source->Rewind();
+    m_source->ReadHeader();
+    AnchorPass pass(
+        *m_source, Settings().BreakOn, m_tag.get(), m_heading.get(), [this] { BeforeTag(); },
+        [this] { return Busy(); });
+    if (!pass.Run(m_anchors))
+        return;
+    m_source->Rewind();
+    m_source->ReadHeader();
+    Log("   Anchors collected. " + std::to_string(m_anchors.Size()) + " anchors on " +
+        std::to_string(pass.Pages()) + " pages.");
+}
+
+std::string SplitRun::PageHeader(bool isLastPage) const
+{
+    std::string header = m_source->Header();
+    if (m_pageTitles)
+        header = HeaderWithPageTitle(header, m_pageHeading);
+    if (m_headLinks) {
+        const std::string prev = m_pageNumber > 1 ? PageHref(m_linkNames, m_pageNumber - 1) : "";
+        const std::string next = isLastPage ? "" : PageHref(m_linkNames, m_pageNumber + 1);
+        header = HeaderWithHeadLinks(header, HeadLinksMarkup(prev, next, PageHref(m_linkNames, 0)));
+    }
+    return header;
+}
+
+TrailState SplitRun::TrailForPage() const
+{
+    TrailState trail = m_trail;
+    // Headings copied into the trail keep working links from the page they land on.
+    if (m_fixLinks) {
+        for (std::string* text : {&trail.H1, &trail.H2, &trail.H3})
+            *text = RewriteMarkupLinks(*text, m_pageNumber, m_anchors, m_linkNames);
+    }
+    return trail;
+}
+
+void SplitRun::WriteManifest()
+{
+    const std::string path = m_names.Stem + "pages.json";
+    const std::string partial = path + ".partial";
+    // Written whole under another name first, so the manifest is either the old one or the new.
+    std::remove(partial.c_str());
+    try {
+        HTMLFile file(partial, false, &m_sourceIdentity);
+        file.WriteText(ManifestJson(FileNamePart(m_sourcePath), FileNamePart(OutputPath("000")),
+                                    m_manifestPages));
+        file.Close();
+        if (filecalls::Rename(partial.c_str(), path.c_str()) != 0)
+            throw SplitError("File could not be written");
+    } catch (...) {
+        std::remove(partial.c_str());
+        throw;
+    }
+    Log("   Manifest file " + path + " written.");
+}
 
 std::string SplitRun::StartSection(TTagKind kind)
 {
-    m_temp->Write(m_tag.get(), m_tagLength);
+    const std::string_view tag(m_tag.get(), m_tagLength);
+    const std::string* tagReplacement = WatchesTags() ? PassTag(tag) : nullptr;
+    m_temp->WriteText(tagReplacement ? std::string_view(*tagReplacement) : tag);
     const std::size_t length = m_source->ReadHeading(m_heading.get(), kHeadingRoom, kind);
     Log("         Heading read. " + std::to_string(length) + " bytes.");
-    m_temp->Write(m_heading.get(), length);
-    std::string_view text(m_heading.get(), length);
-    text = text.substr(0, text.rfind('<')); // drop the closing tag
-    m_index->WriteText(
-        BuildIndexEntry(Settings(), m_names.BaseName, m_pageNumber, m_names.Extension, text, kind));
+    const std::string_view content(m_heading.get(), length);
+    if (m_fixLinks)
+        m_temp->WriteText(RewriteMarkupLinks(content, m_pageNumber, m_anchors, m_linkNames));
+    else
+        m_temp->WriteText(content);
+    const std::string_view text = content.substr(0, content.rfind('<')); // drop the closing tag
+    if (m_fixLinks) {
+        // The index links straight to the heading when it carries an id.
+        const std::string id = TagId(tag);
+        m_index->WriteText(BuildIndexEntry(Settings(), m_names.BaseName, m_pageNumber,
+                                           m_names.Extension,
+                                           RewriteMarkupLinks(text, 0, m_anchors, m_linkNames),
+                                           kind, id.empty() ? std::string() : FragmentHref(id)));
+    } else {
+        m_index->WriteText(BuildIndexEntry(Settings(), m_names.BaseName, m_pageNumber,
+                                           m_names.Extension, text, kind));
+    }
     Log("         Heading: " + std::string(text));
+    if (m_pageTitles || m_manifest)
+        m_pageHeading = HeadingText(text);
+    if (m_manifest) {
+        ManifestPage& page = m_manifestPages.back();
+        MarkupAnchors(content, page.Anchors);
+        page.Level = kind == tkH1 ? 1 : kind == tkH2 ? 2 : 3;
+        page.Heading = DecodeEntities(m_pageHeading);
+    }
     return std::string(text);
 }
 
@@ -137,9 +290,16 @@ void SplitRun::WritePage()
     const std::string pagePath = OutputPath(PageNumberText(m_pageNumber));
     HTMLFile page(pagePath, false, &m_sourceIdentity);
     Log("      Target file " + pagePath + " created.");
-    page.WriteText(m_source->Header());
-    Log("      Header written to " + pagePath + ".");
-    m_host.ScrollStatus();
+    // A head that names the page's heading or its neighbours waits until the page is read.
+    const bool headerLater = m_pageTitles || m_headLinks;
+    if (!headerLater) {
+        page.WriteText(m_source->Header());
+        Log("      Header written to " + pagePath + ".");
+        m_host.ScrollStatus();
+    }
+    m_pageHeading.clear();
+    if (m_manifest)
+        m_manifestPages.push_back({std::string(FileNamePart(pagePath)), 0, {}, {}});
 
     const std::string tempPath = OutputPath(PageNumberText(m_pageNumber) + "temp");
     m_temp =
@@ -169,8 +329,11 @@ void SplitRun::WritePage()
     bool endOfFile = false;
     while ((m_splitHeadingsSeen < 2 || !IsSplitHeading(m_lastKind, Settings().BreakOn)) &&
            m_lastKind != tkBodyEnd && Busy()) {
-        const ScanEnd end =
-            m_source->ScanBody(*m_temp, m_tag.get(), kTagRoom, m_tagLength, m_lastKind, *this);
+        TagWatch watch{*this};
+        const ScanEnd end = WatchesTags() ? m_source->ScanBody(*m_temp, m_tag.get(), kTagRoom,
+                                                               m_tagLength, m_lastKind, watch)
+                                          : m_source->ScanBody(*m_temp, m_tag.get(), kTagRoom,
+                                                               m_tagLength, m_lastKind, *this);
         if (end == ScanEnd::EndOfFile) {
             endOfFile = true;
             break;
@@ -200,8 +363,13 @@ void SplitRun::WritePage()
             ++m_splitHeadingsSeen;
         }
     }
-    if (endOfFile)
-        throw SplitError("End of body tag not found");
+    if (endOfFile) {
+        if (!m_tolerateMissingEnd)
+            throw SplitError("End of body tag not found");
+        // The body ends with the file: the page is finished as if </BODY> stood there.
+        Log("      End of body tag not found; the document ends here.");
+        m_lastKind = tkBodyEnd;
+    }
     if (!Busy()) {
         Log("Operation cancelled.");
         m_host.ScrollStatus();
@@ -212,8 +380,14 @@ void SplitRun::WritePage()
     if (!inMemory)
         m_temp->Close();
     const bool isLastPage = m_lastKind == tkBodyEnd;
+    if (headerLater) {
+        page.WriteText(PageHeader(isLastPage));
+        Log("      Header written to " + pagePath + ".");
+        m_host.ScrollStatus();
+    }
+    const TrailState trail = TrailForPage();
     page.WriteText(BuildNavBlock(Settings(), m_pageNumber, m_names.BaseName, m_names.Extension,
-                                 isLastPage, true, m_trail, m_pageFolder));
+                                 isLastPage, true, trail, m_pageFolder, m_sourceFolder));
     if (inMemory)
         page.WriteText(m_temp->Buffered());
     else
@@ -221,7 +395,7 @@ void SplitRun::WritePage()
     if (m_lastKind == tkBodyEnd || IsSplitHeading(m_lastKind, Settings().BreakOn)) {
         page.WriteText(kPageSeparator);
         page.WriteText(BuildNavBlock(Settings(), m_pageNumber, m_names.BaseName, m_names.Extension,
-                                     isLastPage, false, m_trail, m_pageFolder));
+                                     isLastPage, false, trail, m_pageFolder, m_sourceFolder));
         page.WriteText(kTrailer);
     }
     Log("      Target file " + pagePath + " closed.");
@@ -241,16 +415,36 @@ SplitOutcome SplitRun::Run()
     m_source.emplace(m_sourcePath, true);
     m_sourceIdentity = m_source->Identity();
     Log("   Source file " + m_sourcePath + " opened successfully.");
+    const SplitSettings& settings = Settings();
+    m_fixLinks = settings.FixLinks;
+    m_pageTitles = settings.PageTitles;
+    m_headLinks = settings.HeadLinks;
+    m_tolerateMissingEnd = settings.TolerateMissingBodyEnd;
+    m_manifest = settings.Manifest;
+    m_outputFolder = settings.OutputFolder;
     m_names = SplitSourcePath(m_sourcePath);
-    m_pageFolder = std::string(FolderPart(m_sourcePath));
-    RefuseOutputOverSource(m_sourcePath, m_names);
+    m_sourceFolder = std::string(FolderPart(m_sourcePath));
+    m_pageFolder = m_sourceFolder;
+    m_linkNames = {m_names.BaseName, m_names.Extension, std::string(FileNamePart(m_sourcePath))};
+    if (m_outputFolder.empty())
+        RefuseOutputOverSource(m_sourcePath, m_pageFolder, m_names);
     const std::size_t headerLength = m_source->ReadHeader();
     Log("   Header read. " + std::to_string(headerLength) + " bytes.");
+    if (m_fixLinks)
+        CollectAnchors();
+    if (!m_outputFolder.empty()) {
+        // Nothing is made for a document that cannot be split at all.
+        PrepareOutputFolder();
+        RefuseOutputOverSource(m_sourcePath, m_pageFolder, m_names);
+    }
 
     const std::string indexPath = OutputPath("000");
     m_index.emplace(indexPath, false, &m_sourceIdentity);
     Log("   Index file " + indexPath + " created.");
     m_index->WriteText(m_source->Header());
+    // From here on the pages an earlier manifest lists are being replaced.
+    if (m_manifest)
+        std::remove((m_names.Stem + "pages.json").c_str());
 
     while (m_lastKind != tkBodyEnd && Busy())
         WritePage();
@@ -266,6 +460,8 @@ SplitOutcome SplitRun::Run()
     Log("   Index file " + indexPath + " closed.");
     m_source.reset();
     Log("   Source file " + m_sourcePath + " closed.");
+    if (m_manifest && outcome == SplitOutcome::Split)
+        WriteManifest();
 
     std::string result = indexPath;
     if (Settings().Navigation) {

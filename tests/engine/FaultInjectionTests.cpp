@@ -70,8 +70,16 @@ protected:
         s.Breadcrumbs = true;
         s.BreadcrumbsText = "Here:";
         s.BreakOn = 2;
+        if (m_extras) {
+            s.FixLinks = true;
+            s.PageTitles = true;
+            s.HeadLinks = true;
+            s.Manifest = true;
+        }
         return s;
     }
+
+    void WalkEveryCall();
 
     // Splits the document in a fresh folder with the n-th call of kind failing.
     RunResult Run(FileCall kind, long long n, int error)
@@ -100,6 +108,7 @@ protected:
     TempDir m_dir;
     fs::path m_images = m_dir.Path() / "images";
     std::string m_document = Document();
+    bool m_extras = false; // links fixed in a first pass, titles, head links, a manifest
 };
 
 std::string NameOf(const CallRecord& call)
@@ -177,7 +186,7 @@ std::set<std::string> Names(const std::map<std::string, std::string>& files)
     return names;
 }
 
-TEST_F(FaultWalkTest, EveryFileCallOfASplitFailsCleanly)
+void FaultWalkTest::WalkEveryCall()
 {
     const RunResult clean = Run(FileCall::Open, 0, 0);
     ASSERT_EQ(clean.Outcome, SplitOutcome::Split) << clean.Lines.back();
@@ -194,6 +203,7 @@ TEST_F(FaultWalkTest, EveryFileCallOfASplitFailsCleanly)
     for (const char* name : {"doc000.html", "doc001.html", "doc005.html", "docfs.html", "prev.gif",
                              "home.gif", "next.gif"})
         EXPECT_TRUE(written.contains(name)) << name;
+    EXPECT_EQ(written.contains("docpages.json"), m_extras);
     EXPECT_TRUE(std::any_of(clean.Calls.begin(), clean.Calls.end(), [](const CallRecord& c) {
         return c.Kind == FileCall::Open && NameOf(c) == "doc002temp.html";
     }));
@@ -256,6 +266,20 @@ TEST_F(FaultWalkTest, EveryFileCallOfASplitFailsCleanly)
             }
         }
     }
+}
+
+TEST_F(FaultWalkTest, EveryFileCallOfASplitFailsCleanly)
+{
+    WalkEveryCall();
+}
+
+// The first pass reads the whole document once more and the manifest is renamed into place.
+TEST_F(FaultWalkTest, EveryFileCallOfASplitWithLinksFixedAndAManifestFailsCleanly)
+{
+    m_extras = true;
+    m_document.insert(m_document.find("<P>intro"), "<a href=\"#last\">last</a>");
+    m_document.insert(m_document.find("d</BODY>"), "<a name=last></a>");
+    WalkEveryCall();
 }
 
 TEST_F(FaultWalkTest, UnreachedOrDisarmedFaultsChangeNothing)

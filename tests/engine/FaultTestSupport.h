@@ -57,8 +57,11 @@ inline std::optional<std::string> FailureMessage(const filefaults::CallRecord& c
                                                  const std::filesystem::path& imageFolder)
 {
     const std::filesystem::path path(call.Path);
-    const bool imageCopy = call.Kind == FileCall::Rename || path.string().ends_with(".partial") ||
-                           path.parent_path() == imageFolder;
+    // The manifest is put in place the way images are, but it fails the run.
+    const bool manifest = path.filename().string().find("pages.json") != std::string::npos;
+    const bool imageCopy =
+        !manifest && (call.Kind == FileCall::Rename || path.string().ends_with(".partial") ||
+                      path.parent_path() == imageFolder);
     if (imageCopy)
         return std::nullopt;
     switch (call.Kind) {
