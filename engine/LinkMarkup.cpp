@@ -244,11 +244,28 @@ private:
     std::size_t m_pos = 0;
 };
 
+bool StartsMarkup(char c)
+{
+    return IsAsciiLetter(c) || c == '/' || c == '!' || c == '?';
+}
+
+// A '<' followed by anything else is text to browsers ("a < b <i id=x>"): the tag is at the
+// next '<'. Empty when there is none.
+std::string_view BrowserTag(std::string_view tag)
+{
+    while (tag.size() >= 2 && !StartsMarkup(tag[1])) {
+        const std::size_t next = tag.find('<', 1);
+        if (next == std::string_view::npos)
+            return {};
+        tag.remove_prefix(next);
+    }
+    return tag;
+}
+
 // Only a start tag with an '=' can hold an attribute value: the cheap test most tags fail.
 bool MayHaveValues(std::string_view tag)
 {
-    return tag.size() > 3 && tag[0] == '<' && IsAsciiLetter(tag[1]) &&
-           std::memchr(tag.data(), '=', tag.size()) != nullptr;
+    return tag.size() > 3 && tag[0] == '<' && std::memchr(tag.data(), '=', tag.size()) != nullptr;
 }
 
 // The value decoded, without the white space and controls browsers strip from URLs.
@@ -369,7 +386,7 @@ std::string FragmentHref(std::string_view anchor)
 int TagAnchors(std::string_view tag, std::vector<std::string>& out)
 {
     TagReader reader;
-    if (!MayHaveValues(tag) || !reader.Open(tag))
+    if (!MayHaveValues(tag) || !reader.Open(BrowserTag(tag)))
         return 0;
     const bool isA = NameIs(reader.Name(), "a");
     bool seenId = false;
@@ -413,7 +430,7 @@ int TagAnchors(std::string_view tag, std::vector<std::string>& out)
 std::string TagId(std::string_view tag)
 {
     TagReader reader;
-    if (!MayHaveValues(tag) || !reader.Open(tag))
+    if (!MayHaveValues(tag) || !reader.Open(BrowserTag(tag)))
         return {};
     Attribute attr;
     while (reader.Next(attr))
@@ -455,7 +472,10 @@ bool RewriteTagLink(std::string_view tag, int currentPage, const AnchorMap& anch
                     const PageLinkNames& names, std::string& out)
 {
     TagReader reader;
-    if (!MayHaveValues(tag) || !reader.Open(tag) || NameIs(reader.Name(), "base"))
+    if (!MayHaveValues(tag))
+        return false;
+    const std::string_view inner = BrowserTag(tag);
+    if (!reader.Open(inner) || NameIs(reader.Name(), "base"))
         return false;
     Attribute attr;
     bool found = false;
@@ -505,10 +525,13 @@ bool RewriteTagLink(std::string_view tag, int currentPage, const AnchorMap& anch
     std::string value = href;
     value += '#';
     value += fragRaw;
-    if (quote == 0 && NeedsQuotes(value))
+    // The fragment as written already sits in this value; only the page name can spoil it.
+    if (quote == 0 && NeedsQuotes(href))
         quote = '"';
 
-    out.append(tag.substr(0, attr.ValueStart));
+    const std::size_t valueStart =
+        static_cast<std::size_t>(inner.data() - tag.data()) + attr.ValueStart;
+    out.append(tag.substr(0, valueStart));
     if (attr.Quote == 0 && quote != 0)
         out += quote;
     if (quote == '\'') {
@@ -524,7 +547,7 @@ bool RewriteTagLink(std::string_view tag, int currentPage, const AnchorMap& anch
     }
     if (attr.Quote == 0 && quote != 0)
         out += quote;
-    out.append(tag.substr(attr.ValueStart + raw.size()));
+    out.append(tag.substr(valueStart + raw.size()));
     return true;
 }
 
