@@ -1,13 +1,24 @@
 #!/usr/bin/env bash
 # Engine benchmark: how fast quirefold-split cuts big documents compared with plain
 # copying (dd) and with a line-based splitter (csplit), and how much memory it needs.
-# Usage: bench/run engine. Environment: QUIREFOLD_BUILD_DIR (default build),
+# Then, on documents where every section has one anchor and one link to another section,
+# quirefold-split --fix-links against the same split without it.
+# Usage: bench/run engine [all|fix-links]: everything (the default), or only the --fix-links
+# measurement (about 2 minutes). Environment: QUIREFOLD_BUILD_DIR (default build),
 # QUIREFOLD_BENCH_RUNS (default 5), TMPDIR (where the test documents go).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 build="${QUIREFOLD_BUILD_DIR:-build}"
 runs="${QUIREFOLD_BENCH_RUNS:-5}"
+part="${1:-all}"
+case "$part" in
+  all | fix-links) ;;
+  *)
+    echo "usage: bench/run engine [all|fix-links]" >&2
+    exit 2
+    ;;
+esac
 
 # ---- build ----
 scripts/install-deps.sh
@@ -26,6 +37,12 @@ case "$build" in
   *) bin="$root/$build/bin" ;;
 esac
 split="$bin/quirefold-split" docgen="$bin/quirefold-docgen" measure="$bin/quirefold-measure"
+fix_links=0
+if "$split" --help 2>/dev/null | grep -q -- --fix-links; then fix_links=1; fi
+if [ "$part" = fix-links ] && [ "$fix_links" -eq 0 ]; then
+  echo "bench: $split has no --fix-links option" >&2
+  exit 1
+fi
 
 # ---- documents, in a temporary folder outside the repository ----
 work=$(mktemp -d "${TMPDIR:-/tmp}/quirefold-bench.XXXXXX")
@@ -40,74 +57,149 @@ export XDG_CONFIG_HOME="$work/config"
 mkdir -p "$XDG_CONFIG_HOME" "$work/few" "$work/many" "$work/small" "$work/dd" "$work/csplit"
 log="$work/log"
 
-few_sections=256 many_sections=16000
-echo "Generating documents in $work ($(stat -f -c %T "$work") file system) ..."
-"$docgen" --size 256M --sections $few_sections --out "$work/few/doc.html" >/dev/null
-"$docgen" --size 256M --sections $many_sections --out "$work/many/doc.html" >/dev/null
-"$docgen" --size 16M --sections $few_sections --out "$work/small/doc.html" >/dev/null
-
 # ---- helpers ----
 source "$root/bench/common.sh"
 
 split_args=(--defaults --links --breadcrumbs -q doc.html)
-
-# ---- few large sections: quirefold-split against dd ----
-echo "Few sections: 256 MiB, $few_sections split headings, $runs runs each ..."
-qf_times=() dd_times=() rss_big=0
-for ((i = 0; i < runs; i++)); do
-  clean_pages "$work/few"
-  measure "$work/few" -- "$split" "${split_args[@]}"
-  qf_times+=("$secs")
-  if [ "$rss_kib" -gt "$rss_big" ]; then rss_big=$rss_kib; fi
-  if [ "$i" -eq 0 ]; then check_pages "$work/few" $few_sections; fi
-  clean_all "$work/dd"
-  measure "$work/dd" -- dd if="$work/few/doc.html" of="$work/dd/copy.html" bs=64K status=none
-  dd_times+=("$secs")
-done
-clean_pages "$work/few"
-clean_all "$work/dd"
-qf=$(median "${qf_times[@]}") dd=$(median "${dd_times[@]}")
-few_ratio=$(ratio "$qf" "$dd")
-
-# ---- many sections: quirefold-split against csplit ----
-echo "Many sections: 256 MiB, $many_sections split headings, $runs runs each ..."
-qf2_times=() cs_times=()
-for ((i = 0; i < runs; i++)); do
-  clean_pages "$work/many"
-  measure "$work/many" -- "$split" "${split_args[@]}"
-  qf2_times+=("$secs")
-  if [ "$i" -eq 0 ]; then check_pages "$work/many" $many_sections; fi
-  clean_all "$work/csplit"
-  measure "$work/csplit" -- csplit -s -z -n 6 "$work/many/doc.html" '/<h[12][ >]/' '{*}'
-  cs_times+=("$secs")
-done
-clean_pages "$work/many"
-clean_all "$work/csplit"
-qf2=$(median "${qf2_times[@]}") cs=$(median "${cs_times[@]}")
-many_ratio=$(ratio "$qf2" "$cs")
-
-# ---- peak memory: a 16 MiB and a 256 MiB document ----
-echo "Peak memory: 16 MiB document, $runs runs ..."
-rss_small=0
-for ((i = 0; i < runs; i++)); do
-  clean_pages "$work/small"
-  measure "$work/small" -- "$split" "${split_args[@]}"
-  if [ "$rss_kib" -gt "$rss_small" ]; then rss_small=$rss_kib; fi
-  if [ "$i" -eq 0 ]; then check_pages "$work/small" $few_sections; fi
-done
-rss_peak=$((rss_big > rss_small ? rss_big : rss_small))
-mem_ratio=$(ratio "$rss_peak" $((32 * 1024)))
-growth=$(ratio "$rss_big" "$rss_small")
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
 
-echo
-echo "few-sections: quirefold-split $qf s ($(spread "${qf_times[@]}")), dd $dd s ($(spread "${dd_times[@]}")), median of $runs"
-echo "many-sections: quirefold-split $qf2 s ($(spread "${qf2_times[@]}")), csplit $cs s ($(spread "${cs_times[@]}")), median of $runs"
-echo "peak-memory: 16 MiB document $(mib "$rss_small"), 256 MiB document $(mib "$rss_big")"
-echo
-report "few-sections: quirefold-split / dd = $few_ratio (target <= 4)" "$few_ratio" 'v <= 4'
-report "many-sections: quirefold-split / csplit = $many_ratio (target < 1)" "$many_ratio" 'v < 1'
-report "peak-memory: max RSS / 32 MiB = $mem_ratio (target <= 1)" "$mem_ratio" 'v <= 1'
-report "memory-growth: max RSS 256 MiB doc / 16 MiB doc = $growth (target 0.90 to 1.10)" \
-  "$growth" 'v >= 0.9 && v <= 1.1'
+few_sections=256 many_sections=16000
+if [ "$part" = all ]; then
+  echo "Generating documents in $work ($(stat -f -c %T "$work") file system) ..."
+  "$docgen" --size 256M --sections $few_sections --out "$work/few/doc.html" >/dev/null
+  "$docgen" --size 256M --sections $many_sections --out "$work/many/doc.html" >/dev/null
+  "$docgen" --size 16M --sections $few_sections --out "$work/small/doc.html" >/dev/null
+
+  # ---- few large sections: quirefold-split against dd ----
+  echo "Few sections: 256 MiB, $few_sections split headings, $runs runs each ..."
+  qf_times=() dd_times=() rss_big=0
+  for ((i = 0; i < runs; i++)); do
+    clean_pages "$work/few"
+    measure "$work/few" -- "$split" "${split_args[@]}"
+    qf_times+=("$secs")
+    if [ "$rss_kib" -gt "$rss_big" ]; then rss_big=$rss_kib; fi
+    if [ "$i" -eq 0 ]; then check_pages "$work/few" $few_sections; fi
+    clean_all "$work/dd"
+    measure "$work/dd" -- dd if="$work/few/doc.html" of="$work/dd/copy.html" bs=64K status=none
+    dd_times+=("$secs")
+  done
+  clean_pages "$work/few"
+  clean_all "$work/dd"
+  qf=$(median "${qf_times[@]}") dd=$(median "${dd_times[@]}")
+  few_ratio=$(ratio "$qf" "$dd")
+
+  # ---- many sections: quirefold-split against csplit ----
+  echo "Many sections: 256 MiB, $many_sections split headings, $runs runs each ..."
+  qf2_times=() cs_times=()
+  for ((i = 0; i < runs; i++)); do
+    clean_pages "$work/many"
+    measure "$work/many" -- "$split" "${split_args[@]}"
+    qf2_times+=("$secs")
+    if [ "$i" -eq 0 ]; then check_pages "$work/many" $many_sections; fi
+    clean_all "$work/csplit"
+    measure "$work/csplit" -- csplit -s -z -n 6 "$work/many/doc.html" '/<h[12][ >]/' '{*}'
+    cs_times+=("$secs")
+  done
+  clean_pages "$work/many"
+  clean_all "$work/csplit"
+  qf2=$(median "${qf2_times[@]}") cs=$(median "${cs_times[@]}")
+  many_ratio=$(ratio "$qf2" "$cs")
+
+  # ---- peak memory: a 16 MiB and a 256 MiB document ----
+  echo "Peak memory: 16 MiB document, $runs runs ..."
+  rss_small=0
+  for ((i = 0; i < runs; i++)); do
+    clean_pages "$work/small"
+    measure "$work/small" -- "$split" "${split_args[@]}"
+    if [ "$rss_kib" -gt "$rss_small" ]; then rss_small=$rss_kib; fi
+    if [ "$i" -eq 0 ]; then check_pages "$work/small" $few_sections; fi
+  done
+  rss_peak=$((rss_big > rss_small ? rss_big : rss_small))
+  mem_ratio=$(ratio "$rss_peak" $((32 * 1024)))
+  growth=$(ratio "$rss_big" "$rss_small")
+
+  echo
+  echo "few-sections: quirefold-split $qf s ($(spread "${qf_times[@]}")), dd $dd s ($(spread "${dd_times[@]}")), median of $runs"
+  echo "many-sections: quirefold-split $qf2 s ($(spread "${qf2_times[@]}")), csplit $cs s ($(spread "${cs_times[@]}")), median of $runs"
+  echo "peak-memory: 16 MiB document $(mib "$rss_small"), 256 MiB document $(mib "$rss_big")"
+  echo
+  report "few-sections: quirefold-split / dd = $few_ratio (target <= 4)" "$few_ratio" 'v <= 4'
+  report "many-sections: quirefold-split / csplit = $many_ratio (target < 1)" "$many_ratio" 'v < 1'
+  report "peak-memory: max RSS / 32 MiB = $mem_ratio (target <= 1)" "$mem_ratio" 'v <= 1'
+  report "memory-growth: max RSS 256 MiB doc / 16 MiB doc = $growth (target 0.90 to 1.10)" \
+    "$growth" 'v >= 0.9 && v <= 1.1'
+fi
+
+# ---- cross-page links: the same split with and without --fix-links ----
+fix_target=2.2
+# Every section links to another one, so no link to a bare "#sN" may stay behind, and every
+# one of them must now lead to a page.
+check_links() { # DIR SECTIONS
+  local left fixed
+  left=$(find "$1" -maxdepth 1 -name 'doc[0-9][0-9][0-9]*.html' -exec cat {} + | grep -c 'href="#s' || true)
+  fixed=$(find "$1" -maxdepth 1 -name 'doc[0-9][0-9][0-9]*.html' -exec cat {} + |
+    grep -Eo 'href="doc[0-9]{3,}\.html#s[0-9]+"' | wc -l || true)
+  if [ "$left" -ne 0 ] || [ "$fixed" -lt "$2" ]; then
+    echo "bench: expected $2 links led to their pages in $1, found $fixed and $left left as they were" >&2
+    exit 1
+  fi
+}
+
+# fix_links_run NAME SECTIONS: sets fix_on, fix_off (medians), fix_ratio, the *_times and rss.
+fix_links_run() {
+  local dir="$work/fix-$1" sections=$2 i mode
+  echo "Fix links, $1 sections: 256 MiB, $sections split headings, $runs runs each ..."
+  fix_on_times=() fix_off_times=() fix_on_rss=0 fix_off_rss=0
+  # Untimed: the first pages in a fresh folder are created faster than those of every later run.
+  measure "$dir" -- "$split" "${split_args[@]}"
+  check_pages "$dir" "$sections"
+  for ((i = 0; i < runs; i++)); do
+    # Alternate which goes first, so a drift of the machine does not favour one.
+    for mode in $((i % 2)) $(((i + 1) % 2)); do
+      clean_pages "$dir"
+      if [ "$mode" -eq 0 ]; then
+        measure "$dir" -- "$split" --fix-links "${split_args[@]}"
+        fix_on_times+=("$secs")
+        if [ "$rss_kib" -gt "$fix_on_rss" ]; then fix_on_rss=$rss_kib; fi
+        if [ "$i" -eq 0 ]; then check_pages "$dir" "$sections" && check_links "$dir" "$sections"; fi
+      else
+        measure "$dir" -- "$split" "${split_args[@]}"
+        fix_off_times+=("$secs")
+        if [ "$rss_kib" -gt "$fix_off_rss" ]; then fix_off_rss=$rss_kib; fi
+      fi
+    done
+  done
+  clean_pages "$dir"
+  fix_on=$(median "${fix_on_times[@]}") fix_off=$(median "${fix_off_times[@]}")
+  fix_ratio=$(ratio "$fix_on" "$fix_off")
+}
+
+if [ "$fix_links" -eq 1 ]; then
+  # The documents of the other measurements are done with; make room for these.
+  rm -rf "$work/few" "$work/many" "$work/small" "$work/dd" "$work/csplit"
+  mkdir -p "$work/fix-few" "$work/fix-many"
+  echo "Generating documents with cross-page links in $work ($(stat -f -c %T "$work") file system) ..."
+  "$docgen" --size 256M --sections $few_sections --cross-links --out "$work/fix-few/doc.html" >/dev/null
+  "$docgen" --size 256M --sections $many_sections --cross-links --out "$work/fix-many/doc.html" >/dev/null
+
+  fix_links_run few $few_sections
+  few_line="fix-links-few: with $fix_on s ($(spread "${fix_on_times[@]}")), without $fix_off s ($(spread "${fix_off_times[@]}")), median of $runs; peak memory $(mib "$fix_on_rss") with, $(mib "$fix_off_rss") without"
+  few_fix_ratio=$fix_ratio
+  fix_links_run many $many_sections
+  many_line="fix-links-many: with $fix_on s ($(spread "${fix_on_times[@]}")), without $fix_off s ($(spread "${fix_off_times[@]}")), median of $runs; peak memory $(mib "$fix_on_rss") with, $(mib "$fix_off_rss") without"
+  many_fix_ratio=$fix_ratio
+
+  echo
+  echo "$few_line"
+  echo "$many_line"
+  echo
+  report "fix-links-few: quirefold-split --fix-links / without = $few_fix_ratio (target <= $fix_target)" \
+    "$few_fix_ratio" "v <= $fix_target"
+  report "fix-links-many: quirefold-split --fix-links / without = $many_fix_ratio (target <= $fix_target)" \
+    "$many_fix_ratio" "v <= $fix_target"
+else
+  echo
+  echo "fix-links: $split has no --fix-links option; not measured"
+fi
+
 exit $failed
