@@ -262,10 +262,34 @@ std::string_view BrowserTag(std::string_view tag)
     return tag;
 }
 
-// Only a start tag with an '=' can hold an attribute value: the cheap test most tags fail.
-bool MayHaveValues(std::string_view tag)
+bool EndsWithName(std::string_view text, std::size_t end, std::string_view lowerName)
 {
-    return tag.size() > 3 && tag[0] == '<' && std::memchr(tag.data(), '=', tag.size()) != nullptr;
+    if (end < lowerName.size() + 1 ||
+        !NameIs(text.substr(end - lowerName.size(), lowerName.size()), lowerName))
+        return false;
+    const char before = text[end - lowerName.size() - 1];
+    return IsSpace(before) || before == '/' || before == '"' || before == '\'';
+}
+
+// Whether the tag may be a start tag with an attribute named lowerA or lowerB that has a value:
+// some '=' follows such a name. Much cheaper than reading the attributes, and the test most
+// tags fail; a '=' inside a value can only make it say yes wrongly, never no.
+bool MayHaveAttribute(std::string_view tag, std::string_view lowerA, std::string_view lowerB)
+{
+    const std::size_t size = tag.size();
+    if (size < 4 || tag[0] != '<' || tag[1] == '/' || tag[1] == '!')
+        return false;
+    // A plain loop: tags are short, and a library call per '=' costs more than it saves.
+    for (std::size_t i = 2; i < size; ++i) {
+        if (tag[i] != '=')
+            continue;
+        std::size_t nameEnd = i;
+        while (nameEnd > 0 && IsSpace(tag[nameEnd - 1]))
+            --nameEnd;
+        if (EndsWithName(tag, nameEnd, lowerA) || EndsWithName(tag, nameEnd, lowerB))
+            return true;
+    }
+    return false;
 }
 
 // The value decoded, without the white space and controls browsers strip from URLs.
@@ -386,7 +410,7 @@ std::string FragmentHref(std::string_view anchor)
 int TagAnchors(std::string_view tag, std::vector<std::string>& out)
 {
     TagReader reader;
-    if (!MayHaveValues(tag) || !reader.Open(BrowserTag(tag)))
+    if (!MayHaveAttribute(tag, "id", "name") || !reader.Open(BrowserTag(tag)))
         return 0;
     const bool isA = NameIs(reader.Name(), "a");
     bool seenId = false;
@@ -430,7 +454,7 @@ int TagAnchors(std::string_view tag, std::vector<std::string>& out)
 std::string TagId(std::string_view tag)
 {
     TagReader reader;
-    if (!MayHaveValues(tag) || !reader.Open(BrowserTag(tag)))
+    if (!MayHaveAttribute(tag, "id", "id") || !reader.Open(BrowserTag(tag)))
         return {};
     Attribute attr;
     while (reader.Next(attr))
@@ -472,7 +496,8 @@ bool RewriteTagLink(std::string_view tag, int currentPage, const AnchorMap& anch
                     const PageLinkNames& names, std::string& out)
 {
     TagReader reader;
-    if (!MayHaveValues(tag))
+    // Only a link with a fragment changes, and its '#' shows even when written &#35;.
+    if (!MayHaveAttribute(tag, "href", "href") || tag.find('#') == std::string_view::npos)
         return false;
     const std::string_view inner = BrowserTag(tag);
     if (!reader.Open(inner) || NameIs(reader.Name(), "base"))
