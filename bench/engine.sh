@@ -178,6 +178,7 @@ if [ "$fix_links" -eq 1 ]; then
   # The documents of the other measurements are done with; make room for these.
   rm -rf "$work/few" "$work/many" "$work/small" "$work/dd" "$work/csplit"
   mkdir -p "$work/fix-few" "$work/fix-many"
+  echo
   echo "Generating documents with cross-page links in $work ($(stat -f -c %T "$work") file system) ..."
   "$docgen" --size 256M --sections $few_sections --cross-links --out "$work/fix-few/doc.html" >/dev/null
   "$docgen" --size 256M --sections $many_sections --cross-links --out "$work/fix-many/doc.html" >/dev/null
