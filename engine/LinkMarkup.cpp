@@ -2,6 +2,7 @@
 
 #include "engine/PathNames.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -271,16 +272,11 @@ bool EndsWithName(std::string_view text, std::size_t end, std::string_view lower
     return IsSpace(before) || before == '/' || before == '"' || before == '\'';
 }
 
-// Whether the tag may be a start tag with an attribute named lowerA or lowerB that has a value:
-// some '=' follows such a name. Much cheaper than reading the attributes, and the test most
-// tags fail; a '=' inside a value can only make it say yes wrongly, never no.
-bool MayHaveAttribute(std::string_view tag, std::string_view lowerA, std::string_view lowerB)
+// Whether some '=' in a start tag follows an attribute name that may be lowerA or lowerB. A
+// plain loop: tags are short, and a library call per '=' costs more than it saves.
+bool ScanForAttribute(std::string_view tag, std::string_view lowerA, std::string_view lowerB)
 {
-    const std::size_t size = tag.size();
-    if (size < 4 || tag[0] != '<' || tag[1] == '/' || tag[1] == '!')
-        return false;
-    // A plain loop: tags are short, and a library call per '=' costs more than it saves.
-    for (std::size_t i = 2; i < size; ++i) {
+    for (std::size_t i = 2; i < tag.size(); ++i) {
         if (tag[i] != '=')
             continue;
         std::size_t nameEnd = i;
@@ -290,6 +286,16 @@ bool MayHaveAttribute(std::string_view tag, std::string_view lowerA, std::string
             return true;
     }
     return false;
+}
+
+// Whether the tag may be a start tag with an attribute named lowerA or lowerB that has a value.
+// Much cheaper than reading the attributes, and the test most tags fail; a '=' inside a value
+// can only make it say yes wrongly, never no.
+inline bool MayHaveAttribute(std::string_view tag, std::string_view lowerA, std::string_view lowerB)
+{
+    // Shorter than "<a id=x" (or "<a href=#x"): most tags of a document end here.
+    return tag.size() >= 5 + std::min(lowerA.size(), lowerB.size()) && tag[0] == '<' &&
+           tag[1] != '/' && tag[1] != '!' && ScanForAttribute(tag, lowerA, lowerB);
 }
 
 // The value decoded, without the white space and controls browsers strip from URLs.
