@@ -9,7 +9,8 @@
 // Reading and rewriting the anchors and links of single tags, the way browsers read them:
 // attribute names in any letter case, values double-quoted, single-quoted or bare, the first
 // of two equal attributes counting, character references decoded. A tag is the text from its
-// '<' to its first '>', as the split engine reads it.
+// '<' to its first '>', as the split engine reads it; a '<' followed by anything but a letter,
+// '/', '!' or '?' is text to browsers, so the tag then starts at the next '<' inside it.
 
 // How the pages of one split are named, for links between them.
 struct PageLinkNames
@@ -33,8 +34,9 @@ std::string PageHref(const PageLinkNames& names, int page);
 std::string FragmentHref(std::string_view anchor);
 
 // The anchors a tag defines, entity-decoded: its id attribute (any element) and the name
-// attribute of an <a>. End tags, comments, <!...> and <?...> define none. Returns how many
-// were appended to out (0, 1 or 2); an empty value is no anchor.
+// attribute of an <a>, the id first. End tags, comments, <!...> and <?...> define none. Returns
+// how many were appended to out (0, 1 or 2); an empty value is no anchor, and a name equal to
+// the id is not appended again.
 int TagAnchors(std::string_view tag, std::vector<std::string>& out);
 
 // The decoded id attribute of a tag, or empty.
@@ -49,7 +51,8 @@ public:
     void AddId(std::string_view id, int page);
     void AddName(std::string_view name, int page);
     // The page the fragment of an href (after '#', entities decoded) leads to, 0 when no anchor
-    // has it. Tried as written, then percent-decoded, as browsers do.
+    // has it (so anchors belong on pages 1 and up). Tried as written, then percent-decoded, as
+    // browsers do.
     int PageOf(std::string_view fragment) const;
     std::size_t Size() const { return m_ids.size() + m_names.size(); }
 
@@ -62,7 +65,8 @@ private:
 // "./NAME", percent-encoded, or with letter case differing on Windows), and x is an anchor on
 // a page other than currentPage (0: the index page), appends the tag to out with only that
 // href value replaced by PageHref(page) + "#x" (x as written) and returns true. The value
-// keeps its quotes; a bare value that would no longer be one gets double quotes. Any other
+// keeps its quotes (a "'" of the page name is written &#39; between single quotes); a bare value
+// that would no longer be one gets double quotes, a '"' in it written &quot;. Any other
 // tag, including <base>, end tags and comments: returns false and leaves out alone.
 bool RewriteTagLink(std::string_view tag, int currentPage, const AnchorMap& anchors,
                     const PageLinkNames& names, std::string& out);

@@ -10,12 +10,13 @@
 std::string HeadingText(std::string_view headingMarkup);
 
 // The header with the text of its first <title> element replaced by headingText, " - " and the
-// element's own text (white space collapsed as above). Unchanged when the header has no
-// <title>...</title> or headingText is empty. Tag names in any letter case.
+// element's own text (white space collapsed as above; without " - " when that is empty).
+// Unchanged when the header has no <title>...</title> or headingText is empty. Tag names in any
+// letter case; a <title> inside a comment does not count.
 std::string HeaderWithPageTitle(std::string_view header, std::string_view headingText);
 
 // The header with markup inserted just before its first </head> tag, or before its final tag
-// (the body tag) when it has none.
+// (the body tag) when it has none; at the end when it has no tag at all. Comments are skipped.
 std::string HeaderWithHeadLinks(std::string_view header, std::string_view markup);
 
 // '<link rel="prev" href="...">' and so on, each followed by CR LF, for the hrefs given;
