@@ -184,7 +184,7 @@ public:
         if (tag.size() < 2 || tag[0] != '<' || !IsAsciiLetter(tag[1]))
             return false;
         m_tag = tag;
-        m_end = tag.back() == '>' ? tag.size() - 1 : tag.size();
+        m_end = std::min(tag.find('>'), tag.size());
         m_pos = 1;
         while (m_pos < m_end && !IsSpace(m_tag[m_pos]) && m_tag[m_pos] != '/')
             ++m_pos;
