@@ -23,6 +23,7 @@ protected:
         anchors.AddId("a b", 4);
         anchors.AddId("x&y", 5);
         anchors.AddName("old", 2);
+        anchors.AddName("n", 2);
         anchors.AddId("both", 6);
         anchors.AddName("both", 2);
         anchors.AddName("dup", 7);
@@ -67,6 +68,8 @@ TEST(LinkMarkupAnchors, AttributesAsBrowsersReadThem)
     EXPECT_EQ(Anchors("<DIV ID='two' class=x>"), Strings{"two"});
     EXPECT_EQ(Anchors("<p Id = three>"), Strings{"three"});
     EXPECT_EQ(Anchors("<A NAME=four>"), Strings{"four"});
+    EXPECT_EQ(Anchors("<b id=x>"), Strings{"x"}); // the shortest, and one cut off at the end
+    EXPECT_EQ(Anchors("<a id=y"), Strings{"y"});
     EXPECT_EQ(Anchors("<a/name=five/>"), Strings{"five/"});
     EXPECT_EQ(Anchors("<a id=\"i\" name=\"n\">"), (Strings{"i", "n"}));
     EXPECT_EQ(Anchors("<a id=same name=same>"), Strings{"same"});
@@ -110,6 +113,7 @@ TEST_F(LinkMarkupTest, RewritesLinksToAnchorsOnOtherPages)
     EXPECT_EQ(Rewrite("<a class=x HREF='#sec'>"), "<a class=x HREF='doc003.htm#sec'>");
     EXPECT_EQ(Rewrite("<a href=\"#sec\" title=t>"), "<a href=\"doc003.htm#sec\" title=t>");
     EXPECT_EQ(Rewrite("<a href=#sec>"), "<a href=doc003.htm#sec>");
+    EXPECT_EQ(Rewrite("<a href=#n>"), "<a href=doc002.htm#n>");
     EXPECT_EQ(Rewrite("<A Href = #sec>"), "<A Href = doc003.htm#sec>");
     EXPECT_EQ(Rewrite("<area href=#old />"), "<area href=doc002.htm#old />");
     EXPECT_EQ(Rewrite("< <a href=#sec>"), "< <a href=doc003.htm#sec>");
