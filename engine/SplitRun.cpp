@@ -186,7 +186,7 @@ void SplitRun::PrepareOutputFolder()
     m_pageFolder = folder.string();
     if (!m_pageFolder.empty() && m_pageFolder.back() != '/' &&
         m_pageFolder.back() != fs::path::preferred_separator)
-        m_pageFolder += '/';
+        m_pageFolder += static_cast<char>(fs::path::preferred_separator);
     m_names.Stem = m_pageFolder + m_names.BaseName;
 }
 
