@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
-all=(engine markup keyfile splitoptions idlist preview)
+all=(engine markup links keyfile splitoptions idlist preview)
 targets=("${@:-${all[@]}}")
 build=${QUIREFOLD_FUZZ_BUILD:-build-fuzz}
 
