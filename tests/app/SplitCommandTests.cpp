@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 #include <sstream>
 
 using testsupport::Exists;
@@ -208,6 +209,42 @@ TEST_F(SplitCommandTest, LaterSettingsSaveAbsoluteAndLoadBack)
                  loaded.TolerateMissingBodyEnd || loaded.Manifest);
     EXPECT_EQ(loaded.OutputFolder, "");
     EXPECT_EQ(SettingsStore().ReadString("OutputFolder"), "");
+}
+
+// What a folder holds, by name.
+std::set<std::string> Entries(const std::filesystem::path& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+TEST_F(SplitCommandTest, OutputFolderTakesEveryOutputAndTheManifest)
+{
+    const std::string out = m_dir / "out";
+    std::filesystem::create_directory(out);
+    EXPECT_EQ(
+        Run({"--defaults", "--links", "--images", "--navigation", "--manifest", "-o", out, Doc()}),
+        0)
+        << m_out.str();
+    EXPECT_EQ(Entries(out),
+              (std::set<std::string>{"doc000.html", "doc001.html", "doc002.html", "docfs.html",
+                                     "docpages.json", "prev1.gif", "home1.gif", "next1.gif"}));
+    EXPECT_EQ(Entries(m_dir.Path()), (std::set<std::string>{"config", "doc.html", "out"}));
+    EXPECT_NE(ReadAll(out + "/docpages.json").find("\"doc002.html\""), std::string::npos);
+}
+
+TEST_F(SplitCommandTest, StoreFromBeforeTheLaterOptionsSplitsBesideTheSourceWithoutManifest)
+{
+    SettingsStore store;
+    store.WriteInteger("NoLinks", 1);
+    store.WriteInteger("BreakOn", 1);
+    store.WriteString("HomeLinkText", "Top");
+    EXPECT_EQ(Run({Doc()}), 0);
+    EXPECT_NE(Page(1).find(">Top</A>"), std::string::npos);
+    EXPECT_EQ(Entries(m_dir.Path()),
+              (std::set<std::string>{"config", "doc.html", "doc000.html", "doc001.html"}));
 }
 
 TEST_F(SplitCommandTest, FailuresQuietModeAndOpening)

@@ -1,3 +1,4 @@
+#include "settings/SettingsStore.h"
 #include "tests/common/TestSupport.h"
 
 #include <algorithm>
@@ -249,6 +250,55 @@ TEST_F(SplitProcessTest, SaveThenRunWithoutOptions)
     EXPECT_EQ(plain.Output(), "");
     EXPECT_TRUE(Exists(m_dir / "afs.htm"));
     EXPECT_NE(ReadAll(m_dir / "a002.htm").find("quirefold_link_p"), std::string::npos);
+}
+
+TEST_F(SplitProcessTest, RelativeOutputFolderIsStoredAgainstTheWorkingFolder)
+{
+    SplitProcess save(m_dir.Path().string(), {"-o", "out", "--manifest", "--save"});
+    EXPECT_EQ(WEXITSTATUS(save.Wait()), 0);
+    EXPECT_EQ(SettingsStore().ReadString("OutputFolder"), m_dir / "out");
+    EXPECT_EQ(SettingsStore().ReadInteger("Manifest"), 1);
+
+    SplitProcess clear(m_dir.Path().string(), {"--output-dir=", "--save"});
+    EXPECT_EQ(WEXITSTATUS(clear.Wait()), 0);
+    EXPECT_EQ(SettingsStore().ReadString("OutputFolder"), "");
+    EXPECT_EQ(SettingsStore().ReadInteger("Manifest"), 1);
+}
+
+TEST_F(SplitProcessTest, ReadOnlySourceFolderWithAnOutputFolder)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    const std::filesystem::path source = m_dir.Path() / "ro";
+    std::filesystem::create_directory(source);
+    WriteAll((source / "a.htm").string(), "<HTML><BODY><H1>T</H1>x<H1>U</H1>y</BODY>");
+    chmod(source.c_str(), 0555);
+    SplitProcess split(m_dir.Path().string(), {"--defaults", "-q", "--links", "--images",
+                                               "--manifest", "-o", "out", "ro/a.htm"});
+    const int status = split.Wait();
+    chmod(source.c_str(), 0755);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << split.Output();
+    for (const char* name : {"a000.htm", "a002.htm", "apages.json", "next1.gif"})
+        EXPECT_TRUE(Exists(m_dir / ("out/" + std::string(name)))) << name;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(source),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST_F(SplitProcessTest, MissingEndOfBodyFailsUnlessTolerated)
+{
+    WriteAll(m_dir / "a.htm", "<HTML><BODY><H1>T</H1>x<H1>U</H1>y");
+    SplitProcess strict(m_dir.Path().string(), {"--defaults", "a.htm"});
+    EXPECT_EQ(WEXITSTATUS(strict.Wait()), 1);
+    EXPECT_TRUE(strict.Output().ends_with("End of body tag not found\n")) << strict.Output();
+
+    SplitProcess tolerant(m_dir.Path().string(),
+                          {"--defaults", "--tolerate-missing-body-end", "a.htm"});
+    EXPECT_EQ(WEXITSTATUS(tolerant.Wait()), 0) << tolerant.Output();
+    EXPECT_TRUE(
+        tolerant.Output().ends_with("Splitting is complete. 2 files and 1 index file created.\n"))
+        << tolerant.Output();
+    EXPECT_EQ(ReadAll(m_dir / "a002.htm").rfind("<HTML><BODY><H1>U</H1>y", 0), 0u);
 }
 
 // Ctrl+C arrives while the splitter is held at a known point by its full output pipe.
