@@ -235,6 +235,20 @@ TEST_F(SplitCommandTest, OutputFolderTakesEveryOutputAndTheManifest)
     EXPECT_NE(ReadAll(out + "/docpages.json").find("\"doc002.html\""), std::string::npos);
 }
 
+TEST_F(SplitCommandTest, LinkTitleAndHeadFlagsReachThePages)
+{
+    WriteAll(Doc(), "<HTML><HEAD><TITLE>Doc</TITLE></HEAD><BODY><A href=\"#two\">to two</A>"
+                    "<H1>One</H1>a<H2><A name=\"two\">Two</A></H2>b</BODY>");
+    EXPECT_EQ(Run({"--defaults", "--fix-links", "--page-titles", "--head-links", Doc()}), 0);
+    EXPECT_NE(Page(1).find("<A href=\"doc002.html#two\">"), std::string::npos);
+    EXPECT_NE(Page(2).find("<TITLE>Two - Doc</TITLE>"), std::string::npos);
+    EXPECT_NE(Page(2).find("<link rel=\"prev\" href=\"doc001.html\">"), std::string::npos);
+
+    EXPECT_EQ(Run({"--defaults", Doc()}), 0);
+    EXPECT_NE(Page(1).find("<A href=\"#two\">"), std::string::npos);
+    EXPECT_EQ(Page(2).find("<link"), std::string::npos);
+}
+
 TEST_F(SplitCommandTest, StoreFromBeforeTheLaterOptionsSplitsBesideTheSourceWithoutManifest)
 {
     SettingsStore store;
