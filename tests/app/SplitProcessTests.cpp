@@ -258,11 +258,6 @@ TEST_F(SplitProcessTest, RelativeOutputFolderIsStoredAgainstTheWorkingFolder)
     EXPECT_EQ(WEXITSTATUS(save.Wait()), 0);
     EXPECT_EQ(SettingsStore().ReadString("OutputFolder"), m_dir / "out");
     EXPECT_EQ(SettingsStore().ReadInteger("Manifest"), 1);
-
-    SplitProcess clear(m_dir.Path().string(), {"--output-dir=", "--save"});
-    EXPECT_EQ(WEXITSTATUS(clear.Wait()), 0);
-    EXPECT_EQ(SettingsStore().ReadString("OutputFolder"), "");
-    EXPECT_EQ(SettingsStore().ReadInteger("Manifest"), 1);
 }
 
 TEST_F(SplitProcessTest, ReadOnlySourceFolderWithAnOutputFolder)

@@ -39,8 +39,6 @@ TEST(SplitOptionsFuzzTest, OddValuesAndFileNamesSurviveBothSpellings)
         CommandLine({"---", "f"}),
         CommandLine({"--=", "f"}),
         CommandLine({"-", "--save", "--breadcrumbs-text"}),
-        CommandLine({"-o", "--manifest", "-odir", "--output-dir", "", "-", "--fix-links"}),
-        CommandLine({"--no-head-links", "--output-dir=", "--tolerate-missing-body-end", "f"}),
         CommandLine({"--version"}),
         CommandLine({""}),
     };
@@ -74,8 +72,6 @@ TEST(SplitOptionsFuzzTest, BadLevelsAndMissingValuesAreUsageErrors)
                                                {"--prev-text"},
                                                {"---", "f"},
                                                {"--links=1", "f"},
-                                               {"--manifest=x", "f"},
-                                               {"f", "-o"},
                                                {"-x", "f"},
                                                {"--quiet"}})
         EXPECT_THROW(ParseSplitOptions(args), UsageError) << ::testing::PrintToString(args);

@@ -240,14 +240,6 @@ TEST_F(SettingsLoadTest, StoreFromBeforeTheLaterOptionsReadsThemOffAndLeavesThem
     LoadSettings(settings);
     EXPECT_EQ(settings, old);
     EXPECT_EQ(storedkey::ValueNames(), names);
-
-    // Stored as another type, they read as off / empty too.
-    storedkey::Put("Manifest", RegistryValue::String("1"));
-    storedkey::Put("OutputFolder", RegistryValue::Dword(1));
-    settings = Edited();
-    LoadSettings(settings);
-    EXPECT_FALSE(settings.Manifest);
-    EXPECT_EQ(settings.OutputFolder, "");
 }
 
 TEST_F(SettingsLoadTest, EmptyStoredTextsFallBackExceptTheBreadcrumbLabel)
