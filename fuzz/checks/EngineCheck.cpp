@@ -4,6 +4,7 @@
 #include "engine/SplitRun.h"
 #include "engine/SplitSettings.h"
 #include "fuzz/checks/ByteReader.h"
+#include "fuzz/checks/LinkCheck.h"
 
 #include <algorithm>
 #include <fstream>
@@ -152,10 +153,45 @@ long NumberAfter(const std::string& line, std::string_view prefix)
     return value;
 }
 
+bool IsPageName(const std::string& name, const SourceName& source)
+{
+    const std::string_view base(source.Base);
+    const std::string_view extension(source.Extension);
+    if (name.size() < base.size() + 3 + extension.size() || !name.starts_with(base) ||
+        !name.ends_with(extension))
+        return false;
+    const std::string digits =
+        name.substr(base.size(), name.size() - base.size() - extension.size());
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const long number = std::stol(digits);
+    return number > 0 && PageText(static_cast<int>(number)) == digits;
+}
+
 } // namespace
 
+// The split runs of one input: the same document, settings and traps each time.
+struct EngineWorkspace::Plan
+{
+    SplitSettings Settings;
+    int StopAt = 0;
+    int TrapKind = 0;    // a Trap
+    int SourceName = 0;  // an index into kSources
+    int OutputForm = -1; // -1: beside the source; see EngineWorkspace's header
+    std::string Document;
+};
+
+// How one run ended, for comparing runs of the same input.
+struct EngineWorkspace::Ending
+{
+    SplitOutcome Outcome = SplitOutcome::Failed;
+    std::string LastLine;
+    long PagesClosed = 0;
+    bool ToleratedEnd = false;
+};
+
 EngineWorkspace::EngineWorkspace(fs::path root)
-    : m_root(std::move(root)), m_folder(m_root / "work"),
+    : m_root(std::move(root)), m_folder(m_root / "work"), m_output(m_root / "out"),
       m_outsideImage((m_root / kOutsideName).string())
 {
     fs::create_directories(m_folder);
@@ -170,32 +206,39 @@ void EngineWorkspace::ResetFolder()
         fs::permissions(entry, fs::perms::owner_all, fs::perm_options::add, ec);
         fs::remove_all(entry, ec);
     }
+    fs::remove_all(m_output, ec);
 }
 
 std::string EngineWorkspace::Check(std::string_view input)
 {
-    ResetFolder();
     ByteReader in(input);
     const std::uint8_t flags = in.Byte();
     const std::uint8_t images01 = in.Byte();
     const std::uint8_t images2Source = in.Byte();
-    const Trap trap = static_cast<Trap>(in.Byte() % 8);
+    const std::uint8_t trapAndOptions = in.Byte();
 
-    RecordingHost host;
-    host.stopAt = in.Byte();
-    SplitSettings& s = host.settings;
+    Plan plan;
+    plan.TrapKind = trapAndOptions % 8;
+    plan.StopAt = in.Byte();
+    SplitSettings& s = plan.Settings;
     s.AddLinks = flags & 1;
     s.UseImages = flags & 2;
     s.Navigation = flags & 4;
     s.Breadcrumbs = flags & 8;
     s.BreakOn = ((flags >> 4) & 7) % 5 - 1;
+    s.FixLinks = trapAndOptions & 8;
+    s.PageTitles = trapAndOptions & 16;
+    s.HeadLinks = trapAndOptions & 32;
+    s.TolerateMissingBodyEnd = trapAndOptions & 64;
+    s.Manifest = trapAndOptions & 128;
     s.PreviousLinkText = in.Text(64);
     s.HomeLinkText = in.Text(64);
     s.NextLinkText = in.Text(64);
     s.BreadcrumbsText = in.Text(64);
 
-    const SourceName& source = kSources[(images2Source >> 4) % std::size(kSources)];
-    const fs::path pageFolder = m_folder / source.Folder;
+    plan.SourceName = static_cast<int>((images2Source >> 4) % std::size(kSources));
+    const SourceName& source = kSources[plan.SourceName];
+    const fs::path sourceFolder = m_folder / source.Folder;
     const fs::path sourcePath = m_folder / source.Path;
     auto outputName = [&](const std::string& middle) {
         return std::string(source.Base) + middle + source.Extension;
@@ -227,11 +270,11 @@ std::string EngineWorkspace::Check(std::string_view input)
         case 10:
             return outputName("001");
         case 11:
-            return (pageFolder / outputName("000")).string();
+            return (sourceFolder / outputName("000")).string();
         case 12:
             return "sub/../../" + std::string(kOutsideName);
         case 13:
-            return pageFolder.string() + "/";
+            return sourceFolder.string() + "/";
         case 14:
             return std::string(kInsideName);
         default:
@@ -241,18 +284,91 @@ std::string EngineWorkspace::Check(std::string_view input)
     s.PrevLinkImage = imagePath(images01 & 15);
     s.HomeLinkImage = imagePath(images01 >> 4);
     s.NextLinkImage = imagePath(images2Source & 15);
-    std::string document = in.Rest();
-    if (document.size() > kMaxDocument)
-        document.resize(kMaxDocument);
+    if (flags & 128) {
+        plan.OutputForm = in.Byte() % 4;
+        switch (plan.OutputForm) {
+        case 1: // relative: taken from the document's folder
+            s.OutputFolder = std::string(source.Folder).empty() ? "../out" : "../../out";
+            break;
+        case 2:
+            s.OutputFolder = (m_output / "new" / "deeper").string();
+            break;
+        default:
+            s.OutputFolder = m_output.string();
+            break;
+        }
+    }
+    plan.Document = in.Rest();
+    if (plan.Document.size() > kMaxDocument)
+        plan.Document.resize(kMaxDocument);
+
+    Ending ending;
+    if (std::string problem = Run(plan, ending); !problem.empty())
+        return problem;
+
+    // Links fixed, pages titled, head links and a tolerated end change pages, never how a
+    // run ends. The first pass pumps messages too, so a Stop lands elsewhere with links fixed.
+    if (!s.FixLinks && !s.PageTitles && !s.HeadLinks && !s.TolerateMissingBodyEnd)
+        return {};
+    if (s.FixLinks && plan.StopAt != 0)
+        return {};
+    Plan plain = plan;
+    plain.Settings.FixLinks = false;
+    plain.Settings.PageTitles = false;
+    plain.Settings.HeadLinks = false;
+    plain.Settings.TolerateMissingBodyEnd = false;
+    Ending plainEnding;
+    if (std::string problem = Run(plain, plainEnding); !problem.empty())
+        return "without the page options: " + problem;
+    if (s.TolerateMissingBodyEnd &&
+        plainEnding.LastLine == std::string(kExceptionPrefix) + "End of body tag not found") {
+        if (ending.Outcome != SplitOutcome::Split || !ending.ToleratedEnd ||
+            ending.PagesClosed != plainEnding.PagesClosed + 1)
+            return "a document without an end of body did not split with it tolerated";
+        return {};
+    }
+    if (ending.Outcome != plainEnding.Outcome)
+        return "the page options changed the outcome of the run";
+    if (ending.Outcome == SplitOutcome::Failed) {
+        if (ending.LastLine != plainEnding.LastLine)
+            return "the page options changed why the run failed: " + ending.LastLine;
+        // The first pass meets a fault before any page is written.
+        if (s.FixLinks)
+            return {};
+    }
+    if (ending.PagesClosed != plainEnding.PagesClosed)
+        return "the page options changed the number of pages written";
+    return {};
+}
+
+std::string EngineWorkspace::Run(const Plan& plan, Ending& ending)
+{
+    ResetFolder();
+    const SourceName& source = kSources[plan.SourceName];
+    const SplitSettings& s = plan.Settings;
+    RecordingHost host;
+    host.settings = s;
+    host.stopAt = plan.StopAt;
+    const std::string& document = plan.Document;
+    const Trap trap = static_cast<Trap>(plan.TrapKind);
+    const bool elsewhere = plan.OutputForm >= 0;
+    const fs::path sourceFolder = m_folder / source.Folder;
+    const fs::path sourcePath = m_folder / source.Path;
+    const fs::path pageFolder = !elsewhere             ? sourceFolder
+                                : plan.OutputForm == 2 ? m_output / "new" / "deeper"
+                                                       : m_output;
+    auto outputName = [&](const std::string& middle) {
+        return std::string(source.Base) + middle + source.Extension;
+    };
 
     std::error_code ec;
-    fs::create_directories(pageFolder, ec);
-    host.folder = pageFolder.string();
-    WriteFile(pageFolder / kInsideName, kImageBytes);
+    fs::create_directories(sourceFolder, ec);
+    host.folder = sourceFolder.string();
+    WriteFile(sourceFolder / kInsideName, kImageBytes);
     fs::path realSource = sourcePath;
     switch (trap) {
     case SourceIsSymlink:
-        realSource = pageFolder / "real.source";
+        realSource = sourceFolder / "real.source";
         WriteFile(realSource, document);
         fs::create_symlink(realSource, sourcePath, ec);
         break;
@@ -268,9 +384,15 @@ std::string EngineWorkspace::Check(std::string_view input)
         WriteFile(sourcePath, document);
         break;
     }
+    // A file where the output folder should be; otherwise the traps go where the pages go.
+    const bool outputIsFile = plan.OutputForm == 3;
+    if (outputIsFile)
+        WriteFile(m_output, "not a folder");
+    else if (elsewhere && trap >= HardLinkAsPage && trap <= FolderAsPage2)
+        fs::create_directories(pageFolder, ec);
     // Links may be refused (on Windows without the right); then there is nothing to expect.
     bool linked = false;
-    switch (trap) {
+    switch (outputIsFile ? NoTrap : trap) {
     case HardLinkAsPage:
         fs::create_hard_link(sourcePath, pageFolder / outputName("001"), ec);
         linked = !ec;
@@ -288,21 +410,34 @@ std::string EngineWorkspace::Check(std::string_view input)
     default:
         break;
     }
-    const std::set<std::string> treeBefore = Tree(m_folder);
+    // A manifest an earlier run left: replaced when this one splits, gone once pages change.
+    const fs::path manifestPath = pageFolder / (std::string(source.Base) + "pages.json");
+    const bool staleManifest = s.Manifest && fs::is_directory(pageFolder, ec);
+    if (staleManifest)
+        WriteFile(manifestPath, "stale");
+    const std::set<std::string> treeBefore = Tree(m_root);
+    const std::set<std::string> sourceTreeBefore = Tree(m_folder);
 
     const SplitOutcome outcome = SplitFile(sourcePath.string(), host);
 
     // What may never happen, however the run ended.
-    if (Listing(m_root) != std::set<std::string>{"work", std::string(kOutsideName)})
+    std::set<std::string> allowed{"work", std::string(kOutsideName)};
+    if (elsewhere)
+        allowed.insert("out");
+    if (Listing(m_root) != allowed)
         return "a file beside the working folder was created or removed";
     if (ReadFile(m_outsideImage) != kImageBytes)
         return "the image outside the working folder was changed";
-    if (ReadFile(pageFolder / kInsideName) != kImageBytes)
+    if (ReadFile(sourceFolder / kInsideName) != kImageBytes)
         return "the image in the page folder was changed";
     const bool pipe = trap == SourceIsPipe && fs::is_fifo(sourcePath, ec);
     const bool regularSource = !pipe && trap != SourceIsFolder;
     if (regularSource && ReadFile(realSource) != document)
         return "the source document was changed";
+    if (elsewhere && Tree(m_folder) != sourceTreeBefore)
+        return "a run with an output folder wrote into the document's folder";
+    if (outputIsFile && ReadFile(m_output) != "not a folder")
+        return "the file in the output folder's place was changed";
     if (host.lines.empty())
         return "the run logged nothing";
 
@@ -313,6 +448,17 @@ std::string EngineWorkspace::Check(std::string_view input)
         return StartsWith(l, kCompletePrefix);
     });
     const std::string& last = host.lines.back();
+    ending.Outcome = outcome;
+    ending.LastLine = last;
+    bool indexCreated = false;
+    for (const std::string& line : host.lines) {
+        if (StartsWith(line, "      Target file ") && line.ends_with(" closed."))
+            ++ending.PagesClosed;
+        if (line == "      End of body tag not found; the document ends here.")
+            ending.ToleratedEnd = true;
+        if (StartsWith(line, "   Index file ") && line.ends_with(" created."))
+            indexCreated = true;
+    }
     if (outcome == SplitOutcome::Failed) {
         if (exceptions != 1 || !StartsWith(last, kExceptionPrefix))
             return "a failed run does not end with exactly one exception line";
@@ -326,41 +472,73 @@ std::string EngineWorkspace::Check(std::string_view input)
     }
     if (host.busy && outcome == SplitOutcome::Stopped)
         return "the run reports a stop nobody asked for";
+    if (s.TolerateMissingBodyEnd &&
+        last == std::string(kExceptionPrefix) + "End of body tag not found")
+        return "a missing end of body failed the run although it is tolerated";
+    if (ending.ToleratedEnd && !s.TolerateMissingBodyEnd)
+        return "a missing end of body was tolerated without the option";
 
     // An output name that is the source itself must stop the run before anything is written.
     if (linked) {
         if (outcome != SplitOutcome::Failed)
             return "the run went on although an output name is the source";
-        if (Tree(m_folder) != treeBefore)
+        if (Tree(m_root) != treeBefore)
             return "the run wrote files although an output name is the source";
     }
     if ((pipe || trap == SourceIsFolder) && outcome != SplitOutcome::Failed)
         return "a source that is no regular file was split";
+    if (outputIsFile && (outcome != SplitOutcome::Failed || Tree(m_root) != treeBefore))
+        return "a file in the output folder's place did not fail the run before it wrote";
+
+    if (s.Manifest) {
+        if (fs::exists(manifestPath.string() + ".partial", ec))
+            return "the manifest's temporary file was left behind";
+        const bool exists = fs::exists(manifestPath, ec);
+        if (outcome != SplitOutcome::Split && indexCreated && exists)
+            return "a run that did not split left a manifest";
+        if (!indexCreated && exists != staleManifest)
+            return "a run that replaced no page changed the earlier manifest";
+        if (outcome == SplitOutcome::Split) {
+            std::string fault;
+            const std::vector<std::string> files = ManifestFiles(ReadFile(manifestPath), fault);
+            if (!fault.empty())
+                return "the manifest is broken: " + fault;
+            std::set<std::string> onDisk;
+            for (const std::string& name : Listing(pageFolder))
+                if (IsPageName(name, source) && fs::is_regular_file(pageFolder / name, ec))
+                    onDisk.insert(name);
+            if (files.size() != onDisk.size())
+                return "the manifest lists " + std::to_string(files.size()) + " pages, " +
+                       std::to_string(onDisk.size()) + " are on disk";
+            for (std::size_t i = 0; i < files.size(); ++i)
+                if (!SameAsWritten(files[i], outputName(PageText(static_cast<int>(i + 1)))))
+                    return "the manifest lists page " + std::to_string(i + 1) + " as " + files[i];
+        }
+    }
     if (outcome == SplitOutcome::Failed)
         return {};
 
-    // A finished run: the pages it reports are there, each starting with the header.
+    // A finished run: the pages it reports are there, each starting with the header unless
+    // its head is changed for it.
     long headerLength = -1;
-    long pagesClosed = 0;
-    for (const std::string& line : host.lines) {
+    for (const std::string& line : host.lines)
         if (long n = NumberAfter(line, "   Header read. "); n >= 0)
             headerLength = n;
-        if (StartsWith(line, "      Target file ") && line.ends_with(" closed."))
-            ++pagesClosed;
-    }
     const long pagesReported = NumberAfter(last, kCompletePrefix);
     if (headerLength < 0 || static_cast<std::size_t>(headerLength) > document.size())
         return "the header length logged does not fit the document";
-    if (pagesReported != pagesClosed)
+    if (pagesReported != ending.PagesClosed)
         return "the completion line counts other pages than were closed";
     const std::string_view header = std::string_view(document).substr(0, headerLength);
     const std::string indexPath = (pageFolder / outputName("000")).string();
     const std::string index = ReadFile(indexPath);
     if (!StartsWith(index, header) || !index.ends_with("</BODY>\r\n</HTML>\r\n"))
         return "the index page lacks the header or its trailer";
+    const bool ownHead = s.PageTitles || s.HeadLinks;
     for (long page = 1; page <= pagesReported; ++page) {
         const fs::path pagePath = pageFolder / outputName(PageText(static_cast<int>(page)));
-        if (!StartsWith(ReadFile(pagePath), header))
+        const std::string text = ReadFile(pagePath);
+        if (!fs::is_regular_file(pagePath, ec) || (!ownHead && !StartsWith(text, header)))
             return "page " + std::to_string(page) + " is missing or lacks the header";
     }
     for (long page = 1; page <= pagesReported + 1; ++page) {
@@ -369,7 +547,9 @@ std::string EngineWorkspace::Check(std::string_view input)
     }
     const std::string expectedResult =
         s.Navigation ? (pageFolder / outputName("fs")).string() : indexPath;
-    if (host.opened.front() != expectedResult || !fs::is_regular_file(expectedResult, ec))
+    // A relative output folder may show in the path as written, "../out" and all.
+    if (!fs::is_regular_file(expectedResult, ec) ||
+        !fs::equivalent(host.opened.front(), expectedResult, ec))
         return "the result opened is not the finished index or frameset page";
     return {};
 }

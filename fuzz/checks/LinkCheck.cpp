@@ -32,13 +32,14 @@ struct Json
     } Type = Null;
     std::string Text; // a number as written, or a string decoded
     std::vector<Json> Items;
-    std::vector<std::pair<std::string, Json>> Members;
+    std::vector<std::string> Keys; // an object's member names, in order
+    std::vector<Json> Values;      // and their values
 
     const Json* Member(std::string_view name) const
     {
-        for (const auto& [key, value] : Members)
-            if (key == name)
-                return &value;
+        for (std::size_t i = 0; i < Keys.size(); ++i)
+            if (Keys[i] == name)
+                return &Values[i];
         return nullptr;
     }
 };
@@ -290,8 +291,9 @@ private:
                 return Fail("bad member name");
             if (!Take(':'))
                 return Fail("missing ':'");
-            value.Members.emplace_back(std::move(key), Json{});
-            if (!Value(value.Members.back().second, depth + 1))
+            value.Keys.push_back(std::move(key));
+            value.Values.emplace_back();
+            if (!Value(value.Values.back(), depth + 1))
                 return false;
         } while (Take(','));
         return Take(close) || Fail("missing end of array or object");
@@ -590,13 +592,8 @@ std::string CheckManifest(const Input& in)
     if (!reader.Document(doc))
         return "the manifest is no valid JSON: " + reader.Fault();
 
-    // A text comes back as written when it is UTF-8, else at least with its ASCII bytes.
     auto same = [](const Json* value, const std::string& text) {
-        if (!value || value->Type != Json::String)
-            return false;
-        return IsValidUtf8(text)
-                   ? value->Text == text
-                   : AsciiOnly(value->Text) == AsciiOnly(text) && value->Text.size() >= text.size();
+        return value && value->Type == Json::String && SameAsWritten(value->Text, text);
     };
     if (doc.Type != Json::Object || !same(doc.Member("source"), source) ||
         !same(doc.Member("index"), index))
@@ -631,6 +628,38 @@ std::string CheckManifest(const Input& in)
 }
 
 } // namespace
+
+bool SameAsWritten(std::string_view read, std::string_view written)
+{
+    return IsValidUtf8(written)
+               ? read == written
+               : AsciiOnly(read) == AsciiOnly(written) && read.size() >= written.size();
+}
+
+std::vector<std::string> ManifestFiles(std::string_view json, std::string& fault)
+{
+    Json doc;
+    JsonReader reader(json);
+    if (!reader.Document(doc)) {
+        fault = "no valid JSON: " + reader.Fault();
+        return {};
+    }
+    const Json* pages = doc.Member("pages");
+    if (!pages || pages->Type != Json::Array) {
+        fault = "no list of pages";
+        return {};
+    }
+    std::vector<std::string> files;
+    for (const Json& page : pages->Items) {
+        const Json* file = page.Member("file");
+        if (!file || file->Type != Json::String) {
+            fault = "a page without a file name";
+            return {};
+        }
+        files.push_back(file->Text);
+    }
+    return files;
+}
 
 std::string JsonFault(std::string_view json)
 {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fuzzcheck {
 
@@ -25,5 +26,13 @@ std::string CheckLinks(std::string_view input);
 
 // Checks that json is valid UTF-8 JSON; returns the first fault, or empty.
 std::string JsonFault(std::string_view json);
+
+// The "file" of every page a manifest lists, in order; on a fault (no valid JSON, not shaped as
+// a manifest) none, and fault says why.
+std::vector<std::string> ManifestFiles(std::string_view json, std::string& fault);
+
+// Whether a text read back from the manifest is the one written: the same bytes when it was
+// UTF-8, else at least its ASCII bytes in order (the others are taken as Latin-1).
+bool SameAsWritten(std::string_view read, std::string_view written);
 
 } // namespace fuzzcheck

@@ -11,10 +11,18 @@ namespace {
 const std::string kDocument = "<html><head><title>t</title></head><body>intro<H1>A</H1>a"
                               "<H2>A1</H2>b<H3>A1a</H3>c<H1>B</H1>d</BODY></html>";
 
-// An input for EngineWorkspace::Check; see its header for the layout.
+const std::string kLinkedDocument =
+    "<html><head><TITLE>Linked</TITLE></head><body><a href=#b>to B</a><H1 id=a>A</H1>a"
+    "<H2>A1 <a href='doc.html#a'>up</a></H2>b<H1>B <a name=b>here</a></H1>c</BODY></html>";
+
+// An input for EngineWorkspace::Check; see its header for the layout. An outputForm of 0 to 3
+// adds an output folder.
 std::string Input(unsigned char flags, unsigned char images01, unsigned char images2Source,
-                  unsigned char trap, unsigned char stopAt, const std::string& document)
+                  unsigned char trap, unsigned char stopAt, const std::string& document,
+                  int outputForm = -1)
 {
+    if (outputForm >= 0)
+        flags |= 0x80;
     std::string input{static_cast<char>(flags), static_cast<char>(images01),
                       static_cast<char>(images2Source), static_cast<char>(trap),
                       static_cast<char>(stopAt)};
@@ -25,6 +33,8 @@ std::string Input(unsigned char flags, unsigned char images01, unsigned char ima
         input += Text("");
     if ((images2Source & 15) == 15)
         input += Text("/");
+    if (outputForm >= 0)
+        input += static_cast<char>(outputForm);
     return input + document;
 }
 
@@ -84,6 +94,29 @@ TEST_F(EngineFuzzTest, BrokenDocumentsFailWithOneExceptionLine)
              "", "<html>no body", "<body><H1>open", "<body>text <b", "<body>no end",
              "<body><H2>x</H3>", std::string("<body>\0<H1>\0</H1>\0", 18)})
         EXPECT_EQ(workspace.Check(Input(0x3f, 0, 0, 0, 0, document)), "") << document;
+}
+
+TEST_F(EngineFuzzTest, PageOptionsOutputFoldersAndManifestsKeepTheRules)
+{
+    // Every mix of the options beyond the basics, each kind of output folder, with and without
+    // an end of body, a trap laid where the pages go, and a stop.
+    const std::string noBodyEnd = kLinkedDocument.substr(0, kLinkedDocument.find("</BODY>"));
+    for (int options = 0; options < 32; ++options) {
+        for (int outputForm = -1; outputForm < 4; ++outputForm) {
+            const auto trapAndOptions = static_cast<unsigned char>(options << 3 | options % 5);
+            for (const std::string* document : {&kLinkedDocument, &noBodyEnd})
+                EXPECT_EQ(
+                    workspace.Check(Input(0x3d, 0x0e, static_cast<unsigned char>(options % 8 << 4),
+                                          trapAndOptions, 0, *document, outputForm)),
+                    "")
+                    << "options " << options << ", output folder " << outputForm;
+            EXPECT_EQ(workspace.Check(Input(0x1f, 0, 0, static_cast<unsigned char>(options << 3),
+                                            static_cast<unsigned char>(options % 9 + 1),
+                                            kLinkedDocument, outputForm)),
+                      "")
+                << "options " << options << ", stopped, output folder " << outputForm;
+        }
+    }
 }
 
 TEST_F(EngineFuzzTest, ReportsAFileThatAppearsBesideTheFolder)
