@@ -46,10 +46,6 @@ int RunSplitCommand(const std::vector<std::string>& args, std::ostream& out, std
         options.Defaults ? SplitSettings::WhenNothingStored(ProgramFolder()) : InitialSettings();
     for (const auto& change : options.Overrides)
         change(settings);
-    // Taken against this run's working folder now: stored relative, it would change meaning
-    // with the folder of the next start.
-    if (!settings.OutputFolder.empty())
-        settings.OutputFolder = AbsolutePath(settings.OutputFolder);
     if (options.Save)
         SaveSettings(settings);
     // Storing settings is a job of its own: nothing to split, nothing failed.

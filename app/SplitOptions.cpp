@@ -2,6 +2,7 @@
 
 #include "engine/SplitSettings.h"
 
+#include <filesystem>
 #include <map>
 #include <optional>
 
@@ -25,12 +26,22 @@ std::optional<Override> ValueOverride(const std::string& name, const std::string
         {"home-image", &SplitSettings::HomeLinkImage},
         {"next-image", &SplitSettings::NextLinkImage},
         {"breadcrumbs-text", &SplitSettings::BreadcrumbsText},
-        // Empty: the pages go beside the source again.
-        {"output-dir", &SplitSettings::OutputFolder},
     };
     if (auto it = texts.find(name); it != texts.end()) {
         auto field = it->second;
         return [field, value](SplitSettings& s) { s.*field = value; };
+    }
+    if (name == "output-dir") {
+        // Taken against the working folder now, as FILEs are; empty: beside the source again.
+        // A relative folder that comes from the store is the document's, as in the window.
+        std::string folder = value;
+        std::error_code ec;
+        if (!folder.empty()) {
+            const std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
+            if (!ec)
+                folder = absolute.string();
+        }
+        return [folder](SplitSettings& s) { s.OutputFolder = folder; };
     }
     if (name == "break-on") {
         if (value != "1" && value != "2" && value != "3")

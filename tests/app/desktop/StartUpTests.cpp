@@ -78,6 +78,43 @@ TEST_F(StartUpTest, CommandLineDocumentIsSplitAtFirstShowLikeTheSplitter)
     EXPECT_EQ(Main()->StartFile(), (window / "doc.html").string());
 }
 
+// With every option beyond the basics stored, the window and the splitter write the same files;
+// a stored relative output folder is taken from the document's folder by both.
+TEST_F(StartUpTest, DocumentWithEveryLaterOptionIsSplitLikeTheSplitter)
+{
+    SplitSettings settings = TestSettings();
+    settings.FixLinks = true;
+    settings.PageTitles = true;
+    settings.HeadLinks = true;
+    settings.TolerateMissingBodyEnd = true;
+    settings.Manifest = true;
+    settings.OutputFolder = "pages";
+    SaveSettings(settings);
+    std::string doc = MakeDocument(4);
+    doc.replace(doc.find("<H1>Chapter 3"), 4, "<H1 id=three>");
+    doc.replace(doc.find("Text of chapter 1"), 4, "<a href=\"#three\">Three</a>");
+    doc.resize(doc.find("</BODY>"));
+    const fs::path window = m_dir.Path() / "window";
+    const fs::path command = m_dir.Path() / "command";
+    fs::create_directories(window);
+    fs::create_directories(command);
+    WriteAll(window / "doc.html", doc);
+    WriteAll(command / "doc.html", doc);
+    MakeForms();
+    Main()->SetStartFile((window / "doc.html").string());
+    ShowWindow();
+    ASSERT_TRUE(WaitForCompletion());
+
+    std::ostringstream out, err;
+    ASSERT_EQ(RunSplitCommand({(command / "doc.html").string()}, out, err, {}), 0) << err.str();
+    const auto windowFiles = FolderContents(window / "pages");
+    EXPECT_EQ(windowFiles, FolderContents(command / "pages"));
+    ASSERT_TRUE(windowFiles.contains("docpages.json"));
+    EXPECT_NE(windowFiles.at("doc001.html").find("<a href=\"doc005.html#three\">Three</a>"),
+              std::string::npos);
+    EXPECT_EQ(FolderContents(window).size(), 1u);
+}
+
 TEST_F(StartUpTest, NothingStoredShowsTheDesktop)
 {
     MakeForms();
