@@ -75,8 +75,9 @@ TOptionsDlg::TOptionsDlg(QWidget* parent)
     ui->BreakOnButtons->setId(ui->BreakOnHeading2, 1);
     ui->BreakOnButtons->setId(ui->BreakOnHeading3, 2);
     // Settings texts have no length limit; a line edit cuts at 32767 characters by default.
-    for (QLineEdit* edit : {ui->EditPrev, ui->EditHome, ui->EditNext, ui->EditPrevImage,
-                            ui->EditHomeImage, ui->EditNextImage, ui->BreadcrumbTextEdit})
+    for (QLineEdit* edit :
+         {ui->EditPrev, ui->EditHome, ui->EditNext, ui->EditPrevImage, ui->EditHomeImage,
+          ui->EditNextImage, ui->BreadcrumbTextEdit, ui->OutputFolderEdit})
         edit->setMaxLength(std::numeric_limits<int>::max());
 
     auto guarded = [this](void (TOptionsDlg::*handler)()) {
@@ -97,6 +98,9 @@ TOptionsDlg::TOptionsDlg(QWidget* parent)
     for (QPushButton* button : {ui->BrowsePrevBtn, ui->BrowseHomeBtn, ui->BrowseNextBtn})
         connect(button, &QPushButton::clicked, this,
                 [this, button] { Guarded(this, [&] { BrowseBtnClick(button); }); });
+    connect(ui->BrowseFolderBtn, &QPushButton::clicked, this,
+            guarded(&TOptionsDlg::BrowseFolderBtnClick));
+    connect(ui->MoreHelpBtn, &QPushButton::clicked, this, guarded(&TOptionsDlg::MoreHelpBtnClick));
     connect(ui->OKBtn, &QPushButton::clicked, this, guarded(&TOptionsDlg::OKBtnClick));
     connect(ui->CancelBtn, &QPushButton::clicked, this, guarded(&TOptionsDlg::CancelBtnClick));
     connect(ui->HelpButton, &QPushButton::clicked, this, guarded(&TOptionsDlg::HelpButtonClick));
@@ -121,6 +125,12 @@ SplitSettings TOptionsDlg::CurrentSettings() const
     s.Navigation = ui->NavigationCheckbox->isChecked();
     s.Breadcrumbs = ui->BreadcrumbsCheckbox->isChecked();
     s.BreadcrumbsText = ToSetting(ui->BreadcrumbTextEdit->text());
+    s.FixLinks = ui->FixLinksCheckbox->isChecked();
+    s.PageTitles = ui->PageTitlesCheckbox->isChecked();
+    s.HeadLinks = ui->HeadLinksCheckbox->isChecked();
+    s.TolerateMissingBodyEnd = ui->MissingBodyEndCheckbox->isChecked();
+    s.Manifest = ui->ManifestCheckbox->isChecked();
+    s.OutputFolder = ToSetting(ui->OutputFolderEdit->text());
     return s;
 }
 
@@ -271,6 +281,18 @@ void TOptionsDlg::BrowseBtnClick(QObject* sender)
     UpdatePreview();
 }
 
+void TOptionsDlg::BrowseFolderBtnClick()
+{
+    QFileDialog& dialog = FolderDialog();
+    // Start at the folder shown when there is one; a relative one depends on the document.
+    const QDir shown(ui->OutputFolderEdit->text());
+    if (!ui->OutputFolderEdit->text().isEmpty() && shown.isAbsolute() && shown.exists())
+        dialog.setDirectory(shown);
+    const std::optional<QString> chosen = m_browseRunner(dialog);
+    if (chosen)
+        ui->OutputFolderEdit->setText(QDir::toNativeSeparators(*chosen));
+}
+
 void TOptionsDlg::OKBtnClick()
 {
     SaveSettings();
@@ -286,6 +308,11 @@ void TOptionsDlg::CancelBtnClick()
 void TOptionsDlg::HelpButtonClick()
 {
     emit HelpRequested(QStringLiteral("Options"));
+}
+
+void TOptionsDlg::MoreHelpBtnClick()
+{
+    emit HelpRequested(QStringLiteral("MoreOptions"));
 }
 
 void TOptionsDlg::ShowSettings(const SplitSettings& settings)
@@ -313,6 +340,12 @@ void TOptionsDlg::ShowSettings(const SplitSettings& settings)
     ui->NavigationCheckbox->setChecked(settings.Navigation);
     ui->BreadcrumbsCheckbox->setChecked(settings.Breadcrumbs);
     ui->BreadcrumbTextEdit->setText(FromSetting(settings.BreadcrumbsText));
+    ui->FixLinksCheckbox->setChecked(settings.FixLinks);
+    ui->PageTitlesCheckbox->setChecked(settings.PageTitles);
+    ui->HeadLinksCheckbox->setChecked(settings.HeadLinks);
+    ui->MissingBodyEndCheckbox->setChecked(settings.TolerateMissingBodyEnd);
+    ui->ManifestCheckbox->setChecked(settings.Manifest);
+    ui->OutputFolderEdit->setText(FromSetting(settings.OutputFolder));
 }
 
 void TOptionsDlg::EnableBreadcrumbsByLevel()
@@ -352,4 +385,17 @@ QFileDialog& TOptionsDlg::OpenDialog1()
         m_openDialog1->selectNameFilter(GifFilter);
     }
     return *m_openDialog1;
+}
+
+QFileDialog& TOptionsDlg::FolderDialog()
+{
+    if (!m_folderDialog) {
+        m_folderDialog = new QFileDialog(this);
+        m_folderDialog->setObjectName(QStringLiteral("FolderDialog"));
+        m_folderDialog->setWindowTitle(QStringLiteral("Output folder"));
+        m_folderDialog->setAcceptMode(QFileDialog::AcceptOpen);
+        m_folderDialog->setFileMode(QFileDialog::Directory);
+        m_folderDialog->setOption(QFileDialog::ShowDirsOnly);
+    }
+    return *m_folderDialog;
 }

@@ -23,7 +23,8 @@ class TOptionsDlg : public QDialog
     Q_OBJECT
 
 public:
-    // Runs the file dialog of the Browse buttons: the chosen file, or nothing when cancelled.
+    // Runs the file dialog of a Browse button: the chosen file or folder, or nothing when
+    // cancelled.
     using BrowseRunner = std::function<std::optional<QString>(QFileDialog&)>;
 
     explicit TOptionsDlg(QWidget* parent = nullptr);
@@ -33,13 +34,14 @@ public:
     SplitSettings CurrentSettings() const;
     // Fills the controls from the store and applies the enabling rules.
     void LoadSettings();
-    // Stores the twelve settings the controls show.
+    // Stores the eighteen settings the controls show.
     void SaveSettings();
     // The preview markup for the controls' values, texts inserted as they are.
     QString BuildPreviewHtml() const;
     void UpdatePreview();
 
-    // Replaces how the Browse buttons run their file dialog; an empty runner restores exec().
+    // Replaces how the Browse buttons (images and output folder) run their file dialogs; an
+    // empty runner restores exec().
     void SetBrowseRunner(BrowseRunner runner);
 
 signals:
@@ -58,16 +60,20 @@ private:
     void BreadcrumbsCheckboxClick();
     void RadioGroup1Click();
     void BrowseBtnClick(QObject* sender);
+    void BrowseFolderBtnClick();
     void OKBtnClick();
     void CancelBtnClick();
     void HelpButtonClick();
+    void MoreHelpBtnClick();
 
     void ShowSettings(const SplitSettings& settings);
     void EnableBreadcrumbsByLevel();
     void SetEditColour(QLineEdit* edit, bool enabled);
     QFileDialog& OpenDialog1();
+    QFileDialog& FolderDialog();
 
     std::unique_ptr<Ui::TOptionsDlg> ui;
-    QFileDialog* m_openDialog1 = nullptr; // made at the first Browse, owned as a child
+    QFileDialog* m_openDialog1 = nullptr;  // made at the first Browse, owned as a child
+    QFileDialog* m_folderDialog = nullptr; // the same for the output folder
     BrowseRunner m_browseRunner;
 };

@@ -201,7 +201,7 @@ TEST_F(OptionsRulesTest, FormStartsWithItsOwnValuesAndEveryHintIsAlsoAStatusTip)
         ++hints;
         EXPECT_EQ(w->statusTip(), w->toolTip()) << w->objectName().toStdString();
     }
-    EXPECT_EQ(hints, 16); // all but the three dialog buttons and the separator line
+    EXPECT_EQ(hints, 24); // all but the three dialog buttons and the separator line
     EXPECT_EQ(Edit("EditHome")->toolTip(), "Every splitted file will contain a link to the home "
                                            "(index) file. This text will appear as the link.");
     EXPECT_EQ(Edit("EditNextImage")->toolTip(),
@@ -235,12 +235,13 @@ TEST_F(OptionsRulesTest, FormStartsWithItsOwnValuesAndEveryHintIsAlsoAStatusTip)
 TEST_F(OptionsRulesTest, LayoutKeepsTheButtonColumnRightAndTheGroupsStackedLeft)
 {
     Create();
-    const char* groups[] = {"PreviewGroup", "LinkingGroup", "NavigationGroup", "BreadcrumbsGroup",
-                            "RadioGroup1"};
-    const char* titles[] = {"Preview", "Linking splitted files", "Navigation",
-                            "Breadcrumbs navigation", "Break on:"};
+    const char* groups[] = {"PreviewGroup",     "LinkingGroup", "NavigationGroup",
+                            "BreadcrumbsGroup", "RadioGroup1",  "MoreOptionsGroup"};
+    const char* titles[] = {"Preview",    "Linking splitted files",
+                            "Navigation", "Breadcrumbs navigation",
+                            "Break on:",  "More options"};
     int bottom = 0;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 6; ++i) {
         auto* group = Get<QGroupBox>(groups[i]);
         EXPECT_EQ(group->title(), titles[i]);
         EXPECT_GE(group->y(), bottom) << groups[i];
@@ -294,6 +295,14 @@ TEST_F(OptionsRulesTest, TabOrderFollowsTheFormsTable)
                                   "BreakOnHeading1",
                                   "BreakOnHeading2",
                                   "BreakOnHeading3",
+                                  "FixLinksCheckbox",
+                                  "PageTitlesCheckbox",
+                                  "HeadLinksCheckbox",
+                                  "MissingBodyEndCheckbox",
+                                  "ManifestCheckbox",
+                                  "OutputFolderEdit",
+                                  "BrowseFolderBtn",
+                                  "MoreHelpBtn",
                                   "CppWebBrowser1"};
     QStringList chain;
     QWidget* w = Button("OKBtn");
@@ -316,6 +325,7 @@ TEST_F(OptionsRulesTest, EveryEditIsNamedByItsLabelForScreenReaders)
         {"HomeImageLabel", "EditHomeImage"},
         {"NextImageLabel", "EditNextImage"},
         {"BreadcrumbTextLabel", "BreadcrumbTextEdit"},
+        {"OutputFolderLabel", "OutputFolderEdit"},
     };
     const QStringList labels = {"Text for Previous link:",
                                 "Text for Home link:",
@@ -323,8 +333,9 @@ TEST_F(OptionsRulesTest, EveryEditIsNamedByItsLabelForScreenReaders)
                                 "Image for Previous link:",
                                 "Image for Home link:",
                                 "Image for Next link:",
-                                "Text:"};
-    for (int i = 0; i < 7; ++i) {
+                                "Text:",
+                                "Output folder:"};
+    for (int i = 0; i < 8; ++i) {
         QLabel* label = Get<QLabel>(pairs[i].first);
         QLineEdit* edit = Edit(pairs[i].second);
         EXPECT_EQ(label->text(), labels[i]);

@@ -49,7 +49,7 @@ TEST_F(OptionsStoreTest, WithoutAStoreTheFormsValuesStayAndNothingIsStored)
     EXPECT_EQ(dlg->CurrentSettings().PreviousLinkText, "Back");
 }
 
-TEST_F(OptionsStoreTest, OkStoresTheTwelveValuesAndANewDialogShowsThem)
+TEST_F(OptionsStoreTest, OkStoresEveryValueAndANewDialogShowsThem)
 {
     Create();
     SetChecked(Check("AddLinksCheckbox"), true);
@@ -64,6 +64,10 @@ TEST_F(OptionsStoreTest, OkStoresTheTwelveValuesAndANewDialogShowsThem)
     SetChecked(Check("NavigationCheckbox"), true);
     SetChecked(Check("BreadcrumbsCheckbox"), true);
     Type(Edit("BreadcrumbTextEdit"), "");
+    SetChecked(Check("FixLinksCheckbox"), true);
+    SetChecked(Check("HeadLinksCheckbox"), true);
+    SetChecked(Check("MissingBodyEndCheckbox"), true);
+    Type(Edit("OutputFolderEdit"), "out/pages");
 
     QTest::mouseClick(Button("OKBtn"), Qt::LeftButton);
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
@@ -80,7 +84,13 @@ TEST_F(OptionsStoreTest, OkStoresTheTwelveValuesAndANewDialogShowsThem)
                                   "\"UseImages\"=dword:00000001\n"
                                   "\"Navigation\"=dword:00000001\n"
                                   "\"Breadcrumbs\"=dword:00000001\n"
-                                  "\"BreadcrumbsText\"=\"\""));
+                                  "\"BreadcrumbsText\"=\"\"\n"
+                                  "\"FixLinks\"=dword:00000001\n"
+                                  "\"PageTitles\"=dword:00000000\n"
+                                  "\"HeadLinks\"=dword:00000001\n"
+                                  "\"TolerateMissingBodyEnd\"=dword:00000001\n"
+                                  "\"Manifest\"=dword:00000000\n"
+                                  "\"OutputFolder\"=\"out/pages\""));
 
     const SplitSettings saved = dlg->CurrentSettings();
     Create();
