@@ -403,6 +403,11 @@ std::string PageHref(const PageLinkNames& names, int page)
 {
     std::string href;
     AppendPercentEncoded(href, names.BaseName + PageNumberText(page) + names.Extension);
+    // A page name is a relative path of one segment; a ':' in it would read as a scheme
+    // ("c:doc001.htm"), so it is escaped like any other byte that could mislead.
+    for (std::size_t colon = href.find(':'); colon != std::string::npos;
+         colon = href.find(':', colon))
+        href.replace(colon, 1, "%3A");
     return href;
 }
 

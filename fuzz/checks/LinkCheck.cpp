@@ -344,7 +344,7 @@ std::size_t CountOf(std::string_view text, char c)
 
 std::string CleanName(std::string text)
 {
-    std::erase_if(text, [](char c) { return c == '/' || c == '\\' || c == ':' || c == '?'; });
+    std::erase_if(text, [](char c) { return c == '/'; });
     return text;
 }
 

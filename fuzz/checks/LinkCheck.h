@@ -16,8 +16,8 @@ namespace fuzzcheck {
 //   byte 0  the helper: 0 one tag, 1 markup, 2 character references, 3 page title,
 //           4 head links, 5 manifest (value % 6)
 //   byte 1  the current page (0: the index page)
-//   then    base name and extension of the pages (texts: a length byte and its bytes;
-//           '/', '\', ':' and '?' are dropped, as a plain file name has none of them)
+//   then    base name and extension of the pages (texts: a length byte and its bytes; '/'
+//           is dropped, as no file name holds one)
 //   byte    the number of anchors (at most 32), then for each a byte (bits 0-6: its page,
 //           0 taken as 1; bit 7: a name, not an id; as a manifest page, the level) and its text
 //   then    one more text (heading text, head markup, or each manifest page's heading)

@@ -10,11 +10,11 @@ namespace {
 // An input for CheckLinks; see its header for the layout. Anchors "top" on page 1 and "sec 5"
 // (a name) on page 5.
 std::string Input(char piece, char currentPage, const std::string& extra,
-                  const std::string& subject)
+                  const std::string& subject, const std::string& base = "manual")
 {
     std::string input{piece, currentPage};
-    input += Text("man:ual") + Text(".htm") + '\x02' + '\x01' + Text("top") + '\x85' +
-             Text("sec 5") + Text(extra);
+    input += Text(base) + Text(".htm") + '\x02' + '\x01' + Text("top") + '\x85' + Text("sec 5") +
+             Text(extra);
     return input + subject;
 }
 
@@ -32,8 +32,11 @@ TEST(LinkFuzzTest, LinksInAnyQuotingKeepTheRulesOnEveryPage)
          {"a href=\"#top\"", "A HREF='#sec%205' id=x", "a name=n href=#sec&#32;5 title=t",
           "a href=manual.htm#top", "a href=./manual.htm&#35;top", "x < y <a href=\"#sec 5\"",
           "a href=#top\"q", "base href=#top", "/a href=#top", "a href='#nowhere'"}) {
-        for (char page : {'\0', '\1', '\5', '\7'})
+        for (char page : {'\0', '\1', '\5', '\7'}) {
             EXPECT_EQ(fuzzcheck::CheckLinks(Input(0, page, "", tag)), "") << tag;
+            // A page name that reads as a URL scheme must still lead to the page.
+            EXPECT_EQ(fuzzcheck::CheckLinks(Input(0, page, "", tag, "c:man?")), "") << tag;
+        }
         EXPECT_EQ(fuzzcheck::CheckLinks(Input(1, 1, "", std::string("text <") + tag + "> & <b>")),
                   "")
             << tag;
