@@ -21,9 +21,12 @@ struct HelpTopic
     const char* Page;
 };
 
+// The topics the program asks for: the options dialog's Help gives "Options", the Help of its
+// More options group "MoreOptions".
 constexpr HelpTopic kTopics[] = {
     {"Contents", "qrc:/help/contents.html"},
     {"Options", "qrc:/help/options.html"},
+    {"MoreOptions", "qrc:/help/more-options.html"},
     {"CommandLine", "qrc:/help/command-line.html"},
 };
 

@@ -137,6 +137,28 @@ TEST(HelpPages, TheOptionsTopicNamesEveryCaptionOfTheOptionsDialog)
         EXPECT_TRUE(page.Text.contains(caption)) << caption.toStdString();
 }
 
+TEST(HelpPages, TheMoreOptionsTopicExplainsEachOptionOfItsGroupWithItsFlag)
+{
+    const HelpPage page = LoadPage(HelpTopicPage("MoreOptions"));
+    ASSERT_FALSE(page.Html.isEmpty());
+    TOptionsDlg dialog;
+    auto* group = dialog.findChild<QGroupBox*>("MoreOptionsGroup");
+    ASSERT_NE(group, nullptr);
+    EXPECT_TRUE(page.Text.contains(group->title()));
+    QStringList captions;
+    for (QLabel* label : group->findChildren<QLabel*>())
+        captions.append(label->text());
+    for (QAbstractButton* button : group->findChildren<QAbstractButton*>())
+        captions.append(WithoutMnemonic(button->text()));
+    ASSERT_EQ(captions.size(), 8);
+    for (const QString& caption : captions)
+        EXPECT_TRUE(page.Text.contains(caption)) << caption.toStdString();
+    for (const char* flag :
+         {"--fix-links", "--page-titles", "--head-links", "--tolerate-missing-body-end", "-o DIR",
+          "--output-dir=DIR", "--manifest"})
+        EXPECT_TRUE(page.Text.contains(flag)) << flag;
+}
+
 TEST(HelpPages, TheCommandLinePageNamesEveryOptionOfTheSplitter)
 {
     const HelpPage page = LoadPage(HelpTopicPage("CommandLine"));

@@ -37,6 +37,7 @@ TEST(HelpTopics, NameTheirPagesAndAnythingElseGivesTheContents)
     EXPECT_EQ(HelpTopicPage("Options"), kOptions);
     EXPECT_EQ(HelpTopicPage("options"), kOptions);
     EXPECT_EQ(HelpTopicPage("CommandLine"), kCommandLine);
+    EXPECT_EQ(HelpTopicPage("MoreOptions"), QUrl("qrc:/help/more-options.html"));
     EXPECT_EQ(HelpTopicPage("NoSuchTopic"), kContents);
     EXPECT_EQ(HelpTopicPage("options.html"), kContents);
 }

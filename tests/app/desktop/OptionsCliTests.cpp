@@ -61,6 +61,24 @@ TEST_F(OptionsCliTest, EverythingOnGivesTheSameKeyFile)
     EXPECT_EQ(dialog, command);
 }
 
+TEST_F(OptionsCliTest, TheMoreOptionsOnAndAnOutputFolderGiveTheSameKeyFile)
+{
+    Create();
+    for (const char* name : {"FixLinksCheckbox", "PageTitlesCheckbox", "HeadLinksCheckbox",
+                             "MissingBodyEndCheckbox", "ManifestCheckbox"})
+        SetChecked(Check(name), true);
+    // Absolute: the command takes a relative folder against its working folder.
+    Type(Edit("OutputFolderEdit"), "/srv/split pages");
+    const std::string dialog = SavedByDialog();
+
+    const std::string command =
+        SavedByCommand({"--fix-links", "--page-titles", "--head-links",
+                        "--tolerate-missing-body-end", "--manifest", "-o", "/srv/split pages"});
+    EXPECT_NE(dialog.find("\"TolerateMissingBodyEnd\"=dword:00000001"), std::string::npos);
+    EXPECT_NE(dialog.find("\"OutputFolder\"=\"/srv/split pages\""), std::string::npos);
+    EXPECT_EQ(dialog, command);
+}
+
 TEST_F(OptionsCliTest, EverythingOffWithEmptyTextsGivesTheSameKeyFile)
 {
     Create();
@@ -75,7 +93,9 @@ TEST_F(OptionsCliTest, EverythingOffWithEmptyTextsGivesTheSameKeyFile)
 
     const std::string command = SavedByCommand(
         {"--no-links", "--prev-text=", "--home-text=", "-b", "1", "--no-images",
-         "--prev-image=", "--no-navigation", "--no-breadcrumbs", "--breadcrumbs-text="});
+         "--prev-image=", "--no-navigation", "--no-breadcrumbs",
+         "--breadcrumbs-text=", "--no-fix-links", "--no-page-titles", "--no-head-links",
+         "--no-tolerate-missing-body-end", "--no-manifest", "--output-dir="});
     EXPECT_NE(dialog.find("\"HomeLinkImage\"=\"" + folder + "home1.gif\""), std::string::npos);
     EXPECT_EQ(dialog, command);
 }
