@@ -330,11 +330,13 @@ std::string EngineWorkspace::Check(std::string_view input)
     if (ending.Outcome != plainEnding.Outcome)
         return "the page options changed the outcome of the run";
     if (ending.Outcome == SplitOutcome::Failed) {
-        if (ending.LastLine != plainEnding.LastLine)
-            return "the page options changed why the run failed: " + ending.LastLine;
-        // The first pass meets a fault before any page is written.
+        // The first pass reads the whole body before anything is made, so with links fixed a
+        // fault of the document comes before a page or output folder that cannot be made.
         if (s.FixLinks)
             return {};
+        if (ending.LastLine != plainEnding.LastLine)
+            return "the page options changed why the run failed: " + ending.LastLine +
+                   " (without them: " + plainEnding.LastLine + ")";
     }
     if (ending.PagesClosed != plainEnding.PagesClosed)
         return "the page options changed the number of pages written";
