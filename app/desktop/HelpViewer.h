@@ -30,8 +30,9 @@ private:
     std::unique_ptr<Ui::THelpViewer> ui;
 };
 
-// The page of a help topic: "Options" (the options dialog), "CommandLine" (quirefold-split)
-// or "Contents", letter case ignored. An empty or unknown topic gives the contents page.
+// The page of a help topic: "Options" (the options dialog), "MoreOptions" (its "More options"
+// group), "CommandLine" (quirefold-split) or "Contents", letter case ignored. An empty or unknown
+// topic gives the contents page.
 QUrl HelpTopicPage(const QString& topic);
 
 // Opens the help window at topic. There is one help window, made at the first call. While a

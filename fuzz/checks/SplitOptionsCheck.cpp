@@ -4,6 +4,7 @@
 #include "engine/SplitSettings.h"
 
 #include <exception>
+#include <filesystem>
 #include <vector>
 
 namespace fuzzcheck {
@@ -42,7 +43,8 @@ SplitSettings Base()
     s.BreadcrumbsText = "base-label";
     s.FixLinks = true;
     s.HeadLinks = true;
-    s.OutputFolder = "base-folder";
+    // Absolute, as every folder the command line names becomes.
+    s.OutputFolder = std::filesystem::absolute("base-folder").string();
     return s;
 }
 
