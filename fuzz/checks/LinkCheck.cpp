@@ -520,12 +520,14 @@ std::string CheckTitle(const Input& in)
         return "an empty heading changed the title";
     // Some <title ...> start tag ends at i and some </title starts at j; between them only the
     // title text changed, to the heading, " - " and its own text.
-    std::size_t tries = 0;
-    for (std::size_t start = 0; (start = header.find('<', start)) != std::string::npos; ++start) {
+    std::size_t same = 0;
+    while (same < header.size() && same < titled.size() && header[same] == titled[same])
+        ++same;
+    for (std::size_t start = 0; (start = header.find('<', start)) < same; ++start) {
         if (!NameAt(header, start + 1, "title"))
             continue;
         const std::size_t close = header.find('>', start);
-        if (close == std::string::npos || ++tries > 64)
+        if (close == std::string::npos || close >= same)
             break;
         const std::size_t i = close + 1;
         for (std::size_t j = header.find("</", i); j != std::string::npos;
