@@ -25,7 +25,8 @@ struct PageLinkNames
 // character that cannot continue the number). Anything else stays as written.
 std::string DecodeEntities(std::string_view text);
 
-// The page file name as an href: bytes outside letters, digits and "-._~!$'()*+,;=:@/" as %XX.
+// The page file name as an href: bytes outside letters, digits and "-._~!$'()*+,;=@/" as %XX
+// (a ':' too, which would read as a scheme).
 std::string PageHref(const PageLinkNames& names, int page);
 
 // A fragment (an anchor's decoded name) as it goes after '#' in an href written between

@@ -5,8 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=fuzz/corpus
-rm -rf "$out"
-mkdir -p "$out"/{engine,markup,keyfile,splitoptions,idlist,preview}
+# Only the seeds made here are rewritten; those written by hand (the links target's, and the
+# engine's and command line's for the later options) stay.
+mkdir -p "$out"/{engine,markup,keyfile,splitoptions,idlist,preview,links}
 
 # seed TARGET NAME: writes stdin to the target's seed NAME.
 seed() { cat > "$out/$1/$2"; }
