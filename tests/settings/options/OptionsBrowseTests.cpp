@@ -1,8 +1,11 @@
 #include "tests/settings/options/OptionsTestFixture.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
+#include <QThread>
 #include <QTimer>
 #include <functional>
 
@@ -27,16 +30,26 @@ protected:
                 Edit("EditNextImage")->text()};
     }
 
-    // Calls action with the first modal window of type T that comes up.
-    template <typename T> static void WhenModal(std::function<void(T&)> action)
+    // Calls action with the first modal window of type T once it runs its own loop and has
+    // the focus, as the user meets it. Typing goes where the focus is, and a window that became
+    // active later would move it. The action must close the window; one left open would keep
+    // exec() waiting, so it fails the test and is closed.
+    template <typename T> void WhenModal(std::function<void(T&)> action)
     {
-        auto* timer = new QTimer;
+        auto* timer = new QTimer(dlg.get());
         timer->setInterval(10);
-        QObject::connect(timer, &QTimer::timeout, [timer, action] {
-            if (auto* window = qobject_cast<T*>(QApplication::activeModalWidget())) {
-                timer->stop();
-                timer->deleteLater();
-                action(*window);
+        const int outerLoops = QThread::currentThread()->loopLevel();
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, action, outerLoops] {
+            QPointer<T> window = qobject_cast<T*>(QApplication::activeModalWidget());
+            if (!window || !window->isVisible() || !window->isActiveWindow() ||
+                QThread::currentThread()->loopLevel() <= outerLoops)
+                return;
+            timer->stop();
+            timer->deleteLater();
+            action(*window);
+            if (window && window->isVisible()) {
+                ADD_FAILURE() << "the modal window stayed open";
+                static_cast<QDialog*>(window.data())->done(QDialog::Rejected);
             }
         });
         timer->start();
@@ -118,8 +131,16 @@ TEST_F(OptionsBrowseTest, TheRealDialogTakesAFileThatDoesNotExistYet)
     const QString wanted = QString::fromStdString(files / "new-image.png");
     WhenModal<QFileDialog>([&](QFileDialog& dialog) {
         dialog.setDirectory(QString::fromStdString(files.Path().string()));
-        dialog.selectFile("new-image.png");
-        static_cast<QDialog&>(dialog).accept(); // as the Open button does
+        // The name is typed into the box that has the focus, then Open is pressed.
+        auto* name = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        ASSERT_NE(name, nullptr);
+        ASSERT_TRUE(dialog.isAncestorOf(name));
+        QTest::keyClicks(name, "new-image.png");
+        auto* buttons = dialog.findChild<QDialogButtonBox*>();
+        ASSERT_NE(buttons, nullptr);
+        QPushButton* open = buttons->button(QDialogButtonBox::Open);
+        ASSERT_NE(open, nullptr);
+        QTest::mouseClick(open, Qt::LeftButton);
     });
     QTest::mouseClick(Button("BrowseHomeBtn"), Qt::LeftButton);
     EXPECT_EQ(ImagePaths(), QStringList({"p0.gif", QDir::toNativeSeparators(wanted), "n0.gif"}));
