@@ -25,6 +25,9 @@ struct PageLinkNames
 // character that cannot continue the number). Anything else stays as written.
 std::string DecodeEntities(std::string_view text);
 
+// Appends the code point cp (below 0x110000) as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // The page file name as an href: bytes outside letters, digits and "-._~!$'()*+,;=@/" as %XX
 // (a ':' too, which would read as a scheme).
 std::string PageHref(const PageLinkNames& names, int page);

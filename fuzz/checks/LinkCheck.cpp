@@ -89,25 +89,6 @@ bool IsValidUtf8(std::string_view text)
     return true;
 }
 
-void AppendCodePoint(std::string& out, std::uint32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 class JsonReader
 {
 public:
@@ -217,7 +198,7 @@ private:
                     return Fail("lone high surrogate");
                 cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
             }
-            AppendCodePoint(out, cp);
+            AppendUtf8(out, static_cast<char32_t>(cp));
         }
     }
     bool Number(std::string& out)
