@@ -113,6 +113,22 @@ TEST_F(LinkedPagesTest, WithNothingToFixThePagesAreThoseOfAPlainSplit)
     EXPECT_EQ(lines, plainLines);
 }
 
+TEST_F(LinkedPagesTest, ALinkReadAcrossTheReadersBufferEdgeIsRewrittenToo)
+{
+    m_host.settings.BreakOn = 1;
+    m_host.settings.FixLinks = true;
+    // The reader takes 256 KiB at a time; somewhere in this range the tag straddles the edge.
+    const std::string link = "<a class=\"x\" href=\"#far\">far</a>";
+    for (std::size_t at = 256 * 1024 - 40; at < 256 * 1024 + 8; ++at) {
+        std::string text = kHead + "<H1>A</H1>";
+        text += std::string(at - text.size(), 'x') + link + "<H1 id=far>B</H1>b</BODY>";
+        ASSERT_EQ(Split(text), SplitOutcome::Split) << m_host.LastLine();
+        const std::string one = Out("doc001.html");
+        ASSERT_NE(one.find("<a class=\"x\" href=\"doc002.html#far\">far</a>"), std::string::npos)
+            << "link at " << at;
+    }
+}
+
 TEST_F(LinkedPagesTest, AnchorsInHeadingsAndTrailsAtDeeperLevels)
 {
     // Split at H2: an <a name> inside a heading, a link inside a heading, a heading link that
