@@ -61,6 +61,16 @@ void RefuseOutputOverSource(const std::string& sourcePath, const std::string& fo
     }
 }
 
+// Removes a file of the run's own naming; a folder that happens to have the name stays.
+void RemoveFileNamed(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(path, ec);
+    if (!ec && fs::exists(status) && !fs::is_directory(status))
+        fs::remove(path, ec);
+}
+
 class SplitRun final
 {
 public:
@@ -234,7 +244,7 @@ void SplitRun::WriteManifest()
     const std::string path = m_names.Stem + "pages.json";
     const std::string partial = path + ".partial";
     // Written whole under another name first, so the manifest is either the old one or the new.
-    std::remove(partial.c_str());
+    RemoveFileNamed(partial);
     try {
         HTMLFile file(partial, false, &m_sourceIdentity);
         file.WriteText(ManifestJson(FileNamePart(m_sourcePath), FileNamePart(OutputPath("000")),
@@ -243,7 +253,7 @@ void SplitRun::WriteManifest()
         if (filecalls::Rename(partial.c_str(), path.c_str()) != 0)
             throw SplitError("File could not be written");
     } catch (...) {
-        std::remove(partial.c_str());
+        RemoveFileNamed(partial);
         throw;
     }
     Log("   Manifest file " + path + " written.");
@@ -444,7 +454,7 @@ SplitOutcome SplitRun::Run()
     m_index->WriteText(m_source->Header());
     // From here on the pages an earlier manifest lists are being replaced.
     if (m_manifest)
-        std::remove((m_names.Stem + "pages.json").c_str());
+        RemoveFileNamed(m_names.Stem + "pages.json");
 
     while (m_lastKind != tkBodyEnd && Busy())
         WritePage();

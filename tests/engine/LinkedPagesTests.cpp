@@ -281,6 +281,13 @@ TEST_F(LinkedPagesTest, ManifestListsThePagesWritten)
     // A failed run writes none and takes away the one that listed the pages it replaced.
     EXPECT_EQ(Split(kHead + "<H1>A</H1>a<H1>B</H1>"), SplitOutcome::Failed);
     EXPECT_FALSE(Has("docpages.json"));
+    // A folder under the manifest's name is no manifest of ours: it stays, and the run fails.
+    fs::create_directory(m_dir.Path() / "docpages.json");
+    EXPECT_EQ(Split(kHead + "<H1>A</H1>a</BODY>"), SplitOutcome::Failed);
+    EXPECT_EQ(m_host.LastLine(), "   Exception encountered: File could not be written");
+    EXPECT_TRUE(fs::is_directory(m_dir.Path() / "docpages.json"));
+    EXPECT_FALSE(Has("docpages.json.partial"));
+    fs::remove(m_dir.Path() / "docpages.json");
     // A document without split headings: one page without a heading.
     ASSERT_EQ(Split(kHead + "plain <span id=s>text</span></BODY>"), SplitOutcome::Split);
     EXPECT_EQ(Compact(Out("docpages.json")),
