@@ -121,6 +121,7 @@ private:
     }
     void WritePage();
     std::string StartSection(TTagKind kind);
+    bool WatchesTags() const { return m_fixLinks || m_manifest; }
     void PrepareOutputFolder();
     void CollectAnchors();
     std::string PageHeader(bool isLastPage) const;
@@ -157,7 +158,6 @@ private:
     bool m_tolerateMissingEnd = false;
     bool m_manifest = false;
     std::string m_outputFolder;
-    bool WatchesTags() const { return m_fixLinks || m_manifest; }
     std::string m_sourceFolder;
     AnchorMap m_anchors;
     PageLinkNames m_linkNames;
