@@ -6,20 +6,7 @@
 #include "settings/SettingsIO.h"
 #include "settings/VersionInfo.h"
 
-#include <filesystem>
 #include <ostream>
-
-namespace {
-
-// Relative paths are taken against the working directory; symbolic links stay as given.
-std::string AbsolutePath(const std::string& path)
-{
-    std::error_code ec;
-    std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-    return ec ? path : absolute.string();
-}
-
-} // namespace
 
 int RunSplitCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                     const std::function<void(const std::string&)>& opener)

@@ -34,13 +34,7 @@ std::optional<Override> ValueOverride(const std::string& name, const std::string
     if (name == "output-dir") {
         // Taken against the working folder now, as FILEs are; empty: beside the source again.
         // A relative folder that comes from the store is the document's, as in the window.
-        std::string folder = value;
-        std::error_code ec;
-        if (!folder.empty()) {
-            const std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
-            if (!ec)
-                folder = absolute.string();
-        }
+        const std::string folder = value.empty() ? value : AbsolutePath(value);
         return [folder](SplitSettings& s) { s.OutputFolder = folder; };
     }
     if (name == "break-on") {
@@ -59,6 +53,13 @@ bool TakesValue(const std::string& name)
 }
 
 } // namespace
+
+std::string AbsolutePath(const std::string& path)
+{
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.string();
+}
 
 SplitOptions ParseSplitOptions(const std::vector<std::string>& args)
 {

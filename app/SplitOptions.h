@@ -32,5 +32,9 @@ struct SplitOptions
 // needed.
 SplitOptions ParseSplitOptions(const std::vector<std::string>& args);
 
+// A relative path taken against the working folder (symbolic links stay as given); the path
+// as it is when that fails.
+std::string AbsolutePath(const std::string& path);
+
 // The text of --help.
 std::string SplitUsageText();

@@ -5,7 +5,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 class AnchorMap;
 
@@ -33,8 +32,6 @@ public:
     const std::string* PassTag(std::string_view tag);
 
 private:
-    void Note(std::string_view tag);
-
     HTMLFile& m_source;
     int m_breakOn;
     char* m_tag;
@@ -43,12 +40,4 @@ private:
     std::function<bool()> m_busy;
     AnchorMap* m_anchors = nullptr;
     int m_page = 1;
-    std::vector<std::string> m_found;
 };
-
-// Adds the anchors one tag defines to anchors, on page.
-void AddTagAnchors(AnchorMap& anchors, std::string_view tag, int page,
-                   std::vector<std::string>& scratch);
-
-// Calls visit for every whole tag ('<' to the first '>') of markup.
-void ForEachTag(std::string_view markup, const std::function<void(std::string_view)>& visit);

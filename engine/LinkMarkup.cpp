@@ -418,60 +418,75 @@ std::string FragmentHref(std::string_view anchor)
     return href;
 }
 
-int TagAnchors(std::string_view tag, std::vector<std::string>& out)
+namespace {
+
+// A tag's id and, for an <a>, its name, as written (empty: none). False when it has neither.
+bool ReadAnchorValues(std::string_view tag, std::string_view& id, std::string_view& name)
 {
     TagReader reader;
     if (!MayHaveAttribute(tag, "id", "name") || !reader.Open(BrowserTag(tag)))
-        return 0;
-    const bool isA = NameIs(reader.Name(), "a");
+        return false;
     bool seenId = false;
-    bool seenName = !isA;
-    std::string_view id;
-    std::string_view name;
-    bool hasId = false;
-    bool hasName = false;
+    bool seenName = !NameIs(reader.Name(), "a");
     Attribute attr;
     while ((!seenId || !seenName) && reader.Next(attr)) {
         if (!seenId && NameIs(attr.Name, "id")) {
             seenId = true;
             id = attr.Value;
-            hasId = !id.empty();
         } else if (!seenName && NameIs(attr.Name, "name")) {
             seenName = true;
             name = attr.Value;
-            hasName = !name.empty();
         }
     }
+    return !id.empty() || !name.empty();
+}
+
+} // namespace
+
+int TagAnchors(std::string_view tag, std::vector<std::string>& out)
+{
+    std::string_view id;
+    std::string_view name;
+    if (!ReadAnchorValues(tag, id, name))
+        return 0;
     int added = 0;
-    std::string decodedId;
-    if (hasId) {
-        decodedId = DecodeEntities(id);
-        if (!decodedId.empty()) {
-            out.push_back(decodedId);
-            ++added;
-        }
+    const std::string decodedId = DecodeEntities(id);
+    if (!decodedId.empty()) {
+        out.push_back(decodedId);
+        ++added;
     }
-    if (hasName) {
-        std::string decodedName = DecodeEntities(name);
-        // The same anchor twice adds nothing.
-        if (!decodedName.empty() && (added == 0 || decodedName != decodedId)) {
-            out.push_back(std::move(decodedName));
-            ++added;
-        }
+    std::string decodedName = DecodeEntities(name);
+    // The same anchor twice adds nothing.
+    if (!decodedName.empty() && (added == 0 || decodedName != decodedId)) {
+        out.push_back(std::move(decodedName));
+        ++added;
     }
     return added;
 }
 
 std::string TagId(std::string_view tag)
 {
-    TagReader reader;
-    if (!MayHaveAttribute(tag, "id", "id") || !reader.Open(BrowserTag(tag)))
-        return {};
-    Attribute attr;
-    while (reader.Next(attr))
-        if (NameIs(attr.Name, "id"))
-            return DecodeEntities(attr.Value);
-    return {};
+    std::string_view id;
+    std::string_view name;
+    return ReadAnchorValues(tag, id, name) ? DecodeEntities(id) : std::string();
+}
+
+void AnchorMap::AddTag(std::string_view tag, int page)
+{
+    std::string_view id;
+    std::string_view name;
+    if (!ReadAnchorValues(tag, id, name))
+        return;
+    AddId(DecodeEntities(id), page);
+    AddName(DecodeEntities(name), page);
+}
+
+void AnchorMap::AddMarkup(std::string_view markup, int page)
+{
+    ForEachTag(markup, [&](std::string_view, std::string_view tag) {
+        if (!tag.empty())
+            AddTag(tag, page);
+    });
 }
 
 void AnchorMap::AddId(std::string_view id, int page)

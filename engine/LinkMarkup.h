@@ -54,6 +54,9 @@ public:
     // The first element with an id wins; a name counts only where no element has that id.
     void AddId(std::string_view id, int page);
     void AddName(std::string_view name, int page);
+    // The anchors one tag defines (see TagAnchors), or every tag of markup defines, on page.
+    void AddTag(std::string_view tag, int page);
+    void AddMarkup(std::string_view markup, int page);
     // The page the fragment of an href (after '#', entities decoded) leads to, 0 when no anchor
     // has it (so anchors belong on pages 1 and up). Tried as written, then percent-decoded, as
     // browsers do.
