@@ -1,8 +1,8 @@
 #include "shell/namespace/FileOperation.h"
 
 #include "shell/namespace/FolderSupport.h"
+#include "shell/trash/Trash.h"
 
-#include <QFile>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -63,6 +63,22 @@ bool IsValidItemName(std::string_view name)
 {
     return !name.empty() && name != "." && name != ".." &&
            name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}
+
+std::string ItemPath(std::string_view path)
+{
+    std::string result = !path.empty() && path.front() == '/' ? "/" : "";
+    while (!path.empty()) {
+        std::size_t slash = path.find('/');
+        std::string_view part = path.substr(0, slash);
+        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+        if (part.empty() || part == ".")
+            continue;
+        if (!result.empty() && result.back() != '/')
+            result += '/';
+        result.append(part);
+    }
+    return result.empty() ? "." : result;
 }
 
 namespace {
@@ -184,12 +200,17 @@ bool WriteAllTo(int fd, const char* data, std::size_t size)
 TFileOperation::TFileOperation(Kind kind, std::vector<std::string> sources, std::string destination)
     : m_kind(kind), m_sources(std::move(sources)), m_destination(std::move(destination))
 {
+    // Where a source came from a URI or a drop, a trailing slash must not change what it names.
+    for (std::string& source : m_sources)
+        source = fileop::ItemPath(source);
 }
 
 bool TFileOperation::Run()
 {
     bool ok = true;
-    for (const std::string& source : m_sources) {
+    for (std::size_t i = 0; i < m_sources.size(); ++i) {
+        const std::string& source = m_sources[i];
+        m_moreItems = i + 1 < m_sources.size();
         if (m_cancelled)
             return false;
         if (m_progress)
@@ -230,15 +251,15 @@ bool TFileOperation::RunItem(const std::string& source)
     if (::lstat(source.c_str(), &st) != 0)
         return Fail(source, errno);
     std::string name = NameOf(source);
+    if (!fileop::IsValidItemName(name))
+        return Fail(source, "It cannot be named by that path.");
     switch (m_kind) {
     case foCopy:
         return CopyOrMove(source, false);
     case foMove:
         return CopyOrMove(source, true);
     case foTrash:
-        if (!QFile::moveToTrash(portable::FromBytes(source)))
-            return Fail(source, "It could not be moved to the trash.");
-        return true;
+        return TrashItem(source);
     case foRename: {
         if (!fileop::IsValidItemName(m_destination))
             return Fail(source, "The name is not valid.");
@@ -440,4 +461,81 @@ bool TFileOperation::CopyFile(const std::string& from, const std::string& to, co
     if (::close(out) != 0)
         return Fail(from, errno);
     return true;
+}
+
+namespace {
+
+// Removes an item for good: a link as a link, a folder with everything in it, but never what is
+// mounted below it. Goes on past what it cannot remove and keeps the first such path and why.
+void RemoveForGood(const std::string& path, dev_t device, std::string& failed, int& error)
+{
+    auto keep = [&](int why) {
+        if (failed.empty()) {
+            failed = path;
+            error = why;
+        }
+    };
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT)
+            keep(errno);
+        return;
+    }
+    if (st.st_dev != device)
+        return keep(EXDEV);
+    if (!S_ISDIR(st.st_mode)) {
+        if (::unlink(path.c_str()) != 0)
+            keep(errno);
+        return;
+    }
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir)
+        return keep(errno);
+    std::vector<std::string> names;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string_view name(entry->d_name);
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : names)
+        RemoveForGood(JoinPath(path, name), device, failed, error);
+    if (::rmdir(path.c_str()) != 0)
+        keep(errno);
+}
+
+} // namespace
+
+bool TFileOperation::TrashItem(const std::string& source)
+{
+    trash::TResult trashed = trash::MoveToTrash(source);
+    if (trashed.outcome == trash::TOutcome::Trashed)
+        return true;
+    if (trashed.outcome == trash::TOutcome::Failed)
+        return Fail(source, trashed.message);
+    // No trash on this volume: never delete for good without the user's word for this item.
+    DeleteAnswer answer = m_deleteToAll;
+    if (answer == DeleteAnswer::No) {
+        if (!m_confirmDelete)
+            return Fail(source, "It cannot be moved to the trash.");
+        answer = m_confirmDelete(source, m_moreItems);
+        if (answer == DeleteAnswer::NoToAll || answer == DeleteAnswer::YesToAll)
+            m_deleteToAll = answer;
+    }
+    if (answer == DeleteAnswer::No || answer == DeleteAnswer::NoToAll)
+        return false;
+    struct stat st;
+    if (::lstat(source.c_str(), &st) != 0)
+        return Fail(source, errno);
+    std::string failed;
+    int error = 0;
+    RemoveForGood(source, st.st_dev, failed, error);
+    if (failed.empty())
+        return true;
+    if (error == EXDEV)
+        return Fail(source, "\"" + failed +
+                                "\" is a mounted volume; it and the folders holding it were kept.");
+    if (failed == source)
+        return Fail(source, error);
+    return Fail(source, "\"" + failed + "\" could not be deleted: " + std::strerror(error));
 }

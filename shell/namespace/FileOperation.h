@@ -26,6 +26,10 @@ std::string CopyName(std::string_view name, int attempt, bool folder);
 // A name a folder item may take: not empty, no separator, not "." or "..".
 bool IsValidItemName(std::string_view name);
 
+// The path without empty or "." parts and without trailing slashes, which name the same item
+// ("/a//sub/./" is "/a/sub"); ".." stays, as only the file system knows where it leads.
+std::string ItemPath(std::string_view path);
+
 // Whether path is the folder itself or lies inside it (after resolving links).
 bool IsSameOrInside(const std::string& path, const std::string& folder);
 
@@ -60,6 +64,20 @@ public:
     void Cancel() { m_cancelled = true; }
     bool Cancelled() const { return m_cancelled; }
 
+    enum class DeleteAnswer
+    {
+        No,
+        Yes,
+        NoToAll,
+        YesToAll
+    };
+    // Asked before an item that cannot be moved to the trash (its volume has none) is deleted
+    // for good; more tells whether other items follow. Without it such items stay.
+    void SetConfirmDelete(std::function<DeleteAnswer(const std::string& path, bool more)> confirm)
+    {
+        m_confirmDelete = std::move(confirm);
+    }
+
     // Called before each item with its source path.
     void SetProgress(std::function<void(const std::string&)> progress)
     {
@@ -75,6 +93,7 @@ public:
 
 private:
     bool RunItem(const std::string& source);
+    bool TrashItem(const std::string& source);
     bool CopyOrMove(const std::string& source, bool move);
     bool Place(const std::string& temp, std::string_view name, bool folder, std::string& placed);
     bool CopyTree(const std::string& from, const std::string& to, bool top);
@@ -87,6 +106,9 @@ private:
     std::string m_destination;
     std::atomic<bool> m_cancelled{false};
     std::function<void(const std::string&)> m_progress;
+    std::function<DeleteAnswer(const std::string&, bool)> m_confirmDelete;
+    DeleteAnswer m_deleteToAll = DeleteAnswer::No; // No until a "to all" answer
+    bool m_moreItems = false;
     std::vector<Error> m_errors;
     std::vector<std::string> m_results;
     std::string m_current;

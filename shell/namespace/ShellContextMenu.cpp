@@ -37,7 +37,8 @@ std::string PathOfUri(QByteArray uri)
     if (!host.isEmpty() && host != "localhost" &&
         QString::fromUtf8(host).compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) != 0)
         return {};
-    return QByteArray::fromPercentEncoding(rest.mid(slash)).toStdString();
+    // "file:///a/sub/" names the folder sub, as "file:///a/sub" does.
+    return fileop::ItemPath(QByteArray::fromPercentEncoding(rest.mid(slash)).toStdString());
 }
 
 bool IsWritableFolder(const std::string& path)
@@ -277,6 +278,8 @@ bool TShellContextMenu::InvokeCommand(int offset, TShellInvokeContext& context)
         if (m_paths.empty() || m_folderItself)
             return false;
         TFileOperation job(TFileOperation::foTrash, m_paths);
+        if (context.confirmDelete)
+            job.SetConfirmDelete(context.confirmDelete);
         return finish(job);
     }
     default:

@@ -5,6 +5,7 @@
 // of entries that a control shows as it likes; invoking an entry runs the file operation jobs.
 // Cut, copy and paste exchange the items with other programs as file URIs.
 
+#include "shell/namespace/FileOperation.h"
 #include "shell/namespace/IdList.h"
 #include "shell/namespace/ShellNamespace.h"
 
@@ -52,6 +53,8 @@ struct TShellInvokeContext
     // Takes ownership; null clears the clipboard.
     std::function<void(QMimeData*)> setClipboard;
     std::function<bool(const std::string& path)> open;
+    // Whether an item that cannot go to the trash is deleted for good (see TFileOperation).
+    std::function<TFileOperation::DeleteAnswer(const std::string& path, bool more)> confirmDelete;
     // Filled with the failures of the command, one per line.
     std::string errors;
 };

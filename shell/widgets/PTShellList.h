@@ -296,6 +296,7 @@ private:
     bool IsEditing() const;
     void EditorClosed();
     TShellInvokeContext MakeInvokeContext();
+    TFileOperation::DeleteAnswer ConfirmDeleteForGood(const std::string& path, bool more);
     std::unique_ptr<TShellContextMenu> MenuForRows(const std::vector<int>& rows);
     std::vector<int> SelectedRows() const;
     std::uint32_t MenuFlags();

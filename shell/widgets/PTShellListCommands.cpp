@@ -1,15 +1,18 @@
 // Commands on the items: renaming and the shell verbs.
 
+#include "shell/namespace/FolderSupport.h"
 #include "shell/widgets/PTShellList.h"
 #include "shell/widgets/PTShellListModel.h"
 #include "shell/widgets/ShellListSupport.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QFile>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QUrl>
 #include <algorithm>
@@ -96,6 +99,10 @@ bool TPTCustomShellList::EditItemCaption(int index)
 
 bool TPTCustomShellList::FinishEditing(int index, const QString& text)
 {
+    // An edit that changed nothing renames nothing: the text it started from may stand for a
+    // name that is not UTF-8 or that starts with a blank, which trimming would change.
+    if (text == EditingName(index))
+        return false;
     QString name = text.trimmed();
     emit OnEdited(this, index, name);
     // An empty name leaves the item as it was, as cancelling the edit does.
@@ -158,6 +165,9 @@ TShellInvokeContext TPTCustomShellList::MakeInvokeContext()
         else
             QGuiApplication::clipboard()->clear();
     };
+    context.confirmDelete = [this](const std::string& path, bool more) {
+        return ConfirmDeleteForGood(path, more);
+    };
     context.open = [this](const std::string& path) {
         if (m_openHandler)
             return m_openHandler(path);
@@ -165,6 +175,32 @@ TShellInvokeContext TPTCustomShellList::MakeInvokeContext()
         return QDesktopServices::openUrl(QUrl::fromEncoded("file://" + encoded));
     };
     return context;
+}
+
+TFileOperation::DeleteAnswer TPTCustomShellList::ConfirmDeleteForGood(const std::string& path,
+                                                                      bool more)
+{
+    QString name = FromBytes(std::string(portable::LastPathPart(path)));
+    QMessageBox box(
+        QMessageBox::Warning, QApplication::applicationName(),
+        QStringLiteral("Delete \"%1\" for good? It cannot be moved to the trash.").arg(name),
+        QMessageBox::Yes | QMessageBox::No, window());
+    if (more)
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No |
+                               QMessageBox::NoToAll);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    WaitCursor::Pause pause;
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return TFileOperation::DeleteAnswer::Yes;
+    case QMessageBox::YesToAll:
+        return TFileOperation::DeleteAnswer::YesToAll;
+    case QMessageBox::NoToAll:
+        return TFileOperation::DeleteAnswer::NoToAll;
+    default:
+        return TFileOperation::DeleteAnswer::No;
+    }
 }
 
 std::unique_ptr<TShellContextMenu> TPTCustomShellList::MenuForRows(const std::vector<int>& rows)

@@ -27,6 +27,27 @@ public:
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
+
+    // The normal cursor back while the user is asked something.
+    class Pause
+    {
+    public:
+        Pause() : m_paused(QApplication::overrideCursor() != nullptr)
+        {
+            if (m_paused)
+                QApplication::restoreOverrideCursor();
+        }
+        ~Pause()
+        {
+            if (m_paused)
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+        Pause(const Pause&) = delete;
+        Pause& operator=(const Pause&) = delete;
+
+    private:
+        bool m_paused;
+    };
 };
 
 // Runs an action when it goes out of scope, or earlier when asked, but once.

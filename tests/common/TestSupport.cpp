@@ -113,6 +113,10 @@ void IsolateEnvironment()
         fs::permissions(p, fs::perms::owner_all, fs::perm_options::replace);
         SetEnv(name, p.string());
     }
+#ifndef _WIN32
+    // The trash works on the local file system alone, without the desktop's file services.
+    SetEnv("GIO_USE_VFS", "local");
+#endif
     IsolateRegistry();
 }
 

@@ -3,17 +3,25 @@
 
 #include "ShellListFixture.h"
 
+#include <QAbstractButton>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QUrl>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace shelltest {
 namespace {
+
+using testsupport::WriteAll;
 
 class ShellListCommandTest : public ShellListTest
 {
@@ -218,6 +226,142 @@ TEST_F(ShellListCommandTest, KeyboardCommandsCopyCutPasteAndDeleteRealFiles)
     QTest::keyClick(view, Qt::Key_F5);
     EXPECT_EQ(fills.count(), 1);
     EXPECT_GE(Row("new.htm"), 0);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+TEST_F(ShellListCommandTest, DeleteAndRenameActOnTheVeryItemNamedByItsBytes)
+{
+    const std::string latin1 = "caf\xe9.htm";
+    const std::string twin = "caf\xef\xbf\xbd.htm"; // the same caption on screen
+    WriteAll(dir.Path() / latin1, "latin-1");
+    WriteAll(dir.Path() / twin, "twin");
+    WriteAll(dir.Path() / " lead.htm", "lead");
+    Show(dir.Path());
+    Focus();
+    ASSERT_EQ(list->ItemCount(), 3);
+    auto rowOf = [&](const std::string& name) {
+        for (int i = 0; i < list->ItemCount(); ++i) {
+            if (list->GetShListData(i)->GetPathNameBytes() == dir / name)
+                return i;
+        }
+        return -1;
+    };
+    auto select = [&](const std::string& name) {
+        for (int i = 0; i < list->ItemCount(); ++i)
+            list->SetItemSelected(i, false);
+        ASSERT_GE(rowOf(name), 0);
+        list->SetItemSelected(rowOf(name), true);
+        list->SetFocusedItem(rowOf(name));
+    };
+    auto files = [&] {
+        NameList names;
+        for (const auto& entry : fs::directory_iterator(dir.Path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const NameList all = files();
+    auto editor = [&](const std::string& name) {
+        QAbstractItemView* view = list->View();
+        return qobject_cast<QLineEdit*>(view->indexWidget(view->model()->index(rowOf(name), 0)));
+    };
+
+    // F2 and Enter with nothing typed: no name changes, whatever the editor could show.
+    for (const std::string& name : {latin1, std::string(" lead.htm")}) {
+        select(name);
+        QTest::keyClick(list->View(), Qt::Key_F2);
+        ASSERT_NE(editor(name), nullptr) << name;
+        QTest::keyClick(editor(name), Qt::Key_Return);
+        Settle();
+        EXPECT_FALSE(list->EditingCaption());
+        EXPECT_EQ(files(), all) << name;
+    }
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+
+    // A name typed anew renames the item selected by its bytes, and only it.
+    select(latin1);
+    QTest::keyClick(list->View(), Qt::Key_F2);
+    QLineEdit* edit = editor(latin1);
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QStringLiteral("caf\u00e9 new.htm"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    Settle();
+    EXPECT_EQ(testsupport::ReadAll(dir.Path() / "caf\xc3\xa9 new.htm"), "latin-1");
+    EXPECT_EQ(testsupport::ReadAll(dir.Path() / twin), "twin");
+    fs::rename(dir.Path() / "caf\xc3\xa9 new.htm", dir.Path() / latin1);
+    list->RefreshItems();
+
+    // Del trashes the item selected, not the one its caption also stands for.
+    select(latin1);
+    QTest::keyClick(list->View(), Qt::Key_Delete);
+    EXPECT_FALSE(testsupport::Exists(dir.Path() / latin1));
+    EXPECT_EQ(testsupport::ReadAll(dir.Path() / twin), "twin");
+    fs::path trash = fs::path(std::getenv("XDG_DATA_HOME")) / "Trash";
+    EXPECT_EQ(testsupport::ReadAll(trash / "files" / latin1), "latin-1");
+    EXPECT_EQ(list->ItemCount(), 2);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+TEST_F(ShellListCommandTest, DeleteAsksBeforeDeletingForGoodWhereThereIsNoTrash)
+{
+    struct stat shm, home;
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(std::getenv("HOME"), &home) != 0 ||
+        shm.st_dev == home.st_dev || ::access("/dev/shm", W_OK) != 0)
+        GTEST_SKIP() << "no tmpfs apart from the home folder's file system";
+    char name[] = "/dev/shm/quirefold-list-XXXXXX";
+    ASSERT_NE(::mkdtemp(name), nullptr);
+    fs::path folder = name;
+    WriteAll(folder / "a.htm", "a");
+    Show(folder);
+    Focus();
+    QStringList questions;
+    auto answer = [&](QMessageBox::StandardButton button) {
+        auto* timer = new QTimer(list.get());
+        QObject::connect(timer, &QTimer::timeout, [&questions, timer, button] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                timer->stop();
+                timer->deleteLater();
+                questions << box->text();
+                // No is what Enter gives.
+                EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()),
+                          box->button(QMessageBox::No));
+                if (button == QMessageBox::Escape)
+                    QTest::keyClick(box, Qt::Key_Escape);
+                else
+                    box->button(button)->click();
+            }
+        });
+        timer->start(10);
+    };
+    Select({"a.htm"});
+    answer(QMessageBox::Escape);
+    QTest::keyClick(list->View(), Qt::Key_Delete);
+    EXPECT_EQ(testsupport::ReadAll(folder / "a.htm"), "a");
+    EXPECT_EQ(Names(), (NameList{"a.htm"}));
+    answer(QMessageBox::Yes);
+    QTest::keyClick(list->View(), Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_FALSE(testsupport::Exists(folder / "a.htm"));
+    EXPECT_EQ(Names(), NameList{});
+    EXPECT_EQ(questions, QStringList(2, QStringLiteral("Delete \"a.htm\" for good? It cannot be "
+                                                       "moved to the trash.")));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    fs::remove_all(folder);
+}
+
+TEST_F(ShellListCommandTest, PastingACutFolderNamedWithATrailingSlashWhereItIsLeavesIt)
+{
+    fs::create_directories(dir.Path() / "sub");
+    WriteAll(dir.Path() / "sub" / "x.htm", "x");
+    auto* data = new QMimeData;
+    QByteArray uri =
+        "file://" + QUrl::toPercentEncoding(QByteArray::fromStdString(dir / "sub"), "/");
+    data->setData("x-special/gnome-copied-files", "cut\n" + uri + "/");
+    QGuiApplication::clipboard()->setMimeData(data);
+    Show(dir.Path());
+    Focus();
+    QTest::keyClick(list->View(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(Names(), (NameList{"sub"}));
+    EXPECT_EQ(testsupport::ReadAll(dir.Path() / "sub" / "x.htm"), "x");
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
