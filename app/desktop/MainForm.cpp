@@ -10,10 +10,13 @@
 #include "engine/SplitBatch.h"
 #include "settings/SettingsStore.h"
 #include "settings/options/OptionsDlg.h"
+#include "shell/widgets/FileJobRunner.h"
 #include "ui_MainForm.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QSplitterHandle>
 #include <QTimer>
@@ -208,6 +211,20 @@ void TMainForm::SplitEnded()
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    if (TFileJobRunner::RunningCount() > 0) {
+        QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+                        QStringLiteral("Files are still being copied or moved. Cancel that and "
+                                       "close the window?"),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setDefaultButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+        // A cancelled job stops at its next block and removes its part-files; the list waits
+        // for it when the window goes.
+        TFileJobRunner::CancelAll();
+    }
     if (m_batch->Running()) {
         // Closing acts as Stop; the window goes once the split has closed its files.
         m_batch->Stop();

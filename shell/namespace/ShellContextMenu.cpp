@@ -240,13 +240,27 @@ bool TShellContextMenu::GetCommandString(int offset, std::string& verb) const
     }
 }
 
+namespace {
+
+// Starts a copy, move or link through the context, or runs it here when it has no way to.
+bool Launch(std::unique_ptr<TFileOperation> job, TShellInvokeContext& context,
+            std::function<void(TFileOperation&)> done = {})
+{
+    if (context.startJob) {
+        context.startJob(std::move(job), std::move(done));
+        return true;
+    }
+    job->Run();
+    if (done)
+        done(*job);
+    context.errors = job->ErrorText();
+    return job->Errors().empty() && !job->Cancelled();
+}
+
+} // namespace
+
 bool TShellContextMenu::InvokeCommand(int offset, TShellInvokeContext& context)
 {
-    auto finish = [&](TFileOperation& job) {
-        bool ok = job.Run();
-        context.errors = job.ErrorText();
-        return ok;
-    };
     switch (offset) {
     case cmdoffset::Open: {
         bool ok = !m_paths.empty();
@@ -266,21 +280,28 @@ bool TShellContextMenu::InvokeCommand(int offset, TShellInvokeContext& context)
         if (m_paths.size() != 1 || !context.clipboard ||
             !ReadFileMimeData(context.clipboard(), sources, cut))
             return false;
-        TFileOperation job(cut ? TFileOperation::foMove : TFileOperation::foCopy, sources,
-                           m_paths.front());
-        bool ok = finish(job);
+        auto job = std::make_unique<TFileOperation>(
+            cut ? TFileOperation::foMove : TFileOperation::foCopy, sources, m_paths.front());
+        std::function<void(TFileOperation&)> done;
         // Cut items are where they were put now: pasting them again would find nothing.
-        if (ok && cut && context.setClipboard)
-            context.setClipboard(nullptr);
-        return ok;
+        if (cut && context.setClipboard) {
+            done = [setClipboard = context.setClipboard](TFileOperation& finished) {
+                if (finished.Errors().empty() && !finished.Cancelled())
+                    setClipboard(nullptr);
+            };
+        }
+        return Launch(std::move(job), context, std::move(done));
     }
     case cmdoffset::Delete: {
         if (m_paths.empty() || m_folderItself)
             return false;
+        // The trash is a rename: it stays on this thread, where the user can be asked.
         TFileOperation job(TFileOperation::foTrash, m_paths);
         if (context.confirmDelete)
             job.SetConfirmDelete(context.confirmDelete);
-        return finish(job);
+        bool ok = job.Run();
+        context.errors = job.ErrorText();
+        return ok;
     }
     default:
         return false;
@@ -298,8 +319,6 @@ bool TShellContextMenu::InvokeSendTo(int index, TShellInvokeContext& context)
         context.errors = "Only folders can receive items sent to them.";
         return false;
     }
-    TFileOperation job(TFileOperation::foCopy, m_paths, target);
-    bool ok = job.Run();
-    context.errors = job.ErrorText();
-    return ok;
+    return Launch(std::make_unique<TFileOperation>(TFileOperation::foCopy, m_paths, target),
+                  context);
 }

@@ -55,6 +55,11 @@ struct TShellInvokeContext
     std::function<bool(const std::string& path)> open;
     // Whether an item that cannot go to the trash is deleted for good (see TFileOperation).
     std::function<TFileOperation::DeleteAnswer(const std::string& path, bool more)> confirmDelete;
+    // Runs a copy, move or link job in the background and calls done when it has ended; the
+    // caller reports the job's errors then. Without it such jobs run at once.
+    std::function<void(std::unique_ptr<TFileOperation> job,
+                       std::function<void(TFileOperation& job)> done)>
+        startJob;
     // Filled with the failures of the command, one per line.
     std::string errors;
 };

@@ -297,6 +297,9 @@ private:
     void EditorClosed();
     TShellInvokeContext MakeInvokeContext();
     TFileOperation::DeleteAnswer ConfirmDeleteForGood(const std::string& path, bool more);
+    // Copies, moves and links run in the background; the list refreshes when each ends.
+    void StartFileJob(std::unique_ptr<TFileOperation> job,
+                      std::function<void(TFileOperation&)> done = {});
     std::unique_ptr<TShellContextMenu> MenuForRows(const std::vector<int>& rows);
     std::vector<int> SelectedRows() const;
     std::uint32_t MenuFlags();

@@ -1,6 +1,7 @@
 // Commands on the items: renaming and the shell verbs.
 
 #include "shell/namespace/FolderSupport.h"
+#include "shell/widgets/FileJobRunner.h"
 #include "shell/widgets/PTShellList.h"
 #include "shell/widgets/PTShellListModel.h"
 #include "shell/widgets/ShellListSupport.h"
@@ -165,6 +166,10 @@ TShellInvokeContext TPTCustomShellList::MakeInvokeContext()
         else
             QGuiApplication::clipboard()->clear();
     };
+    context.startJob = [this](std::unique_ptr<TFileOperation> job,
+                              std::function<void(TFileOperation&)> done) {
+        StartFileJob(std::move(job), std::move(done));
+    };
     context.confirmDelete = [this](const std::string& path, bool more) {
         return ConfirmDeleteForGood(path, more);
     };
@@ -175,6 +180,27 @@ TShellInvokeContext TPTCustomShellList::MakeInvokeContext()
         return QDesktopServices::openUrl(QUrl::fromEncoded("file://" + encoded));
     };
     return context;
+}
+
+void TPTCustomShellList::StartFileJob(std::unique_ptr<TFileOperation> job,
+                                      std::function<void(TFileOperation&)> done)
+{
+    // A child of the list: should the list go first, the job is cancelled and waited for.
+    auto* runner = new TFileJobRunner(std::move(job), this);
+    runner->setParent(this);
+    connect(runner, &TFileJobRunner::Finished, this, [this, runner, done = std::move(done)] {
+        runner->deleteLater();
+        Guarded([&] {
+            if (done)
+                done(runner->Job());
+            // What a cancelled job met on its way out is no news to the user who cancelled it.
+            QString errors = FromBytes(runner->Job().ErrorText());
+            if (!errors.isEmpty() && !runner->Job().Cancelled())
+                ReportError(errors);
+            RefreshItems();
+        });
+    });
+    runner->Start();
 }
 
 TFileOperation::DeleteAnswer TPTCustomShellList::ConfirmDeleteForGood(const std::string& path,

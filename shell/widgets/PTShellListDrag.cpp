@@ -343,27 +343,16 @@ void TPTCustomShellList::OnDropTarget_Drop(QDropEvent* event)
     EndDragOver();
     event->setDropAction(Qt::IgnoreAction);
     event->ignore();
-    QString errors;
     if (plan.action != Qt::IgnoreAction) {
         TFileOperation::Kind kind = plan.action == Qt::MoveAction   ? TFileOperation::foMove
                                     : plan.action == Qt::LinkAction ? TFileOperation::foLink
                                                                     : TFileOperation::foCopy;
-        TFileOperation job(kind, std::move(sources), plan.folder);
-        {
-            WaitCursor cursor;
-            job.Run();
-        }
-        errors = FromBytes(job.ErrorText());
-        // Only what arrived counts as dropped: a source must not take a failure for a move.
-        if (!job.Results().empty()) {
-            event->setDropAction(plan.action);
-            event->accept();
-        }
-    }
-    if (!errors.isEmpty()) {
-        // Told once the drop is over: a message box inside it would hold up the drag.
-        QMetaObject::invokeMethod(
-            this, [this, errors] { ReportError(errors); }, Qt::QueuedConnection);
+        // The job runs after the drop is over. Until a move has happened the source is told
+        // Copy, so that it never removes what may not have arrived; the move removes what it
+        // moved itself.
+        event->setDropAction(plan.action == Qt::LinkAction ? Qt::LinkAction : Qt::CopyAction);
+        event->accept();
+        StartFileJob(std::make_unique<TFileOperation>(kind, std::move(sources), plan.folder));
     }
     RefreshItems();
 }

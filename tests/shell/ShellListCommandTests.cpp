@@ -6,15 +6,18 @@
 #include <QAbstractButton>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
+#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -181,6 +184,7 @@ TEST_F(ShellListCommandTest, KeyboardCommandsCopyCutPasteAndDeleteRealFiles)
     // Paste into another folder: the file there keeps its contents, the copy gets a new name.
     Show(other.Path());
     QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    WaitForFileJobs();
     EXPECT_EQ(testsupport::ReadAll(other.Path() / "a.htm"), "mine");
     EXPECT_TRUE(testsupport::ReadAll(other.Path() / "a (copy).htm") == pageA);
     EXPECT_TRUE(testsupport::ReadAll(other.Path() / "b.htm") == pageB);
@@ -198,10 +202,12 @@ TEST_F(ShellListCommandTest, KeyboardCommandsCopyCutPasteAndDeleteRealFiles)
                     .startsWith("cut\n"));
     Show(other.Path());
     QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    WaitForFileJobs();
     EXPECT_FALSE(testsupport::Exists(dir.Path() / "sub"));
     EXPECT_TRUE(testsupport::ReadAll(other.Path() / "sub" / "x.htm") == pageB);
     EXPECT_GE(Row("sub"), 0);
     QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    WaitForFileJobs();
     EXPECT_FALSE(testsupport::Exists(other.Path() / "sub (copy)"));
 
     // Del and Shift+Del move the selection to the trash and refresh the list.
@@ -360,8 +366,70 @@ TEST_F(ShellListCommandTest, PastingACutFolderNamedWithATrailingSlashWhereItIsLe
     Show(dir.Path());
     Focus();
     QTest::keyClick(list->View(), Qt::Key_V, Qt::ControlModifier);
+    WaitForFileJobs();
     EXPECT_EQ(Names(), (NameList{"sub"}));
     EXPECT_EQ(testsupport::ReadAll(dir.Path() / "sub" / "x.htm"), "x");
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+TEST_F(ShellListCommandTest, APasteRunsInTheBackgroundWithProgressAfterASecondAndCancel)
+{
+    const std::string page(3 << 20, 'p');
+    testsupport::TempDir from;
+    WriteAll(from.Path() / "big.htm", page);
+    QGuiApplication::clipboard()->setMimeData(MakeFileMimeData({from / "big.htm"}, true));
+    // The worker waits here until the test lets it go: the job counts as running till then.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    TFileJobRunner::SetWorkerGate([released] { released.wait(); });
+    struct Ungate
+    {
+        std::promise<void>& release;
+        ~Ungate()
+        {
+            TFileJobRunner::SetWorkerGate(nullptr);
+            try {
+                release.set_value();
+            } catch (const std::future_error&) {
+            }
+        }
+    } ungate{release};
+    Show(dir.Path());
+    Focus();
+    QElapsedTimer clock;
+    clock.start();
+    QTest::keyClick(list->View(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(TFileJobRunner::RunningCount(), 1);
+
+    // The window goes on answering: the list reads its folder again on F5.
+    QSignalSpy fills(list.get(), &TPTCustomShellList::OnFillStart);
+    QTest::keyClick(list->View(), Qt::Key_F5);
+    EXPECT_EQ(fills.count(), 1);
+    auto progress = [] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<QProgressDialog*>(widget);
+                dialog && dialog->isVisible())
+                return dialog;
+        }
+        return static_cast<QProgressDialog*>(nullptr);
+    };
+    EXPECT_EQ(progress(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return progress() != nullptr; }, 10000));
+    EXPECT_GE(clock.elapsed(), 1000);
+    EXPECT_FALSE(progress()->isModal());
+    EXPECT_TRUE(progress()->labelText().startsWith(QStringLiteral("Moving")))
+        << progress()->labelText().toStdString();
+
+    // Cancel: the source stays whole and nothing of the copy is left behind.
+    QPushButton* cancel = progress()->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+    release.set_value();
+    WaitForFileJobs();
+    EXPECT_EQ(progress(), nullptr);
+    EXPECT_TRUE(testsupport::ReadAll(from.Path() / "big.htm") == page);
+    EXPECT_TRUE(fs::is_empty(dir.Path()));
+    EXPECT_EQ(list->ItemCount(), 0);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 

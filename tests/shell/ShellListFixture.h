@@ -4,6 +4,7 @@
 // user makes on it.
 
 #include "shell/namespace/ChangeHandlerThread.h"
+#include "shell/widgets/FileJobRunner.h"
 #include "shell/widgets/PTShellList.h"
 #include "tests/common/TestSupport.h"
 
@@ -107,6 +108,14 @@ protected:
         list->activateWindow();
         list->setFocus();
         ASSERT_TRUE(QTest::qWaitFor([&] { return list->View()->hasFocus(); }, 5000));
+    }
+
+    // Copies, moves and links run in the background: waits until each has ended and the list
+    // has taken in its result.
+    static void WaitForFileJobs()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([] { return TFileJobRunner::RunningCount() == 0; }, 60000));
+        QApplication::processEvents();
     }
 
     // The watcher's notice of a change in the shown folder.
