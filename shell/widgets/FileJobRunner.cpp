@@ -59,6 +59,7 @@ TFileJobRunner::~TFileJobRunner()
         m_thread.join();
     }
     Runners().erase(this);
+    delete m_dialog.data();
 }
 
 void TFileJobRunner::Start()
@@ -90,7 +91,7 @@ void TFileJobRunner::Cancel()
 
 QProgressDialog* TFileJobRunner::ProgressDialog() const
 {
-    return m_dialog && m_dialog->isVisible() ? m_dialog.get() : nullptr;
+    return m_dialog && m_dialog->isVisible() ? m_dialog.data() : nullptr;
 }
 
 int TFileJobRunner::RunningCount()
@@ -129,8 +130,7 @@ void TFileJobRunner::ShowProgress()
 {
     if (m_done.load(std::memory_order_acquire))
         return;
-    m_dialog =
-        std::make_unique<QProgressDialog>(m_dialogParent ? m_dialogParent->window() : nullptr);
+    m_dialog = new QProgressDialog(m_dialogParent ? m_dialogParent->window() : nullptr);
     m_dialog->setWindowTitle(Verb(m_job->GetKind()));
     // The list and the rest of the window stay usable while files are copied.
     m_dialog->setWindowModality(Qt::NonModal);
@@ -138,7 +138,7 @@ void TFileJobRunner::ShowProgress()
     m_dialog->setAutoReset(false);
     m_dialog->setMinimumDuration(0);
     m_dialog->setRange(0, 0);
-    connect(m_dialog.get(), &QProgressDialog::canceled, this, &TFileJobRunner::Cancel);
+    connect(m_dialog.data(), &QProgressDialog::canceled, this, &TFileJobRunner::Cancel);
     UpdateProgress();
     m_dialog->show();
 }

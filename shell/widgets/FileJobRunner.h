@@ -53,7 +53,9 @@ private:
 
     std::unique_ptr<TFileOperation> m_job;
     QPointer<QWidget> m_dialogParent;
-    std::unique_ptr<QProgressDialog> m_dialog;
+    // The window owns the dialog too and may go first: a guarded pointer, deleted by whoever
+    // is last.
+    QPointer<QProgressDialog> m_dialog;
     QTimer m_pollTimer;
     QTimer m_showTimer;
     std::thread m_thread;

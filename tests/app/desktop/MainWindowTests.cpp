@@ -2,14 +2,17 @@
 #include "app/desktop/AboutBox.h"
 #include "settings/SettingsStore.h"
 #include "settings/options/OptionsDlg.h"
+#include "shell/widgets/FileJobRunner.h"
 #include "tests/app/desktop/MainWindowFixture.h"
 #include "tests/app/desktop/MessageBoxCatcher.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QUrl>
+#include <future>
 #include <sstream>
 
 using namespace desktoptest;
@@ -334,6 +337,56 @@ TEST_F(BatchTest, ClosingDuringASplitStopsItAndLeavesTheFilesOfAStop)
     EXPECT_TRUE(closedFiles.contains("alpha001.html"));
     EXPECT_FALSE(closedFiles.contains("alpha001temp.html"));
     EXPECT_FALSE(Exists(Docs() / "gamma000.htm"));
+}
+
+TEST_F(MainWindowTest, ClosingDuringACopyAsksAndCancelsItOnlyOnYes)
+{
+    MakeForms();
+    fs::create_directories(Docs() / "target");
+    testsupport::TempDir from;
+    const std::string page(1 << 20, 'x');
+    testsupport::WriteAll(from.Path() / "a.htm", page);
+    // The copy is held before it starts, so it is surely running when the window is closed.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    TFileJobRunner::SetWorkerGate([released] { released.wait(); });
+    ShowAt(Docs() / "target", 0);
+    QApplication::clipboard()->setMimeData(MakeFileMimeData({from / "a.htm"}, false));
+    List()->setFocus();
+    QTest::keyClick(List()->View(), Qt::Key_V, Qt::ControlModifier);
+    TFileJobRunner::SetWorkerGate(nullptr);
+    ASSERT_EQ(TFileJobRunner::RunningCount(), 1);
+
+    QStringList questions;
+    auto answer = [&](QMessageBox::StandardButton button) {
+        auto* timer = new QTimer(Main());
+        QObject::connect(timer, &QTimer::timeout, [&questions, timer, button] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                timer->stop();
+                timer->deleteLater();
+                questions << box->text();
+                box->button(button)->click();
+            }
+        });
+        timer->start(5);
+    };
+    int closed = 0;
+    QObject::connect(Main(), &TMainForm::Closed, [&] { ++closed; });
+    answer(QMessageBox::No);
+    Main()->close();
+    EXPECT_TRUE(Main()->isVisible());
+    EXPECT_EQ(TFileJobRunner::RunningCount(), 1);
+    answer(QMessageBox::Yes);
+    Main()->close();
+    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(questions, QStringList(2, QStringLiteral("Files are still being copied or moved. "
+                                                       "Cancel that and close the window?")));
+    // The windows go, waiting for the cancelled copy, which leaves nothing behind.
+    release.set_value();
+    m_forms.reset();
+    EXPECT_EQ(TFileJobRunner::RunningCount(), 0);
+    EXPECT_TRUE(fs::is_empty(Docs() / "target"));
+    EXPECT_TRUE(testsupport::ReadAll(from.Path() / "a.htm") == page);
 }
 
 } // namespace
