@@ -1,15 +1,16 @@
 #include "shell/namespace/FileOperation.h"
 
 #include "shell/namespace/FolderSupport.h"
+#include "shell/namespace/TreeCopier.h"
 #include "shell/trash/Trash.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -28,24 +29,58 @@ int RenameNoReplace(const std::string& from, const std::string& to)
     if (rc == 0 || (errno != ENOSYS && errno != EINVAL))
         return static_cast<int>(rc);
 #endif
-    // Without an atomic rename that refuses to replace: a hard link fails on an existing
-    // name by itself; folders and file systems without links take the checked rename.
-    if (::link(from.c_str(), to.c_str()) == 0)
-        return ::unlink(from.c_str());
-    if (errno == EEXIST || errno == EXDEV || errno == ENOENT)
-        return -1;
-    struct stat st;
-    if (::lstat(to.c_str(), &st) == 0) {
-        errno = EEXIST;
-        return -1;
-    }
-    return ::rename(from.c_str(), to.c_str());
+    return RenameNoReplaceFallback(from, to);
 }
 
-std::string CopyName(std::string_view name, int attempt, bool folder)
+int RenameNoReplaceFallback(const std::string& from, const std::string& to)
 {
-    if (attempt <= 0)
-        return std::string(name);
+    // A hard link fails on a taken name by itself; the old name goes once the new one holds, and
+    // where it cannot go, the new one goes again.
+    if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) == 0) {
+        if (::unlink(from.c_str()) == 0)
+            return 0;
+        int error = errno;
+        ::unlink(to.c_str());
+        errno = error;
+        return -1;
+    }
+    if (errno == EEXIST || errno == EXDEV || errno == ENOENT)
+        return -1;
+    // Folders and file systems without hard links: an empty placeholder of the same kind takes
+    // the name first, and the rename replaces nothing but that.
+    struct stat st;
+    if (::lstat(from.c_str(), &st) != 0)
+        return -1;
+    bool folder = S_ISDIR(st.st_mode);
+    if (folder ? ::mkdir(to.c_str(), S_IRWXU) != 0 : ::mknod(to.c_str(), S_IFREG | S_IRUSR, 0) != 0)
+        return -1;
+    if (::rename(from.c_str(), to.c_str()) == 0)
+        return 0;
+    int error = errno;
+    if (folder)
+        ::rmdir(to.c_str());
+    else
+        ::unlink(to.c_str());
+    errno = error == ENOTEMPTY ? EEXIST : error;
+    return -1;
+}
+
+namespace {
+
+// Cuts text to at most size bytes, never inside a UTF-8 character.
+std::string_view CutToFit(std::string_view text, std::size_t size)
+{
+    if (text.size() <= size)
+        return text;
+    while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80)
+        --size;
+    return text.substr(0, size);
+}
+
+// A name with a suffix before its extension, the stem shortened so that all fits maxBytes.
+std::string NameWithSuffix(std::string_view prefix, std::string_view name, std::string_view suffix,
+                           bool folder, std::size_t maxBytes)
+{
     std::size_t dot = folder ? std::string_view::npos : name.rfind('.');
     // A leading dot names a hidden item; it starts no extension.
     if (dot == 0)
@@ -53,10 +88,40 @@ std::string CopyName(std::string_view name, int attempt, bool folder)
     std::string_view stem = name.substr(0, dot);
     std::string_view extension =
         dot == std::string_view::npos ? std::string_view() : name.substr(dot);
-    std::string result(stem);
-    result += attempt == 1 ? " (copy)" : " (copy " + std::to_string(attempt) + ")";
-    result += extension;
+    std::size_t fixed = prefix.size() + suffix.size() + extension.size();
+    // An extension that leaves the stem no room is cut as part of it.
+    if (!extension.empty() && fixed >= maxBytes) {
+        stem = name;
+        extension = {};
+        fixed = prefix.size() + suffix.size();
+    }
+    if (fixed < maxBytes)
+        stem = CutToFit(stem, maxBytes - fixed);
+    std::string result(prefix);
+    result.append(stem);
+    result.append(suffix);
+    result.append(extension);
     return result;
+}
+
+} // namespace
+
+std::string CopyName(std::string_view name, int attempt, bool folder, std::size_t maxBytes)
+{
+    if (attempt <= 0)
+        return std::string(name);
+    return NameWithSuffix({}, name,
+                          attempt == 1 ? " (copy)" : " (copy " + std::to_string(attempt) + ")",
+                          folder, maxBytes);
+}
+
+std::string LinkName(std::string_view name, int attempt, bool folder, std::size_t maxBytes)
+{
+    if (attempt <= 0)
+        return std::string(name);
+    return NameWithSuffix("Link to ", name,
+                          attempt == 1 ? std::string() : " (" + std::to_string(attempt) + ")",
+                          folder, maxBytes);
 }
 
 bool IsValidItemName(std::string_view name)
@@ -140,59 +205,11 @@ void SyncDirectory(const std::string& path)
     }
 }
 
-// Removes a file, a link (never what it points to) or a folder with everything in it.
-bool RemoveTree(const std::string& path)
+// The longest name the folder's file system takes.
+std::size_t NameMaxOf(const std::string& folder)
 {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0)
-        return errno == ENOENT;
-    if (!S_ISDIR(st.st_mode))
-        return ::unlink(path.c_str()) == 0;
-    if (DIR* dir = ::opendir(path.c_str())) {
-        std::vector<std::string> names;
-        while (dirent* entry = ::readdir(dir)) {
-            std::string_view name(entry->d_name);
-            if (name != "." && name != "..")
-                names.emplace_back(name);
-        }
-        ::closedir(dir);
-        bool ok = true;
-        for (const std::string& name : names)
-            ok = RemoveTree(JoinPath(path, name)) && ok;
-        if (!ok)
-            return false;
-    }
-    return ::rmdir(path.c_str()) == 0;
-}
-
-std::string TempNameIn(const std::string& folder)
-{
-    static std::mt19937_64 random{std::random_device{}()};
-    static const char digits[] = "0123456789abcdef";
-    std::string name = ".quirefold-part-";
-    std::uint64_t value = random();
-    for (int i = 0; i < 12; ++i, value >>= 4)
-        name += digits[value & 0xF];
-    return JoinPath(folder, name);
-}
-
-bool WriteAllTo(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (written == 0) {
-            errno = EIO;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
+    long max = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return max > 0 ? static_cast<std::size_t>(max) : 255;
 }
 
 } // namespace
@@ -212,15 +229,28 @@ bool TFileOperation::Run()
         const std::string& source = m_sources[i];
         m_moreItems = i + 1 < m_sources.size();
         if (m_cancelled)
-            return false;
+            break;
         if (m_progress)
             m_progress(source);
         if (m_cancelled)
-            return false;
+            break;
         m_current = source;
         ok = RunItem(source) && ok;
     }
+    // Moves whose copies are complete finish also after a cancel: only their sources are left.
+    ok = FinishMoves() && ok;
     return ok && !m_cancelled;
+}
+
+std::string TFileOperation::DisplayName(const std::string& path) const
+{
+    // Something inside an item is named from the item on, so that it can be found.
+    for (const std::string& source : m_sources) {
+        if (path.size() > source.size() && path.compare(0, source.size(), source) == 0 &&
+            path[source.size()] == '/')
+            return NameOf(source) + path.substr(source.size());
+    }
+    return NameOf(path);
 }
 
 std::string TFileOperation::ErrorText() const
@@ -229,7 +259,18 @@ std::string TFileOperation::ErrorText() const
     for (const Error& error : m_errors) {
         if (!text.empty())
             text += '\n';
-        text += NameOf(error.path) + ": " + error.message;
+        text += DisplayName(error.path) + ": " + error.message;
+    }
+    return text;
+}
+
+std::string TFileOperation::WarningText() const
+{
+    std::string text;
+    for (const Error& warning : m_warnings) {
+        if (!text.empty())
+            text += '\n';
+        text += DisplayName(warning.path) + ": " + warning.message;
     }
     return text;
 }
@@ -278,9 +319,11 @@ bool TFileOperation::RunItem(const std::string& source)
         m_results.push_back(target);
         return true;
     }
-    case foLink:
+    case foLink: {
+        const std::size_t nameMax = NameMaxOf(m_destination);
         for (int attempt = 0; attempt < 10000; ++attempt) {
-            std::string target = JoinPath(m_destination, fileop::CopyName(name, attempt, false));
+            std::string target = JoinPath(
+                m_destination, fileop::LinkName(name, attempt, S_ISDIR(st.st_mode), nameMax));
             if (::symlink(source.c_str(), target.c_str()) == 0) {
                 m_results.push_back(target);
                 return true;
@@ -289,6 +332,7 @@ bool TFileOperation::RunItem(const std::string& source)
                 return Fail(source, errno);
         }
         return Fail(source, EEXIST);
+    }
     }
     return false;
 }
@@ -304,14 +348,17 @@ bool TFileOperation::CopyOrMove(const std::string& source, bool move)
     bool folder = S_ISDIR(st.st_mode);
     if (folder && fileop::IsSameOrInside(m_destination, source))
         return Fail(source, "The destination folder is inside the source folder.");
+    const bool sameFolder = SameDirectory(ParentOf(source), m_destination);
     if (move) {
         // Moving an item to where it is does nothing.
-        if (SameDirectory(ParentOf(source), m_destination)) {
+        if (sameFolder) {
             m_results.push_back(source);
             return true;
         }
+        const std::size_t nameMax = NameMaxOf(m_destination);
         for (int attempt = 0; attempt < 10000; ++attempt) {
-            std::string target = JoinPath(m_destination, fileop::CopyName(name, attempt, folder));
+            std::string target =
+                JoinPath(m_destination, fileop::CopyName(name, attempt, folder, nameMax));
             if (fileop::RenameNoReplace(source, target) == 0) {
                 SyncDirectory(m_destination);
                 m_results.push_back(target);
@@ -319,32 +366,112 @@ bool TFileOperation::CopyOrMove(const std::string& source, bool move)
             }
             if (errno == EXDEV)
                 break;
-            if (errno != EEXIST)
+            if (errno != EEXIST && errno != ENOTEMPTY)
                 return Fail(source, errno);
         }
+        // A copy whose source cannot go afterwards would leave the item twice.
+        if (::access(ParentOf(source).c_str(), W_OK | X_OK) != 0)
+            return Fail(source, std::string("It cannot be removed from its folder, so it was not "
+                                            "moved: ") +
+                                    std::strerror(errno) + ".");
+    }
+    if (!m_swept) {
+        fileop::SweepDeadParts(m_destination);
+        m_swept = true;
     }
     // A copy is made under a hidden name and takes its own name only when complete, so that a
     // half copy is never taken for the item.
-    std::string temp = TempNameIn(m_destination);
-    std::string placed;
-    if (!CopyTree(source, temp, true) || m_cancelled || !Place(temp, name, folder, placed)) {
-        RemoveTree(temp);
+    m_jobProgress.AddTotal(fileop::ItemBytes(source, m_cancelled));
+    std::string temp = fileop::PartPath(m_destination);
+    auto record = move ? std::make_unique<TMoveRecord>() : nullptr;
+    TTreeCopier copier(m_cancelled, m_jobProgress, m_copyProgress);
+    copier.RecordInto(record.get());
+    copier.KeepLinksAsTheyAre(sameFolder);
+    if (!copier.Copy(source, temp)) {
+        if (!copier.Failure().message.empty())
+            Fail(copier.Failure().path, copier.Failure().message);
         return false;
     }
-    if (move && !RemoveTree(source))
-        return Fail(source, std::string("It was copied to \"") + placed +
-                                "\" but could not be removed: " + std::strerror(errno));
+    std::string placed;
+    if (m_cancelled || !Place(temp, name, folder, placed)) {
+        fileop::RemoveCopy(temp);
+        return false;
+    }
     m_results.push_back(placed);
+    for (const TTreeCopier::Loss& loss : copier.Losses()) {
+        // Grouped by reason: "without user.a, user.b (Operation not supported)".
+        std::vector<std::pair<std::string, std::string>> reasons;
+        for (const TItemMetadata::Dropped& dropped : loss.dropped) {
+            auto same = std::find_if(reasons.begin(), reasons.end(), [&](const auto& reason) {
+                return reason.second == dropped.why;
+            });
+            if (same == reasons.end())
+                reasons.emplace_back(dropped.what, dropped.why);
+            else
+                same->first += ", " + dropped.what;
+        }
+        std::string message = "It was copied without ";
+        for (std::size_t i = 0; i < reasons.size(); ++i)
+            message += (i == 0                    ? ""
+                        : i + 1 == reasons.size() ? " and "
+                                                  : ", ") +
+                       reasons[i].first + " (" + reasons[i].second + ")";
+        m_warnings.push_back({loss.path, message + "."});
+    }
+    if (move) {
+        // The destination could not hold all of it: the original stays, nothing is lost.
+        if (!copier.Losses().empty()) {
+            m_warnings.push_back({source, "It was copied, not moved, as the copy lacks some of its "
+                                          "metadata; the original was kept."});
+            m_keptSources.push_back(source);
+            return true;
+        }
+        m_pendingMoves.push_back({source, std::move(record)});
+    }
     return true;
+}
+
+bool TFileOperation::FinishMoves()
+{
+    if (m_pendingMoves.empty())
+        return true;
+    std::vector<PendingMove> moves;
+    moves.swap(m_pendingMoves);
+    // The copies must be on disk before any source goes; one syncfs serves them all.
+    int fd = ::open(m_destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int synced = fd < 0 ? -1 : ::syncfs(fd);
+    int error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    bool ok = true;
+    for (PendingMove& move : moves) {
+        if (synced != 0) {
+            m_keptSources.push_back(move.source);
+            ok = Fail(move.source, std::string("Its copy could not be written to disk, so it was "
+                                               "kept: ") +
+                                       std::strerror(error) + ".");
+            continue;
+        }
+        m_jobProgress.SetItem(move.source);
+        std::vector<TMoveRecord::Kept> kept = move.record->RemoveUnchanged();
+        if (kept.empty())
+            continue;
+        m_keptSources.push_back(move.source);
+        for (const TMoveRecord::Kept& item : kept)
+            ok = Fail(item.path, item.reason);
+    }
+    return ok;
 }
 
 bool TFileOperation::Place(const std::string& temp, std::string_view name, bool folder,
                            std::string& placed)
 {
+    const std::size_t nameMax = NameMaxOf(m_destination);
     for (int attempt = 0; attempt < 10000; ++attempt) {
-        std::string target = JoinPath(m_destination, fileop::CopyName(name, attempt, folder));
+        std::string target =
+            JoinPath(m_destination, fileop::CopyName(name, attempt, folder, nameMax));
+        // (No sync: a move syncs before its sources go; a copy promises no more than cp.)
         if (fileop::RenameNoReplace(temp, target) == 0) {
-            SyncDirectory(m_destination);
             placed = target;
             return true;
         }
@@ -352,115 +479,6 @@ bool TFileOperation::Place(const std::string& temp, std::string_view name, bool 
             return Fail(m_current, errno);
     }
     return Fail(m_current, EEXIST);
-}
-
-bool TFileOperation::CopyTree(const std::string& from, const std::string& to, bool top)
-{
-    if (m_cancelled)
-        return false;
-    struct stat st;
-    if (::lstat(from.c_str(), &st) != 0)
-        return Fail(from, errno);
-    if (S_ISLNK(st.st_mode)) {
-        std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) +
-                                 1);
-        ssize_t length = ::readlink(from.c_str(), target.data(), target.size());
-        if (length < 0 || static_cast<std::size_t>(length) >= target.size())
-            return Fail(from, length < 0 ? errno : ENAMETOOLONG);
-        target[static_cast<std::size_t>(length)] = 0;
-        if (::symlink(target.data(), to.c_str()) != 0)
-            return Fail(from, errno);
-        return true;
-    }
-    if (S_ISREG(st.st_mode))
-        return CopyFile(from, to, st);
-    if (!S_ISDIR(st.st_mode))
-        return Fail(from, "It is not a file, a folder or a link, and cannot be copied.");
-    // The copy stays writable until its contents are in.
-    if (::mkdir(to.c_str(), 0700) != 0)
-        return Fail(top ? m_current : from, errno);
-    DIR* dir = ::opendir(from.c_str());
-    if (!dir)
-        return Fail(from, errno);
-    std::vector<std::string> names;
-    errno = 0;
-    while (dirent* entry = ::readdir(dir)) {
-        std::string_view name(entry->d_name);
-        if (name != "." && name != "..")
-            names.emplace_back(name);
-    }
-    int readError = errno;
-    ::closedir(dir);
-    if (readError != 0)
-        return Fail(from, readError);
-    for (const std::string& name : names) {
-        if (!CopyTree(JoinPath(from, name), JoinPath(to, name), false))
-            return false;
-    }
-    ::chmod(to.c_str(), st.st_mode & 07777);
-    struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW);
-    return true;
-}
-
-bool TFileOperation::CopyFile(const std::string& from, const std::string& to, const struct stat& st)
-{
-    int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (in < 0)
-        return Fail(from, errno);
-    struct stat inSt;
-    if (::fstat(in, &inSt) != 0 || !S_ISREG(inSt.st_mode)) {
-        int error = errno ? errno : EINVAL;
-        ::close(in);
-        return Fail(from, error);
-    }
-    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out < 0) {
-        int error = errno;
-        ::close(in);
-        return Fail(from, error);
-    }
-    auto fail = [&](int error) {
-        ::close(in);
-        ::close(out);
-        return Fail(from, error);
-    };
-    std::vector<char> buffer(1 << 20);
-    std::uint64_t total = 0;
-    for (;;) {
-        if (m_cancelled)
-            return fail(ECANCELED);
-        ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail(errno);
-        }
-        if (got == 0)
-            break;
-        if (!WriteAllTo(out, buffer.data(), static_cast<std::size_t>(got)))
-            return fail(errno);
-        total += static_cast<std::uint64_t>(got);
-    }
-    if (::fsync(out) != 0)
-        return fail(errno);
-    struct stat outSt;
-    if (::fstat(out, &outSt) != 0)
-        return fail(errno);
-    // The copy must hold exactly what the source held when it was opened.
-    if (static_cast<std::uint64_t>(outSt.st_size) != total ||
-        total != static_cast<std::uint64_t>(inSt.st_size)) {
-        ::close(in);
-        ::close(out);
-        return Fail(from, "It changed while it was copied.");
-    }
-    ::fchmod(out, st.st_mode & 07777);
-    struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::futimens(out, times);
-    ::close(in);
-    if (::close(out) != 0)
-        return Fail(from, errno);
-    return true;
 }
 
 namespace {

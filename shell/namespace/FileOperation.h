@@ -5,9 +5,13 @@
 // cancelled between items, never replaces an existing entry and never removes a source before
 // its copy is complete on disk.
 
+#include "shell/namespace/JobProgress.h"
+#include "shell/namespace/MoveRecord.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,10 +22,16 @@ namespace fileop {
 
 // rename(2) that fails with EEXIST instead of replacing the target. Returns 0 or -1 (errno).
 int RenameNoReplace(const std::string& from, const std::string& to);
+// What RenameNoReplace does where the kernel cannot refuse to replace by itself (a hard link,
+// or a placeholder of the same kind that only the rename replaces). Never leaves two names.
+int RenameNoReplaceFallback(const std::string& from, const std::string& to);
 
 // The name a copy gets when the name is taken, as file managers name them: attempt 0 is the name
-// itself, 1 "name (copy).ext", n "name (copy n).ext". Folders keep their dots.
-std::string CopyName(std::string_view name, int attempt, bool folder);
+// itself, 1 "name (copy).ext", n "name (copy n).ext". Folders keep their dots. The name is
+// shortened before its suffix, on a character boundary, to fit maxBytes.
+std::string CopyName(std::string_view name, int attempt, bool folder, std::size_t maxBytes = 255);
+// The name a link gets: attempt 0 the name itself, 1 "Link to name.ext", n "Link to name (n).ext".
+std::string LinkName(std::string_view name, int attempt, bool folder, std::size_t maxBytes = 255);
 
 // A name a folder item may take: not empty, no separator, not "." or "..".
 bool IsValidItemName(std::string_view name);
@@ -83,21 +93,35 @@ public:
     {
         m_progress = std::move(progress);
     }
+    // Called on the job's thread while items are copied: before each entry (file, folder, link)
+    // with its source path and 0, after each block of a file with the bytes of it copied so far.
+    // It may Cancel.
+    void SetCopyProgress(std::function<void(const std::string& path, std::uint64_t done)> progress)
+    {
+        m_copyProgress = std::move(progress);
+    }
+    // Safe to read from any thread while the job runs.
+    const TJobProgress& Progress() const { return m_jobProgress; }
 
     Kind GetKind() const { return m_kind; }
     const std::vector<Error>& Errors() const { return m_errors; }
     // The paths the items now have (copies, moved items, renamed items, links), in order.
     const std::vector<std::string>& Results() const { return m_results; }
-    // The errors as lines of text, "name: reason".
+    // The errors as lines of text, "name: reason" (a path from the item for what lies inside).
     std::string ErrorText() const;
+    // What went right with a reservation: metadata a copy could not keep, sources a move kept.
+    const std::vector<Error>& Warnings() const { return m_warnings; }
+    std::string WarningText() const;
+    // The sources a move left in place, whole or in part (their copies are among the results).
+    const std::vector<std::string>& KeptSources() const { return m_keptSources; }
 
 private:
     bool RunItem(const std::string& source);
     bool TrashItem(const std::string& source);
     bool CopyOrMove(const std::string& source, bool move);
     bool Place(const std::string& temp, std::string_view name, bool folder, std::string& placed);
-    bool CopyTree(const std::string& from, const std::string& to, bool top);
-    bool CopyFile(const std::string& from, const std::string& to, const struct stat& st);
+    bool FinishMoves();
+    std::string DisplayName(const std::string& path) const;
     bool Fail(const std::string& path, int error);
     bool Fail(const std::string& path, const std::string& message);
 
@@ -112,4 +136,16 @@ private:
     std::vector<Error> m_errors;
     std::vector<std::string> m_results;
     std::string m_current;
+    std::function<void(const std::string&, std::uint64_t)> m_copyProgress;
+    TJobProgress m_jobProgress;
+    std::vector<Error> m_warnings;
+    std::vector<std::string> m_keptSources;
+    bool m_swept = false;
+    // Moves across file systems whose copies are in place: their sources go after one syncfs.
+    struct PendingMove
+    {
+        std::string source;
+        std::unique_ptr<TMoveRecord> record;
+    };
+    std::vector<PendingMove> m_pendingMoves;
 };

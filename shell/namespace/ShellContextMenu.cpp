@@ -254,6 +254,10 @@ bool Launch(std::unique_ptr<TFileOperation> job, TShellInvokeContext& context,
     if (done)
         done(*job);
     context.errors = job->ErrorText();
+    std::string warnings = job->WarningText();
+    if (!context.errors.empty() && !warnings.empty())
+        context.errors += '\n';
+    context.errors += warnings;
     return job->Errors().empty() && !job->Cancelled();
 }
 

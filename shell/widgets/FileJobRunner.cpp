@@ -2,9 +2,11 @@
 
 #include "shell/namespace/FolderSupport.h"
 
+#include <QLocale>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QWidget>
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -66,10 +68,6 @@ void TFileJobRunner::Start()
 {
     if (m_thread.joinable() || m_done)
         return;
-    m_job->SetProgress([this](const std::string& item) {
-        std::lock_guard<std::mutex> lock(m_itemMutex);
-        m_item = item;
-    });
     Runners().insert(this);
     std::function<void()> gate = WorkerGate();
     m_thread = std::thread([this, gate] {
@@ -147,11 +145,20 @@ void TFileJobRunner::UpdateProgress()
 {
     if (m_job->Cancelled())
         return;
-    std::string item;
-    {
-        std::lock_guard<std::mutex> lock(m_itemMutex);
-        item = m_item;
-    }
+    const TJobProgress& progress = m_job->Progress();
+    std::string item = progress.Item();
+    std::uint64_t done = progress.BytesDone();
+    std::uint64_t total = progress.BytesTotal();
     QString name = portable::FromBytes(std::string(portable::LastPathPart(item)));
-    m_dialog->setLabelText(QStringLiteral("%1 \"%2\"").arg(Verb(m_job->GetKind()), name));
+    QString text = QStringLiteral("%1 \"%2\"").arg(Verb(m_job->GetKind()), name);
+    if (total > 0) {
+        QLocale locale;
+        text += QStringLiteral("\n%1 of %2")
+                    .arg(locale.formattedDataSize(static_cast<qint64>(done)),
+                         locale.formattedDataSize(static_cast<qint64>(total)));
+        // Per mille, so that sizes beyond what an int counts fit the bar.
+        m_dialog->setRange(0, 1000);
+        m_dialog->setValue(static_cast<int>(std::min<std::uint64_t>(done, total) * 1000 / total));
+    }
+    m_dialog->setLabelText(text);
 }

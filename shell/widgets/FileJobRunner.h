@@ -12,7 +12,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -60,6 +59,4 @@ private:
     QTimer m_showTimer;
     std::thread m_thread;
     std::atomic<bool> m_done{false};
-    mutable std::mutex m_itemMutex;
-    std::string m_item; // the item the job works on, written by the worker
 };

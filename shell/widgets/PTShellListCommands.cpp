@@ -193,10 +193,16 @@ void TPTCustomShellList::StartFileJob(std::unique_ptr<TFileOperation> job,
         Guarded([&] {
             if (done)
                 done(runner->Job());
-            // What a cancelled job met on its way out is no news to the user who cancelled it.
-            QString errors = FromBytes(runner->Job().ErrorText());
-            if (!errors.isEmpty() && !runner->Job().Cancelled())
-                ReportError(errors);
+            // What a cancelled job met on its way out is no news to the user who cancelled it;
+            // what a copy could not keep, or a move had to leave, is.
+            const TFileOperation& job = runner->Job();
+            std::string report = job.Cancelled() ? std::string() : job.ErrorText();
+            std::string warnings = job.WarningText();
+            if (!report.empty() && !warnings.empty())
+                report += '\n';
+            report += warnings;
+            if (!report.empty())
+                ReportError(FromBytes(report));
             RefreshItems();
         });
     });

@@ -89,6 +89,13 @@ TEST(FileOperation, CopyNamesAndNameRules)
     EXPECT_EQ(CopyName(".profile", 1, false), ".profile (copy)");
     EXPECT_EQ(CopyName("README", 3, false), "README (copy 3)");
     EXPECT_EQ(CopyName("pages.v2", 1, true), "pages.v2 (copy)");
+    // Shortened before the suffix, never inside a character, to fit the file system.
+    EXPECT_EQ(CopyName("abcdef.html", 1, false, 16), "abcd (copy).html");
+    EXPECT_EQ(CopyName("ab\xc3\xa9\xc3\xa9.html", 2, false, 19), "ab\xc3\xa9 (copy 2).html");
+    EXPECT_EQ(CopyName("x.verylongextension", 1, false, 12), "x.ver (copy)");
+    EXPECT_EQ(fileop::LinkName("c.html", 1, false), "Link to c.html");
+    EXPECT_EQ(fileop::LinkName("c.html", 3, false), "Link to c (3).html");
+    EXPECT_EQ(fileop::LinkName("pages.v2", 2, true), "Link to pages.v2 (2)");
 
     EXPECT_TRUE(fileop::IsValidItemName("a b.html"));
     for (const char* name : {"", ".", "..", "a/b", "/"})
@@ -101,6 +108,31 @@ TEST(FileOperation, CopyNamesAndNameRules)
     EXPECT_FALSE(fileop::IsSameOrInside(dir / "a", dir / "a/b"));
     fs::create_directories(dir.Path() / "ab");
     EXPECT_FALSE(fileop::IsSameOrInside(dir / "ab", dir / "a"));
+}
+
+TEST(FileOperation, ALongestNameIsCopiedWhereItIsTaken)
+{
+    testsupport::TempDir dir;
+    // 255 bytes, most of them two-byte characters.
+    std::string name = "a";
+    while (name.size() < 255)
+        name += "\xc3\xa9";
+    fs::create_directories(dir.Path() / "target");
+    WriteAll(dir.Path() / name, "source");
+    WriteAll(dir.Path() / "target" / name, "taken");
+    TFileOperation copy(TFileOperation::foCopy, {dir / name, dir / name},
+                        (dir.Path() / "target").string());
+    ASSERT_TRUE(copy.Run()) << copy.ErrorText();
+    ASSERT_EQ(copy.Results().size(), 2u);
+    for (const std::string& result : copy.Results()) {
+        std::string placed = fs::path(result).filename().string();
+        EXPECT_LE(placed.size(), 255u);
+        EXPECT_NE(placed.find(" (copy"), std::string::npos) << placed;
+        // Cut between characters: what is left of the name is still whole characters.
+        EXPECT_EQ(placed.substr(0, placed.find(" (copy")).size() % 2, 1u) << placed;
+        EXPECT_EQ(ReadAll(result), "source");
+    }
+    EXPECT_EQ(ReadAll(dir.Path() / "target" / name), "taken");
 }
 
 TEST(FileOperation, RenameNoReplaceNeverReplaces)
@@ -292,8 +324,8 @@ TEST(FileOperation, RenameTrashAndLink)
     TFileOperation link(TFileOperation::foLink, {dir / "c.html", dir / "c.html"},
                         dir.Path().string());
     ASSERT_TRUE(link.Run());
-    EXPECT_EQ(fs::read_symlink(dir.Path() / "c (copy).html"), dir.Path() / "c.html");
-    EXPECT_TRUE(fs::is_symlink(dir.Path() / "c (copy 2).html"));
+    EXPECT_EQ(fs::read_symlink(dir.Path() / "Link to c.html"), dir.Path() / "c.html");
+    EXPECT_EQ(fs::read_symlink(dir.Path() / "Link to c (2).html"), dir.Path() / "c.html");
 
     // The trash keeps the contents; the test environment's data folder holds it.
     TFileOperation trash(TFileOperation::foTrash, {dir / "c.html", dir / "b.html"});
