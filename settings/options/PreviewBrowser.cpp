@@ -32,6 +32,24 @@ QTextCharFormat WithoutImage(QTextCharFormat format)
     return format;
 }
 
+// Markup with every '<' that starts no tag written as "&lt;": a browser shows such a '<' as text
+// (a link text "<< Back"), while Qt's rich text drops it with what follows.
+QByteArray WithStrayLessThanAsText(const QByteArray& markup)
+{
+    QByteArray text;
+    text.reserve(markup.size());
+    for (qsizetype i = 0; i < markup.size(); ++i) {
+        const char next = i + 1 < markup.size() ? markup[i + 1] : '\0';
+        const bool startsTag = (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') ||
+                               next == '/' || next == '!' || next == '?';
+        if (markup[i] == '<' && !startsTag)
+            text += "&lt;";
+        else
+            text += markup[i];
+    }
+    return text;
+}
+
 } // namespace
 
 TPreviewBrowser::TPreviewBrowser(QWidget* parent) : QTextBrowser(parent)
@@ -131,7 +149,7 @@ bool LoadHtmlFromStream(QTextBrowser* browser, QIODevice* stream)
     if (!stream->isReadable() || stream->isSequential() || !stream->seek(0))
         return false;
     const QByteArray markup = stream->readAll();
-    browser->setHtml(QString::fromUtf8(markup));
+    browser->setHtml(QString::fromUtf8(WithStrayLessThanAsText(markup)));
     if (auto* preview = qobject_cast<TPreviewBrowser*>(browser))
         preview->ShowAltTexts();
     return true;

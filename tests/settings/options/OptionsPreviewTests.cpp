@@ -191,6 +191,10 @@ TEST_F(OptionsPreviewTest, TextsGoIntoTheMarkupUnescapedAndThePreviewRendersThem
     EXPECT_TRUE(dlg->BuildPreviewHtml().contains("<A HREF=\"#\"><i>Back</i></A>|"));
     EXPECT_TRUE(Shown().contains("Back|Home|Next"));
     EXPECT_FALSE(Shown().contains("<i>"));
+    // A '<' that starts no tag is text, as a browser shows it.
+    Type(Edit("EditPrev"), "<< Back");
+    Type(Edit("EditNext"), "Next <3 >>");
+    EXPECT_TRUE(Shown().contains("<< Back|Home|Next <3 >>")) << Shown().toStdString();
 }
 
 TEST_F(OptionsPreviewTest, ReadableImagesAreShownAbsoluteOrBelowTheProgramFolder)
