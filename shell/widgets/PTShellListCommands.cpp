@@ -59,6 +59,8 @@ bool TPTCustomShellList::RenameItem(int index, const QString& newName)
     else
         data->Flush();
     m_model->ItemChanged(index);
+    // The new caption may be longer than any the columns were sized for.
+    UpdateItemSize(index);
     if (m_refreshPending) {
         m_refreshPending = false;
         RefreshItems();

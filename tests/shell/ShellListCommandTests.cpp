@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -285,16 +286,26 @@ TEST_F(ShellListCommandTest, DeleteAndRenameActOnTheVeryItemNamedByItsBytes)
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 
     // A name typed anew renames the item selected by its bytes, and only it.
+    const std::string renamed = "caf\xc3\xa9 renamed to a name longer than any other.htm";
     select(latin1);
     QTest::keyClick(list->View(), Qt::Key_F2);
     QLineEdit* edit = editor(latin1);
     ASSERT_NE(edit, nullptr);
-    edit->setText(QStringLiteral("caf\u00e9 new.htm"));
+    edit->setText(QStringLiteral("caf\u00e9 renamed to a name longer than any other.htm"));
     QTest::keyClick(edit, Qt::Key_Return);
     Settle();
-    EXPECT_EQ(testsupport::ReadAll(dir.Path() / "caf\xc3\xa9 new.htm"), "latin-1");
+    EXPECT_EQ(testsupport::ReadAll(dir.Path() / renamed), "latin-1");
+    // The new, longer caption is shown whole, not cut short until the next refresh.
+    auto* listView = qobject_cast<QListView*>(list->View());
+    ASSERT_NE(listView, nullptr);
+    // (Up to the widest column the list makes.)
+    EXPECT_GE(
+        listView->gridSize().width(),
+        std::min(QFontMetrics(listView->font()).horizontalAdvance(QString::fromStdString(renamed)) +
+                     16 + 10,
+                 420));
     EXPECT_EQ(testsupport::ReadAll(dir.Path() / twin), "twin");
-    fs::rename(dir.Path() / "caf\xc3\xa9 new.htm", dir.Path() / latin1);
+    fs::rename(dir.Path() / renamed, dir.Path() / latin1);
     list->RefreshItems();
 
     // Del trashes the item selected, not the one its caption also stands for.
