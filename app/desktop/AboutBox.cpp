@@ -2,6 +2,7 @@
 
 #include "app/desktop/DesktopResources.h"
 #include "app/desktop/ProgramIcon.h"
+#include "app/desktop/ScreenFit.h"
 #include "controls/FormLoading.h"
 #include "ui_AboutBox.h"
 
@@ -29,6 +30,8 @@ void TAboutBox::showEvent(QShowEvent* event)
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
+        // A box larger than the screen keeps its top left corner on it.
+        PlaceOnScreen(*this);
     }
     QDialog::showEvent(event);
 }

@@ -6,6 +6,7 @@
 #include "app/desktop/FolderUpIcon.h"
 #include "app/desktop/HelpViewer.h"
 #include "app/desktop/MainHost.h"
+#include "app/desktop/ScreenFit.h"
 #include "engine/PathNames.h"
 #include "engine/SplitBatch.h"
 #include "settings/SettingsStore.h"
@@ -119,6 +120,9 @@ bool TMainForm::Busy() const
 
 void TMainForm::showEvent(QShowEvent* event)
 {
+    // The design position, unless the window would then reach past the screen's edge.
+    if (!m_shown)
+        PlaceOnScreen(*this);
     QMainWindow::showEvent(event);
     if (m_shown)
         return;

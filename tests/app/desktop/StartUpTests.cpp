@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QLabel>
+#include <QScreen>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
@@ -174,6 +175,28 @@ TEST_F(StartUpTest, ClosingDuringTheStartUpSplitStopsItThenCloses)
     EXPECT_TRUE(Exists(Docs() / "doc001.html"));
     EXPECT_FALSE(Exists(Docs() / "doc002.html"));
     EXPECT_FALSE(Exists(Docs() / "doc001temp.html"));
+}
+
+TEST_F(StartUpTest, TheWindowKeepsItsPlaceWhereItFitsAndComesOnTheScreenWhereNot)
+{
+    MakeForms();
+    const QRect screen = Main()->screen()->availableGeometry();
+    const QPoint designed = Main()->pos();
+    ShowWindow();
+    ASSERT_TRUE(screen.contains(QRect(designed, Main()->size())));
+    EXPECT_EQ(Main()->pos(), designed);
+    Main()->hide();
+
+    // Grown past the screen's edges (twice the scale, a larger font), it is moved in and,
+    // where it is larger than the screen, made smaller.
+    m_forms.reset();
+    MakeForms();
+    Main()->move(screen.right() - 100, screen.bottom() - 100);
+    Main()->resize(screen.width() / 2, screen.height() + 200);
+    ShowWindow();
+    EXPECT_TRUE(screen.contains(Main()->frameGeometry()))
+        << Main()->frameGeometry().x() << "," << Main()->frameGeometry().y();
+    EXPECT_EQ(Main()->width(), screen.width() / 2);
 }
 
 TEST_F(StartUpTest, WindowOffersItsControlsByNameInTheButtonTabOrder)
