@@ -5,6 +5,7 @@
 #include "controls/ShellOpen.h"
 #include "ui_HelpViewer.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
@@ -65,6 +66,11 @@ THelpViewer::THelpViewer(QWidget* parent, const QString& topic)
     connect(ui->Browser, &QTextBrowser::backwardAvailable, ui->BackButton, &QWidget::setEnabled);
     connect(ui->Browser, &QTextBrowser::forwardAvailable, ui->ForwardButton, &QWidget::setEnabled);
     connect(ui->Browser, &QTextBrowser::anchorClicked, this, &THelpViewer::BrowserAnchorClicked);
+    // Escape closes the help window, as it closes a dialog.
+    auto* closeAction = new QAction(this);
+    closeAction->setShortcut(QKeySequence::Cancel);
+    connect(closeAction, &QAction::triggered, this, &QWidget::close);
+    addAction(closeAction);
 
     ui->Browser->setSource(HelpTopicPage(topic));
 }

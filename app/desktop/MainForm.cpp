@@ -14,6 +14,7 @@
 #include "shell/widgets/FileJobRunner.h"
 #include "ui_MainForm.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -66,6 +67,12 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     ui->Splitter1->setStretchFactor(0, 0);
     ui->Splitter1->setStretchFactor(1, 1);
     ui->Splitter1->setSizes({185, 375 - 185});
+
+    // F1 opens the help at its contents, wherever the focus is in the window.
+    auto* helpAction = new QAction(this);
+    helpAction->setShortcut(QKeySequence::HelpContents);
+    connect(helpAction, &QAction::triggered, this, &TMainForm::HelpBtnClick);
+    addAction(helpAction);
 
     ui->UpBtn->setIcon(FolderUpIcon());
     ui->Image1->setPixmap(QPixmap(QStringLiteral(":/images/html.png")));

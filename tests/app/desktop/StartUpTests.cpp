@@ -1,8 +1,10 @@
 #include "app/SplitCommand.h"
+#include "app/desktop/HelpViewer.h"
 #include "settings/SettingsStore.h"
 #include "tests/app/desktop/MainWindowFixture.h"
 #include "tests/app/desktop/MessageBoxCatcher.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QLabel>
 #include <QScreen>
@@ -197,6 +199,25 @@ TEST_F(StartUpTest, TheWindowKeepsItsPlaceWhereItFitsAndComesOnTheScreenWhereNot
     EXPECT_TRUE(screen.contains(Main()->frameGeometry()))
         << Main()->frameGeometry().x() << "," << Main()->frameGeometry().y();
     EXPECT_EQ(Main()->width(), screen.width() / 2);
+}
+
+TEST_F(StartUpTest, F1OpensTheHelpAtItsContentsAndEscapeClosesIt)
+{
+    delete HelpWindow();
+    MakeForms();
+    ShowAt(Docs(), 0);
+    List()->View()->setFocus();
+    QTest::keyClick(List()->View(), Qt::Key_F1);
+    THelpViewer* help = HelpWindow();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->CurrentPage(), HelpTopicPage(QString()));
+    help->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(help));
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : help,
+                    Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible());
+    delete HelpWindow();
 }
 
 TEST_F(StartUpTest, WindowOffersItsControlsByNameInTheButtonTabOrder)
