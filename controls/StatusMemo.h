@@ -136,7 +136,6 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
-    bool focusNextPrevChild(bool next) override;
 
 private:
     // Storage and offsets.

@@ -149,7 +149,9 @@ bool TStatusMemo::HandleEditKey(QKeyEvent* event)
         InsertText(QStringLiteral("\n"));
         return true;
     }
-    if (event->key() == Qt::Key_Tab && !command) {
+    // Tab and Shift+Tab move the focus on (QWidget::event); Ctrl+Tab types a tab.
+    if (event->key() == Qt::Key_Tab &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
         InsertText(QStringLiteral("\t"));
         return true;
     }
@@ -178,14 +180,6 @@ bool TStatusMemo::event(QEvent* event)
         return true;
     }
     return QAbstractScrollArea::event(event);
-}
-
-bool TStatusMemo::focusNextPrevChild(bool next)
-{
-    // Tab is a character in an editable pane; Ctrl+Tab still leaves it.
-    if (!m_readOnly)
-        return false;
-    return QAbstractScrollArea::focusNextPrevChild(next);
 }
 
 // ---- Mouse ----

@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <exception>
 #include <limits>
@@ -85,16 +86,21 @@ TOptionsDlg::TOptionsDlg(QWidget* parent)
     };
     for (QLineEdit* edit : {ui->EditPrev, ui->EditHome, ui->EditNext})
         connect(edit, &QLineEdit::textChanged, this, guarded(&TOptionsDlg::EditChange));
-    connect(ui->AddLinksCheckbox, &QCheckBox::clicked, this,
+    // Every change of state runs its handler once, whether a click, a key, a screen reader or
+    // code made it.
+    connect(ui->AddLinksCheckbox, &QCheckBox::toggled, this,
             guarded(&TOptionsDlg::AddLinksCheckboxClick));
-    connect(ui->UseImagesCheckbox, &QCheckBox::clicked, this,
+    connect(ui->UseImagesCheckbox, &QCheckBox::toggled, this,
             guarded(&TOptionsDlg::UseImagesCheckboxClick));
-    connect(ui->BreadcrumbsCheckbox, &QCheckBox::clicked, this,
+    connect(ui->BreadcrumbsCheckbox, &QCheckBox::toggled, this,
             guarded(&TOptionsDlg::BreadcrumbsCheckboxClick));
-    connect(ui->NavigationCheckbox, &QCheckBox::clicked, this,
+    connect(ui->NavigationCheckbox, &QCheckBox::toggled, this,
             guarded(&TOptionsDlg::BreadcrumbsCheckboxClick));
-    connect(ui->BreakOnButtons, &QButtonGroup::idClicked, this,
-            guarded(&TOptionsDlg::RadioGroup1Click));
+    // A new level turns one button off and another on: only the one turned on counts.
+    connect(ui->BreakOnButtons, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked)
+            Guarded(this, [this] { RadioGroup1Click(); });
+    });
     for (QPushButton* button : {ui->BrowsePrevBtn, ui->BrowseHomeBtn, ui->BrowseNextBtn})
         connect(button, &QPushButton::clicked, this,
                 [this, button] { Guarded(this, [&] { BrowseBtnClick(button); }); });
@@ -137,6 +143,8 @@ SplitSettings TOptionsDlg::CurrentSettings() const
 void TOptionsDlg::LoadSettings()
 {
     if (SettingsStore().Valid()) {
+        // The controls' handlers run as the load sets them; the preview waits for the end.
+        const QScopedValueRollback loading(m_loading, true);
         // The same load as every other program of the suite, starting from what is shown.
         SplitSettings settings = CurrentSettings();
         ::LoadSettings(settings);
@@ -192,11 +200,14 @@ QString TOptionsDlg::BuildPreviewHtml() const
 
 void TOptionsDlg::UpdatePreview()
 {
+    if (m_loading)
+        return; // built once, at the load's end
     // A fresh stream for each update; the browser copies what it reads before this returns.
     QByteArray bytes = BuildPreviewHtml().toUtf8();
     QBuffer stream(&bytes);
     stream.open(QIODevice::ReadOnly);
     LoadHtmlFromStream(ui->CppWebBrowser1, &stream);
+    emit PreviewUpdated();
 }
 
 void TOptionsDlg::SetBrowseRunner(BrowseRunner runner)
@@ -241,11 +252,18 @@ void TOptionsDlg::AddLinksCheckboxClick()
         SetEditColour(edit, on);
     }
     ui->UseImagesCheckbox->setEnabled(on);
-    UseImagesCheckboxClick();
+    // One preview for the whole change.
+    EnableImageRows();
     UpdatePreview();
 }
 
 void TOptionsDlg::UseImagesCheckboxClick()
+{
+    EnableImageRows();
+    UpdatePreview();
+}
+
+void TOptionsDlg::EnableImageRows()
 {
     const bool on = ui->UseImagesCheckbox->isChecked() && ui->AddLinksCheckbox->isChecked();
     for (QLineEdit* edit : {ui->EditPrevImage, ui->EditHomeImage, ui->EditNextImage}) {
@@ -254,7 +272,6 @@ void TOptionsDlg::UseImagesCheckboxClick()
     }
     for (QPushButton* button : {ui->BrowsePrevBtn, ui->BrowseHomeBtn, ui->BrowseNextBtn})
         button->setEnabled(on);
-    UpdatePreview();
 }
 
 void TOptionsDlg::BreadcrumbsCheckboxClick()

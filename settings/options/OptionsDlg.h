@@ -47,6 +47,8 @@ public:
 signals:
     // The help topic to show; the dialog stays open.
     void HelpRequested(const QString& topic);
+    // The preview was built anew: once per change of a control, once per load.
+    void PreviewUpdated();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -67,6 +69,7 @@ private:
     void MoreHelpBtnClick();
 
     void ShowSettings(const SplitSettings& settings);
+    void EnableImageRows();
     void EnableBreadcrumbsByLevel();
     void SetEditColour(QLineEdit* edit, bool enabled);
     QFileDialog& OpenDialog1();
@@ -76,4 +79,5 @@ private:
     QFileDialog* m_openDialog1 = nullptr;  // made at the first Browse, owned as a child
     QFileDialog* m_folderDialog = nullptr; // the same for the output folder
     BrowseRunner m_browseRunner;
+    bool m_loading = false; // LoadSettings is setting the controls
 };

@@ -258,6 +258,34 @@ TEST_F(BatchTest, EnterInTheListStartsTheBatch)
     EXPECT_TRUE(m_opened.empty());
 }
 
+TEST_F(BatchTest, TabLeavesTheStatusPaneForTheButtonsAndOnlyCtrlTabTypesATab)
+{
+    Select({"beta.html"}); // "Split!" enabled: every button takes part
+    Memo()->AppendLines({"First line.", "Second line."});
+    const QString text = Memo()->toPlainText();
+    Main()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
+    QAbstractItemView* view = List()->View();
+    view->setFocus();
+    // Through the window, as the keyboard delivers them.
+    auto press = [this](Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(Main()->windowHandle(), Qt::Key_Tab, modifiers);
+        return QApplication::focusWidget();
+    };
+
+    EXPECT_EQ(press(), Memo());
+    for (const char* name : {"SplitBtn", "ExitBtn", "HelpBtn", "AboutBtn", "OptionsBtn"})
+        EXPECT_EQ(press(), Find<QWidget>(name)) << name;
+    Memo()->setFocus();
+    EXPECT_EQ(press(Qt::ShiftModifier), view);
+    EXPECT_EQ(Memo()->toPlainText(), text);
+
+    Memo()->setFocus();
+    Memo()->MoveCaretToEnd();
+    EXPECT_EQ(press(Qt::ControlModifier), Memo());
+    EXPECT_EQ(Memo()->toPlainText(), text + "\t");
+}
+
 TEST_F(BatchTest, OptionsConfirmedDuringABatchApplyToTheNextDocument)
 {
     Select({"alpha.html", "beta.html"});

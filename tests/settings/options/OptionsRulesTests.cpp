@@ -122,6 +122,86 @@ TEST_F(OptionsRulesTest, NavigationAndBreadcrumbsClicksSetTheLabelStateFromTheBr
     EXPECT_TRUE(text->isEnabled());
 }
 
+// The ways a box or a level changes: the user's click, a screen reader's Toggle action, code.
+enum class Way
+{
+    Click,
+    ScreenReader,
+    Code
+};
+
+void Change(QAbstractButton* button, bool checked, Way way)
+{
+    switch (way) {
+    case Way::Click:
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+        break;
+    case Way::ScreenReader: {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        QAccessibleActionInterface* actions = accessible ? accessible->actionInterface() : nullptr;
+        if (actions && actions->actionNames().contains(QAccessibleActionInterface::toggleAction()))
+            actions->doAction(QAccessibleActionInterface::toggleAction());
+        break;
+    }
+    case Way::Code:
+        button->setChecked(checked);
+        break;
+    }
+    EXPECT_EQ(button->isChecked(), checked) << button->objectName().toStdString();
+}
+
+TEST_F(OptionsRulesTest, EveryWayOfChangingABoxRunsItsRulesAndUpdatesThePreviewOnce)
+{
+    for (Way way : {Way::Click, Way::ScreenReader, Way::Code}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        // Links off with images chosen, Heading 1, no trail, no navigation pane.
+        WriteFileText(KeyWith("\"NoLinks\"=dword:00000000\n"
+                              "\"UseImages\"=dword:00000001\n"
+                              "\"BreakOn\"=dword:00000001\n"
+                              "\"BreadcrumbsText\"=\"Here:\""));
+        Create();
+        QSignalSpy previews(dlg.get(), &TOptionsDlg::PreviewUpdated);
+        auto change = [&](QAbstractButton* button, bool checked) {
+            previews.clear();
+            Change(button, checked, way);
+            return previews.count();
+        };
+
+        EXPECT_EQ(change(Check("AddLinksCheckbox"), true), 1);
+        EXPECT_TRUE(Edit("EditPrev")->isEnabled());
+        EXPECT_TRUE(Check("UseImagesCheckbox")->isEnabled());
+        EXPECT_TRUE(Edit("EditNextImage")->isEnabled());
+        EXPECT_TRUE(Button("BrowseNextBtn")->isEnabled());
+        EXPECT_TRUE(Browser()->toHtml().contains("<img", Qt::CaseInsensitive));
+
+        EXPECT_EQ(change(Check("UseImagesCheckbox"), false), 1);
+        EXPECT_FALSE(Edit("EditNextImage")->isEnabled());
+        EXPECT_FALSE(Button("BrowseNextBtn")->isEnabled());
+        EXPECT_TRUE(Shown().contains("Previous|Home|Next"));
+
+        // One level off and another on: one change.
+        EXPECT_EQ(change(Level(3), true), 1);
+        EXPECT_TRUE(Check("BreadcrumbsCheckbox")->isEnabled());
+        EXPECT_TRUE(Edit("BreadcrumbTextEdit")->isEnabled());
+        EXPECT_EQ(change(Check("BreadcrumbsCheckbox"), true), 1);
+        EXPECT_TRUE(Shown().contains("Here:Chapter V > Par 3 > Item 5"));
+        EXPECT_EQ(change(Check("BreadcrumbsCheckbox"), false), 1);
+        EXPECT_FALSE(Edit("BreadcrumbTextEdit")->isEnabled());
+        EXPECT_FALSE(Shown().contains("Chapter V"));
+
+        EXPECT_EQ(change(Check("NavigationCheckbox"), true), 1);
+        EXPECT_TRUE(Shown().contains("link 1\nlink 2"));
+        EXPECT_EQ(change(Level(1), true), 1);
+        EXPECT_FALSE(Check("BreadcrumbsCheckbox")->isEnabled());
+
+        EXPECT_EQ(change(Check("AddLinksCheckbox"), false), 1);
+        EXPECT_FALSE(Edit("EditPrev")->isEnabled());
+        EXPECT_FALSE(Check("UseImagesCheckbox")->isEnabled());
+        EXPECT_FALSE(Shown().contains("Previous"));
+        EXPECT_EQ(dlg->CurrentSettings().BreakOn, 1);
+    }
+}
+
 TEST_F(OptionsRulesTest, EditsShowTheWindowColourWhenEnabledAndTheButtonFaceWhenNot)
 {
     CreateWithEverythingOn();

@@ -209,6 +209,31 @@ TEST_F(OptionsStoreTest, ALoadLeavesOnlyTheEnablingOfItsLastSteps)
     EXPECT_TRUE(Edit("BreadcrumbTextEdit")->isEnabled());
 }
 
+TEST_F(OptionsStoreTest, ALoadRunsTheRulesOfWhatItChangesAndBuildsThePreviewOnce)
+{
+    WriteFileText(KeyWith("\"NoLinks\"=dword:00000001\n\"UseImages\"=dword:00000001\n"
+                          "\"Navigation\"=dword:00000001\n\"Breadcrumbs\"=dword:00000001\n"
+                          "\"BreadcrumbsText\"=\"Here:\"\n\"BreakOn\"=dword:00000002"));
+    Create();
+    for (const char* name :
+         {"NavigationCheckbox", "BreadcrumbsCheckbox", "UseImagesCheckbox", "AddLinksCheckbox"})
+        SetChecked(Check(name), false);
+    ChooseLevel(1);
+    ASSERT_FALSE(Edit("EditPrev")->isEnabled());
+    QSignalSpy previews(dlg.get(), &TOptionsDlg::PreviewUpdated);
+
+    // Cancel's load runs the rules of each control it sets, and builds one preview.
+    QTest::keyClick(dlg.get(), Qt::Key_Escape);
+    EXPECT_EQ(previews.count(), 1);
+    EXPECT_TRUE(Edit("EditPrev")->isEnabled());
+    EXPECT_TRUE(Edit("EditNextImage")->isEnabled());
+    EXPECT_TRUE(Check("BreadcrumbsCheckbox")->isEnabled());
+    EXPECT_TRUE(Edit("BreadcrumbTextEdit")->isEnabled());
+    EXPECT_TRUE(Shown().contains("link 1\nlink 2"));
+    EXPECT_TRUE(Shown().contains("Here:Chapter V > Par 3"));
+    EXPECT_TRUE(Browser()->toHtml().contains("<img", Qt::CaseInsensitive));
+}
+
 TEST_F(OptionsStoreTest, EscapeReloadsAndTheCloseBoxKeepsTheEditsUnstored)
 {
     WriteFileText(KeyWith("\"NoLinks\"=dword:00000001\n\"PreviousLinkText\"=\"Stored\""));
