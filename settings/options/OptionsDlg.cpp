@@ -6,6 +6,7 @@
 #include "settings/options/PreviewBrowser.h"
 #include "ui_OptionsDlg.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
@@ -110,6 +111,11 @@ TOptionsDlg::TOptionsDlg(QWidget* parent)
     connect(ui->OKBtn, &QPushButton::clicked, this, guarded(&TOptionsDlg::OKBtnClick));
     connect(ui->CancelBtn, &QPushButton::clicked, this, guarded(&TOptionsDlg::CancelBtnClick));
     connect(ui->HelpButton, &QPushButton::clicked, this, guarded(&TOptionsDlg::HelpButtonClick));
+    // F1 asks for the same help as the Help button, wherever the focus is in the dialog.
+    auto* helpAction = new QAction(this);
+    helpAction->setShortcut(QKeySequence::HelpContents);
+    connect(helpAction, &QAction::triggered, this, guarded(&TOptionsDlg::HelpButtonClick));
+    addAction(helpAction);
 
     LoadSettings();
 }

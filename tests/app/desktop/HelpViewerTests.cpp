@@ -206,4 +206,17 @@ TEST_F(HelpViewerTest, TheOptionsDialogsHelpOpensTheOptionsTopicAndTakesInput)
     EXPECT_EQ(shown, kOptions);
     EXPECT_EQ(afterClick, kContents);
     EXPECT_TRUE(optionsStillOpen);
+
+    // F1 asks for the same topic, wherever the focus is in the dialog.
+    QStringList asked;
+    QObject::connect(&options, &TOptionsDlg::HelpRequested, &options,
+                     [&](const QString& topic) { asked << topic; });
+    QTimer::singleShot(0, &options, [&] {
+        QTest::qWaitForWindowActive(&options);
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &options,
+                        Qt::Key_F1);
+        options.close();
+    });
+    options.exec();
+    EXPECT_EQ(asked, QStringList{QStringLiteral("Options")});
 }
