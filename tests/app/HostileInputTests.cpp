@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <optional>
 #include <poll.h>
 #include <set>
 #include <sys/stat.h>
@@ -44,7 +46,12 @@ struct Control
     std::string WaitFor;                // read standard output until this text
     std::function<void(pid_t)> OnReady; // then do this
     uid_t RunAs = 0;                    // a user to run as (when the test runs as root)
+    fs::path Program = QUIREFOLD_SPLIT_PATH;
 };
+
+// Child set-up failures, apart from the program's own statuses (0, 1, 2).
+constexpr int kCannotBecomeUser = 125;
+constexpr int kCannotRun = 127;
 
 Result RunSplit(const fs::path& workingDir, const std::vector<std::string>& args,
                 const Control& control = {}, int seconds = 60)
@@ -62,14 +69,15 @@ Result RunSplit(const fs::path& workingDir, const std::vector<std::string>& args
         ::dup2(null, STDIN_FILENO);
         if (::chdir(workingDir.c_str()) != 0)
             ::_exit(126);
-        if (control.RunAs != 0 && (::setgid(control.RunAs) != 0 || ::setuid(control.RunAs) != 0))
-            ::_exit(125);
-        std::vector<char*> argv{const_cast<char*>(QUIREFOLD_SPLIT_PATH)};
+        if (control.RunAs != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(control.RunAs) != 0 ||
+                                   ::setuid(control.RunAs) != 0))
+            ::_exit(kCannotBecomeUser);
+        std::vector<char*> argv{const_cast<char*>(control.Program.c_str())};
         for (const auto& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ::execv(argv[0], argv.data());
-        ::_exit(127);
+        ::_exit(kCannotRun);
     }
     ::close(out[1]);
     ::close(err[1]);
@@ -144,6 +152,37 @@ std::set<std::string> Tree(const fs::path& root, const std::vector<fs::path>& sk
     return entries;
 }
 
+// A folder under /tmp that every user may enter and read, removed with the object. The test
+// folders lie below TMPDIR, which may be private, and the build folder may lie under a home
+// that no other user can enter.
+class OpenFolder
+{
+public:
+    OpenFolder()
+    {
+        std::string name = "/tmp/quirefold-open-XXXXXX";
+        if (!::mkdtemp(name.data()))
+            return;
+        if (::chmod(name.c_str(), 0755) == 0)
+            m_path = name;
+        else
+            ::rmdir(name.c_str());
+    }
+    ~OpenFolder()
+    {
+        std::error_code ec;
+        if (!m_path.empty())
+            fs::remove_all(m_path, ec);
+    }
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+
+    const fs::path& Path() const { return m_path; } // empty when it could not be made
+
+private:
+    fs::path m_path;
+};
+
 class HostileInputTest : public testing::Test
 {
 protected:
@@ -216,20 +255,38 @@ TEST_F(HostileInputTest, MissingUnreadableAndLoopingNamesFailToOpen)
     fs::create_symlink("loop1.htm", Doc("loop2.htm"));
     ExpectFailure(Split({Doc("loop1.htm")}), "File could not be opened", Doc("loop1"));
 
-    // Root reads any file, so the unreadable one is read by a user without rights.
+    // Root reads any file, so the unreadable one is read by a user without rights, in a folder
+    // that user can reach, with a copy of the program there.
     Control control;
+    fs::path docs = m_docs;
+    std::optional<OpenFolder> shared;
     if (::geteuid() == 0) {
+        shared.emplace();
+        if (shared->Path().empty())
+            GTEST_SKIP() << "no folder under /tmp for another user to reach";
         control.RunAs = 65534;
-        fs::permissions(m_docs, fs::perms::all);
-        for (fs::path p = m_docs.parent_path(); p != p.root_path(); p = p.parent_path())
-            fs::permissions(p, fs::perms::others_exec, fs::perm_options::add);
+        control.Program = shared->Path() / "quirefold-split";
+        fs::copy_file(QUIREFOLD_SPLIT_PATH, control.Program);
+        fs::permissions(control.Program, fs::perms::owner_all | fs::perms::group_read |
+                                             fs::perms::group_exec | fs::perms::others_read |
+                                             fs::perms::others_exec);
+        docs = shared->Path() / "docs";
+        fs::create_directory(docs);
+        fs::permissions(docs, fs::perms::all);
     }
-    WriteAll(Doc("readable.htm"), kDoc);
-    WriteAll(Doc("secret.htm"), kDoc);
-    fs::permissions(Doc("secret.htm"), fs::perms::none);
-    const Result readable = Split({Doc("readable.htm")}, control);
+    WriteAll(docs / "readable.htm", kDoc);
+    WriteAll(docs / "secret.htm", kDoc);
+    fs::permissions(docs / "secret.htm", fs::perms::none);
+    const Result readable = Split({(docs / "readable.htm").string()}, control);
+    if (readable.ExitStatus == kCannotBecomeUser)
+        GTEST_SKIP() << "cannot run as user " << control.RunAs << " here";
+    if (readable.ExitStatus == kCannotRun)
+        GTEST_SKIP() << "user " << control.RunAs << " cannot run " << control.Program
+                     << " (is /tmp mounted noexec?)";
     EXPECT_EQ(readable.ExitStatus, 0) << readable.Out << readable.Err; // the setup is sound
-    ExpectFailure(Split({Doc("secret.htm")}, control), "File could not be opened", Doc("secret"));
+    EXPECT_TRUE(fs::exists(docs / "readable000.htm"));
+    ExpectFailure(Split({(docs / "secret.htm").string()}, control), "File could not be opened",
+                  (docs / "secret").string());
 }
 
 TEST_F(HostileInputTest, EmptyNulAndOtherEncodingsHaveNoBodyTag)

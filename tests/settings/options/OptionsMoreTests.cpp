@@ -1,7 +1,12 @@
 #include "tests/settings/options/OptionsTestFixture.h"
 
+#include <QBoxLayout>
 #include <QDir>
 #include <QFileDialog>
+#include <algorithm>
+#include <map>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace optionstest {
@@ -9,6 +14,79 @@ namespace {
 
 const char* const kMoreChecks[] = {"FixLinksCheckbox", "PageTitlesCheckbox", "HeadLinksCheckbox",
                                    "MissingBodyEndCheckbox", "ManifestCheckbox"};
+
+// The dialog's controls as they read: group by group, row by row, left to right, with their
+// captions (none for the edits, the preview and the line). Sizes follow the font, so the
+// layout is checked by these relations rather than by pixels.
+struct Control
+{
+    const char* name;
+    const char* caption;
+};
+struct Group
+{
+    const char* name;
+    const char* title;
+    std::vector<std::vector<Control>> rows;
+};
+
+const std::vector<Group>& Groups()
+{
+    static const std::vector<Group> groups = {
+        {"PreviewGroup", "Preview", {{{"CppWebBrowser1", nullptr}}}},
+        {"LinkingGroup",
+         "Linking splitted files",
+         {{{"AddLinksCheckbox", "Add links"}},
+          {{"PrevLabel", "Text for Previous link:"}, {"EditPrev", nullptr}},
+          {{"HomeLabel", "Text for Home link:"}, {"EditHome", nullptr}},
+          {{"NextLabel", "Text for Next link:"}, {"EditNext", nullptr}},
+          {{"Panel1", nullptr}},
+          {{"UseImagesCheckbox", "Use images"}},
+          {{"PrevImageLabel", "Image for Previous link:"},
+           {"EditPrevImage", nullptr},
+           {"BrowsePrevBtn", "Browse..."}},
+          {{"HomeImageLabel", "Image for Home link:"},
+           {"EditHomeImage", nullptr},
+           {"BrowseHomeBtn", "Browse..."}},
+          {{"NextImageLabel", "Image for Next link:"},
+           {"EditNextImage", nullptr},
+           {"BrowseNextBtn", "Browse..."}}}},
+        {"NavigationGroup", "Navigation", {{{"NavigationCheckbox", "Create navigation pane"}}}},
+        {"BreadcrumbsGroup",
+         "Breadcrumbs navigation",
+         {{{"BreadcrumbsCheckbox", "Add breadcrumbs"},
+           {"BreadcrumbTextLabel", "Text:"},
+           {"BreadcrumbTextEdit", nullptr}}}},
+        {"RadioGroup1",
+         "Break on:",
+         {{{"BreakOnHeading1", "Heading 1"},
+           {"BreakOnHeading2", "Heading 2"},
+           {"BreakOnHeading3", "Heading 3"}}}},
+        {"MoreOptionsGroup",
+         "More options",
+         {{{"FixLinksCheckbox", "Fix links between pages"}, {"MoreHelpBtn", "Help"}},
+          {{"PageTitlesCheckbox", "Page titles from headings"}},
+          {{"HeadLinksCheckbox", "Previous/next links in page heads"}},
+          {{"MissingBodyEndCheckbox", "Accept a missing end of body"}},
+          {{"ManifestCheckbox", "Write a manifest (DOCpages.json)"}},
+          {{"OutputFolderLabel", "Output folder:"},
+           {"OutputFolderEdit", nullptr},
+           {"BrowseFolderBtn", "Browse..."}}}},
+    };
+    return groups;
+}
+
+// The button column, top to bottom.
+const Control kButtons[] = {{"OKBtn", "OK"}, {"CancelBtn", "Cancel"}, {"HelpButton", "Help"}};
+
+// Controls of the link grid that share an edge: the labels' left, the edits' left, and the
+// right edge of the text edits and the browse buttons.
+const std::vector<std::vector<const char*>> kSameLeft = {
+    {"PrevLabel", "HomeLabel", "NextLabel", "UseImagesCheckbox", "PrevImageLabel", "HomeImageLabel",
+     "NextImageLabel"},
+    {"EditPrev", "EditHome", "EditNext", "EditPrevImage", "EditHomeImage", "EditNextImage"}};
+const std::vector<const char*> kSameRight = {"EditPrev",      "EditHome",      "EditNext",
+                                             "BrowsePrevBtn", "BrowseHomeBtn", "BrowseNextBtn"};
 
 class OptionsMoreTest : public OptionsTest
 {
@@ -22,38 +100,187 @@ protected:
         shown.push_back(Edit("OutputFolderEdit")->text());
         return shown;
     }
+
+    // Where a control stands, relative to the dialog.
+    QRect PlaceOf(const char* name) const
+    {
+        QWidget* w = Get<QWidget>(name);
+        return QRect(w->mapTo(dlg.get(), QPoint(0, 0)), w->size());
+    }
+
+    static QString CaptionOf(QWidget* w)
+    {
+        if (auto* group = qobject_cast<QGroupBox*>(w))
+            return group->title();
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            return button->text();
+        if (auto* label = qobject_cast<QLabel*>(w))
+            return label->text();
+        return {};
+    }
+
+    // Lays the dialog out again after a change, as the event loop would.
+    void Settle() const
+    {
+        dlg->layout()->activate();
+        QCoreApplication::processEvents();
+    }
+
+    // Every relation of the table that does not hold, one line each.
+    std::vector<std::string> LayoutFaults() const
+    {
+        std::vector<std::string> faults;
+        auto fault = [&faults](const std::string& a, const char* what, const std::string& b) {
+            faults.push_back(a + what + b);
+        };
+        auto caption = [&](const char* name, const char* expected) {
+            if (expected && CaptionOf(Get<QWidget>(name)) != QString::fromUtf8(expected))
+                fault(name, " reads ", '"' + CaptionOf(Get<QWidget>(name)).toStdString() + '"');
+        };
+        // Below: no part of it is as high as any part of the one above.
+        auto below = [&](const char* name, const char* above) {
+            if (PlaceOf(name).top() <= PlaceOf(above).bottom())
+                fault(name, " is not below ", above);
+        };
+
+        std::vector<const char*> controls;
+        const char* groupAbove = nullptr;
+        for (const Group& group : Groups()) {
+            const QRect box = PlaceOf(group.name);
+            caption(group.name, group.title);
+            if (!dlg->rect().contains(box))
+                fault(group.name, " is outside ", "the dialog");
+            if (groupAbove) {
+                below(group.name, groupAbove);
+                const QRect above = PlaceOf(groupAbove);
+                if (box.left() != above.left() || box.right() != above.right())
+                    fault(group.name, " is out of the column of ", groupAbove);
+            }
+            groupAbove = group.name;
+
+            const std::vector<Control>* rowAbove = nullptr;
+            for (const std::vector<Control>& row : group.rows) {
+                const char* left = nullptr;
+                for (const Control& control : row) {
+                    const QRect place = PlaceOf(control.name);
+                    caption(control.name, control.caption);
+                    if (!box.contains(place))
+                        fault(control.name, " is outside ", group.name);
+                    if (left && place.left() <= PlaceOf(left).right())
+                        fault(control.name, " is not right of ", left);
+                    if (left && (place.top() > PlaceOf(left).bottom() ||
+                                 place.bottom() < PlaceOf(left).top()))
+                        fault(control.name, " is out of the row of ", left);
+                    if (rowAbove) {
+                        for (const Control& above : *rowAbove)
+                            below(control.name, above.name);
+                    }
+                    left = control.name;
+                    controls.push_back(control.name);
+                }
+                rowAbove = &row;
+            }
+        }
+
+        const char* buttonAbove = nullptr;
+        for (const Control& button : kButtons) {
+            caption(button.name, button.caption);
+            if (buttonAbove) {
+                below(button.name, buttonAbove);
+                if (PlaceOf(button.name).left() != PlaceOf(buttonAbove).left())
+                    fault(button.name, " is out of the column of ", buttonAbove);
+            }
+            for (const Group& group : Groups()) {
+                if (PlaceOf(button.name).left() <= PlaceOf(group.name).right())
+                    fault(button.name, " is not right of ", group.name);
+            }
+            if (!dlg->rect().contains(PlaceOf(button.name)))
+                fault(button.name, " is outside ", "the dialog");
+            buttonAbove = button.name;
+            controls.push_back(button.name);
+        }
+
+        for (const std::vector<const char*>& column : kSameLeft) {
+            for (const char* name : column) {
+                if (PlaceOf(name).left() != PlaceOf(column[0]).left())
+                    fault(name, " does not line up on the left with ", column[0]);
+            }
+        }
+        for (const char* name : kSameRight) {
+            if (PlaceOf(name).right() != PlaceOf(kSameRight[0]).right())
+                fault(name, " does not line up on the right with ", kSameRight[0]);
+        }
+
+        for (std::size_t i = 0; i < controls.size(); ++i) {
+            for (std::size_t j = i + 1; j < controls.size(); ++j) {
+                if (PlaceOf(controls[i]).intersects(PlaceOf(controls[j])))
+                    fault(controls[i], " overlaps ", controls[j]);
+            }
+        }
+        return faults;
+    }
+
+    // Every place of the table but those inside "More options".
+    std::map<std::string, QRect> EarlierPlaces() const
+    {
+        std::map<std::string, QRect> places;
+        for (const Group& group : Groups()) {
+            if (std::string_view(group.name) == "MoreOptionsGroup")
+                continue;
+            places[group.name] = PlaceOf(group.name);
+            for (const std::vector<Control>& row : group.rows) {
+                for (const Control& control : row)
+                    places[control.name] = PlaceOf(control.name);
+            }
+        }
+        for (const Control& button : kButtons)
+            places[button.name] = PlaceOf(button.name);
+        return places;
+    }
+
+    bool HasFault(const std::string& fault) const
+    {
+        const std::vector<std::string> faults = LayoutFaults();
+        return std::find(faults.begin(), faults.end(), fault) != faults.end();
+    }
 };
 
 TEST_F(OptionsMoreTest, TheNewGroupLeavesEveryOtherControlWhereItWas)
 {
     Create();
-    // Where these stood, relative to the dialog, before the group was added.
-    struct Place
-    {
-        const char* name;
-        QRect rect;
-    };
-    const Place before[] = {
-        {"PreviewGroup", {8, 8, 385, 112}},     {"LinkingGroup", {8, 123, 385, 230}},
-        {"EditPrev", {162, 168, 220, 22}},      {"BrowseNextBtn", {302, 320, 80, 21}},
-        {"NavigationGroup", {8, 356, 385, 49}}, {"BreadcrumbTextEdit", {204, 429, 178, 22}},
-        {"RadioGroup1", {8, 463, 385, 49}},     {"BreakOnHeading3", {265, 484, 117, 19}},
-        {"OKBtn", {400, 12, 80, 25}},           {"HelpButton", {400, 99, 80, 25}},
-    };
-    auto placeOf = [this](const char* name) {
-        QWidget* w = Get<QWidget>(name);
-        return QRect(w->mapTo(dlg.get(), QPoint(0, 0)), w->size());
-    };
-    for (const Place& place : before)
-        EXPECT_EQ(placeOf(place.name), place.rect) << place.name;
-    EXPECT_EQ(dlg->width(), 485);
+    EXPECT_EQ(LayoutFaults(), std::vector<std::string>());
 
-    // The group sits below the others, as wide as they are.
-    auto* group = Get<QGroupBox>("MoreOptionsGroup");
-    EXPECT_GT(group->y(), placeOf("RadioGroup1").bottom());
-    EXPECT_EQ(group->x(), 8);
-    EXPECT_EQ(group->width(), 385);
-    EXPECT_LE(group->geometry().bottom(), dlg->height());
+    // Without the group, every other control stands exactly where it stands with it.
+    const std::map<std::string, QRect> with = EarlierPlaces();
+    const QSize size = dlg->size();
+    auto* more = Get<QGroupBox>("MoreOptionsGroup");
+    more->hide();
+    Settle();
+    EXPECT_LT(dlg->height(), size.height());
+    EXPECT_EQ(dlg->width(), size.width());
+    const std::map<std::string, QRect> without = EarlierPlaces();
+    for (const auto& [name, place] : with)
+        EXPECT_EQ(without.at(name), place) << name;
+    more->show();
+    Settle();
+    EXPECT_EQ(dlg->size(), size);
+
+    // The relations still catch a control out of place: a label laid over its edit, and the
+    // group put above "Break on:".
+    QWidget* label = Get<QWidget>("HomeLabel");
+    const QPoint labelAt = label->pos();
+    label->move(Get<QWidget>("EditHome")->pos());
+    EXPECT_TRUE(HasFault("HomeLabel overlaps EditHome"));
+    label->move(labelAt);
+    EXPECT_EQ(LayoutFaults(), std::vector<std::string>());
+
+    auto* column = dlg->findChild<QBoxLayout*>("GroupColumn");
+    ASSERT_NE(column, nullptr);
+    column->removeWidget(more);
+    column->insertWidget(column->indexOf(Get<QWidget>("RadioGroup1")), more);
+    Settle();
+    EXPECT_TRUE(HasFault("MoreOptionsGroup is not below RadioGroup1"));
+    EXPECT_NE(EarlierPlaces(), with);
 }
 
 TEST_F(OptionsMoreTest, TheSixValuesComeFromTheStoreCancelRestoresThemAndThePreviewIgnoresThem)
