@@ -283,6 +283,10 @@ private:
     void DeferredFill();
     void DeviceChanged(const TDeviceChangeMessage& message);
     void NavigateTo(PCIdList absolute);
+    // The folder shown is no longer there: the list goes to the nearest folder above it that is
+    // and says so. With asked (F5), a list that may not move says so too. False when the folder
+    // is there or was never shown.
+    bool LeaveGoneFolder(bool asked);
     bool DblClickOpen();
     void DoDefaultCommand(const std::vector<int>& rows);
     bool HandleKey(QKeyEvent* event);

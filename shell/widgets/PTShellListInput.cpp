@@ -53,7 +53,8 @@ bool TPTCustomShellList::HandleKey(QKeyEvent* event)
                 SelectAll();
                 return true;
             case cmdRefresh:
-                FillItems();
+                if (!LeaveGoneFolder(true))
+                    FillItems();
                 return true;
             case cmdCopy:
                 DoCommandForAllSelected("copy");

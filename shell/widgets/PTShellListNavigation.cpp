@@ -114,6 +114,66 @@ void TPTCustomShellList::NavigateTo(PCIdList absolute)
         FillItems();
 }
 
+namespace {
+
+// The folder's name as the combo shows it; a folder gone with the one above it is named from
+// its path.
+QString FolderName(PCIdList idList)
+{
+    std::string name = ShellGetFriendlyNameForLastIdListElement(idList);
+    if (name.empty()) {
+        std::string path = ShellGetPathFromIdList(idList);
+        std::size_t end = path.find_last_not_of('/');
+        if (end != std::string::npos) {
+            std::size_t slash = path.find_last_of('/', end);
+            std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+            name = path.substr(start, end + 1 - start);
+        }
+    }
+    return FromBytes(name);
+}
+
+} // namespace
+
+bool TPTCustomShellList::LeaveGoneFolder(bool asked)
+{
+    // Not while a drag or a caption edit holds the items: their refresh comes after.
+    if (m_busy || IsEditing())
+        return false;
+    IdListPtr shown = CopyIdListPtr(m_folder.GetIdList());
+    // Only a folder the list has shown can have gone; one that never opened keeps its error.
+    if (!m_currentFolderIdList || CompareAbsIdLists(m_currentFolderIdList.get(), shown.get()) != 0)
+        return false;
+    TShellFolderPtr folder;
+    HResult hr = ShellGetFolderFromIdList(shown.get(), folder);
+    // Unreadable is not gone: it shows empty, as it does when opened.
+    if (hr != kEFileNotFound && hr != kEPathNotFound)
+        return false;
+    QString name = FolderName(shown.get());
+    if (HasOption(ptsloDontChangeFolder)) {
+        if (!asked)
+            return false;
+        ClearItems();
+        ReportError(QStringLiteral("The folder \"%1\" no longer exists.").arg(name));
+        return true;
+    }
+    // The desktop is always there, so the walk up ends at the latest.
+    TPTIdListArray path(shown.get());
+    IdListPtr above;
+    for (int levels = 1; levels <= path.GetCount() && !above; ++levels) {
+        IdListPtr candidate = CopyIdListPtr(path.GoUp(levels));
+        if (Succeeded(ShellGetFolderFromIdList(candidate.get(), folder)))
+            above = std::move(candidate);
+    }
+    if (!above)
+        return false;
+    NavigateTo(above.get());
+    // Told after the move, so that the message stands over the folder now shown.
+    ReportError(QStringLiteral("The folder \"%1\" no longer exists; showing \"%2\".")
+                    .arg(name, FolderName(above.get())));
+    return true;
+}
+
 void TPTCustomShellList::GoUp(int levels)
 {
     if (HasOption(ptsloDontChangeFolder) || levels <= 0)

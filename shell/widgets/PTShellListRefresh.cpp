@@ -20,6 +20,8 @@ void TPTCustomShellList::RefreshItems()
         m_refreshPending = true;
         return;
     }
+    if (LeaveGoneFolder(false))
+        return;
     if (ItemCount() == 0) {
         FillItems();
         return;
@@ -253,11 +255,13 @@ void TPTCustomShellList::TimerElapsed()
         throw;
     }
     --m_folderChangeNesting;
+    if (LeaveGoneFolder(false))
+        return;
     std::vector<std::string> names;
     bool known =
         m_changeWatcher && m_watchSlot >= 0 && m_changeWatcher->TakeChanges(m_watchSlot, names);
-    // The folder is gone (deleted or moved away) and the list already empty: nothing to show
-    // until a folder is there again, which the watch reports.
+    // The folder is gone, the list already empty and not leaving it (it may not move): nothing
+    // to show until a folder is there again, which the watch reports.
     TShellFolderPtr folder;
     if (ItemCount() == 0 && Failed(ShellGetFolderFromIdList(m_folder.GetIdList(), folder)))
         return;

@@ -205,6 +205,35 @@ TEST_F(ShellComboLinkTest, ShownLaterFillsOnceAndAgreesWithTheList)
     EXPECT_EQ(listFills, 0);
 }
 
+TEST_F(ShellComboLinkTest, AFolderThatGoesAwayTakesBothToTheNearestOneAbove)
+{
+    Link();
+    IdListPtr c = HomeIdList({"a", "b", "c"});
+    list->Folder().SetIdList(c.get());
+    ExpectBothShow(c.get());
+    ASSERT_EQ(combo->currentText(), "c");
+
+    // Deleted from outside with the folder above it.
+    fs::remove_all(Home() / "a" / "b");
+    IdListPtr a = HomeIdList({"a"});
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return SameIdList(list->Folder().GetIdList(), a.get()); }, 10000));
+    EXPECT_TRUE(SameIdList(combo->SelectedFolder().GetIdList(), a.get()));
+    EXPECT_EQ(combo->currentText(), "a");
+    EXPECT_EQ(combo->Item(combo->ItemIndex())->Indent(), 2);
+    EXPECT_EQ(IndexOf("b"), -1);
+    EXPECT_EQ(IndexOf("c"), -1);
+    EXPECT_EQ(list->ItemCount(), 0);
+    EXPECT_EQ(listErrors.join(QLatin1Char('\n')).toStdString(),
+              R"(The folder "c" no longer exists; showing "a".)");
+
+    // F5 in the list reads the folder shown, with nothing more to say.
+    QTest::keyClick(list->View(), Qt::Key_F5);
+    EXPECT_EQ(combo->currentText(), "a");
+    EXPECT_EQ(listErrors.size(), 1);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
 TEST(ShellComboForm, PromotedInAForm)
 {
     QWidget form;

@@ -118,6 +118,9 @@ protected:
         QApplication::processEvents();
     }
 
+    // The messages shown so far, one a line.
+    std::string Messages() const { return errors.join(QLatin1Char('\n')).toStdString(); }
+
     // The watcher's notice of a change in the shown folder.
     void PostChangeNotice()
     {

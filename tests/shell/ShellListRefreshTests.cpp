@@ -215,21 +215,62 @@ TEST_F(ShellListTest, WatchingCanBeSwitchedOffAndOn)
 TEST_F(ShellListTest, AFolderThatGoesAwayLeavesNothingBehind)
 {
     fs::create_directory(dir.Path() / "shown");
-    Files({"shown/x.htm", "shown/y.htm"});
+    Files({"shown/x.htm", "shown/y.htm", "top.htm"});
     Show(dir.Path() / "shown");
     Focus();
     ASSERT_EQ(list->ItemCount(), 2);
-    // Moved away whole: the items still exist, but no longer where the list looks.
+    // Moved away whole: the items still exist, but no longer where the list looks. The list
+    // goes to the folder above and says so, once.
     fs::rename(dir.Path() / "shown", dir.Path() / "moved");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->ItemCount() == 0; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->Folder().GetPathName() == dir.Path(); }, 10000));
+    EXPECT_EQ(Names(), (NameList{"moved", "top.htm"}));
+    const std::string top = dir.Path().filename().string();
+    EXPECT_EQ(Messages(), "The folder \"shown\" no longer exists; showing \"" + top + "\".");
 
-    fs::create_directory(dir.Path() / "second");
-    Files({"second/z.htm"});
-    Show(dir.Path() / "second");
-    ASSERT_EQ(list->ItemCount(), 1);
+    // Deleted together with the folder above it: the nearest folder that is still there.
+    fs::create_directories(dir.Path() / "second" / "third");
+    Files({"second/third/z.htm"});
+    Show(dir.Path() / "second" / "third");
+    ASSERT_EQ(Names(), NameList{"z.htm"});
     fs::remove_all(dir.Path() / "second");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->ItemCount() == 0; }, 10000));
-    EXPECT_TRUE(errors.isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->Folder().GetPathName() == dir.Path(); }, 10000));
+    EXPECT_EQ(Names(), (NameList{"moved", "top.htm"}));
+    EXPECT_EQ(errors.value(1).toStdString(),
+              "The folder \"third\" no longer exists; showing \"" + top + "\".");
+
+    // Told once: F5 and later notices read the folder shown now, without a word.
+    QTest::keyClick(list->View(), Qt::Key_F5);
+    PostChangeNotice();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->ChangeRefreshPending(); }, 10000));
+    EXPECT_EQ(Names(), (NameList{"moved", "top.htm"}));
+    EXPECT_EQ(errors.size(), 2) << Messages();
+}
+
+TEST_F(ShellListTest, F5OnAFolderThatIsGoneShowsTheNearestOneAboveAndSaysSo)
+{
+    // Unwatched, the list learns it only from F5.
+    list->SetOptions(list->Options() & ~PtsloFlag(ptsloDynamicRefresh));
+    fs::create_directories(dir.Path() / "a" / "b");
+    Files({"a/b/x.htm", "a/keep.htm"});
+    Show(dir.Path() / "a" / "b");
+    Focus();
+    ASSERT_EQ(Names(), NameList{"x.htm"});
+    fs::remove_all(dir.Path() / "a" / "b");
+    QTest::keyClick(list->View(), Qt::Key_F5);
+    EXPECT_EQ(list->Folder().GetPathName(), dir / "a");
+    EXPECT_EQ(Names(), NameList{"keep.htm"});
+    EXPECT_EQ(Messages(), R"(The folder "b" no longer exists; showing "a".)");
+    QTest::keyClick(list->View(), Qt::Key_F5);
+    EXPECT_EQ(Names(), NameList{"keep.htm"});
+    EXPECT_EQ(errors.size(), 1);
+
+    // A list that may not change its folder still says it plainly, and shows nothing of it.
+    list->SetOptions(list->Options() | PtsloFlag(ptsloDontChangeFolder));
+    fs::remove_all(dir.Path() / "a");
+    QTest::keyClick(list->View(), Qt::Key_F5);
+    EXPECT_EQ(list->Folder().GetPathName(), dir / "a");
+    EXPECT_EQ(list->ItemCount(), 0);
+    EXPECT_EQ(errors.value(1).toStdString(), R"(The folder "a" no longer exists.)");
 }
 
 TEST_F(ShellListTest, AFolderThatComesBackUnderItsPathIsShownAgain)
@@ -238,33 +279,28 @@ TEST_F(ShellListTest, AFolderThatComesBackUnderItsPathIsShownAgain)
     Files({"shown/x.htm"});
     Show(dir.Path() / "shown");
     Focus();
-    QSignalSpy fills(list.get(), &TPTCustomShellList::OnFillStart);
 
-    // Moved away: the list empties and hears nothing more of the moved folder.
-    fs::rename(dir.Path() / "shown", dir.Path() / "moved");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->ItemCount() == 0; }, 10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->ChangeRefreshPending(); }, 10000));
-    int before = fills.count();
-    Files({"moved/y.htm"});
-    QTest::qWait(1200);
-    EXPECT_FALSE(list->ChangeRefreshPending());
-    EXPECT_EQ(fills.count(), before);
-
-    // A folder under the same path again: the list shows it.
+    // Deleted and made again before the list looks: it shows the new folder where it is.
+    fs::remove_all(dir.Path() / "shown");
     fs::create_directory(dir.Path() / "shown");
     Files({"shown/back.htm"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return Names() == NameList{"back.htm"}; }, 10000));
-
-    // Deleted and made again: the same, and it is watched as before.
-    fs::remove_all(dir.Path() / "shown");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->ItemCount() == 0; }, 10000));
-    fs::create_directory(dir.Path() / "shown");
-    Files({"shown/again.htm"});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Names() == NameList{"again.htm"}; }, 10000));
+    // And it is watched as before.
     Files({"shown/more.htm"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return Row("more.htm") >= 0; }, 10000));
     EXPECT_EQ(list->Folder().GetPathName(), dir / "shown");
     EXPECT_TRUE(errors.isEmpty());
+
+    // Moved away, the list leaves it and hears nothing more of the moved folder.
+    fs::rename(dir.Path() / "shown", dir.Path() / "moved");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->Folder().GetPathName() == dir.Path(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->ChangeRefreshPending(); }, 10000));
+    QSignalSpy fills(list.get(), &TPTCustomShellList::OnFillStart);
+    Files({"moved/y.htm"});
+    QTest::qWait(1200);
+    EXPECT_FALSE(list->ChangeRefreshPending());
+    EXPECT_EQ(fills.count(), 0);
+    EXPECT_EQ(errors.size(), 1);
 }
 
 TEST_F(ShellListTest, AnUnreadableFolderShowsEmptyWithoutAMessage)
