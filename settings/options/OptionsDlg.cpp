@@ -14,7 +14,10 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QScopedValueRollback>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <algorithm>
 #include <exception>
 #include <limits>
 
@@ -116,6 +119,16 @@ TOptionsDlg::TOptionsDlg(QWidget* parent)
     helpAction->setShortcut(QKeySequence::HelpContents);
     connect(helpAction, &QAction::triggered, this, guarded(&TOptionsDlg::HelpButtonClick));
     addAction(helpAction);
+
+    // On a small screen the groups scroll: whatever takes the focus there, by Tab, a
+    // shortcut or a click, comes into view, after the scroll area's own scrolling to the
+    // text cursor.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && ui->GroupPane->isAncestorOf(now))
+            QMetaObject::invokeMethod(this, &TOptionsDlg::ShowFocusInView, Qt::QueuedConnection);
+    });
+    ui->GroupPane->installEventFilter(this);
+    SizeGroups();
 
     LoadSettings();
 }
@@ -221,12 +234,38 @@ void TOptionsDlg::SetBrowseRunner(BrowseRunner runner)
     m_browseRunner = runner ? std::move(runner) : BrowseRunner(ExecFileDialog);
 }
 
+void TOptionsDlg::FitInto(const QRect& area)
+{
+    m_fitArea = area;
+    SizeGroups();
+    // Moved in where it would reach past the area's edge.
+    const QRect frame = frameGeometry();
+    const QPoint at(std::clamp(frame.left(), area.left(),
+                               std::max(area.left(), area.right() + 1 - frame.width())),
+                    std::clamp(frame.top(), area.top(),
+                               std::max(area.top(), area.bottom() + 1 - frame.height())));
+    if (at != frame.topLeft()) {
+        // Still centred on the owner at the next showing, unless placed by the caller.
+        const bool placed = testAttribute(Qt::WA_Moved);
+        move(at);
+        setAttribute(Qt::WA_Moved, placed);
+    }
+}
+
 void TOptionsDlg::showEvent(QShowEvent* event)
 {
-    QDialog::showEvent(event);
+    QDialog::showEvent(event); // centres the dialog on its owner
     // Not again when the window only comes back from being minimised.
-    if (!event->spontaneous())
-        Guarded(this, [this] { FormShow(); });
+    if (event->spontaneous())
+        return;
+    Guarded(this, [this] {
+        QScreen* screen = QGuiApplication::screenAt(frameGeometry().center());
+        if (!screen)
+            screen = this->screen();
+        if (screen)
+            FitInto(screen->availableGeometry());
+        FormShow();
+    });
 }
 
 void TOptionsDlg::keyPressEvent(QKeyEvent* event)
@@ -238,6 +277,14 @@ void TOptionsDlg::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+bool TOptionsDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    // The groups' own size changed (a group shown or hidden, another font): fit them again.
+    if (watched == ui->GroupPane && event->type() == QEvent::LayoutRequest)
+        SizeGroups();
+    return QDialog::eventFilter(watched, event);
 }
 
 void TOptionsDlg::FormShow()
@@ -376,6 +423,50 @@ void TOptionsDlg::EnableBreadcrumbsByLevel()
     const bool deepLevel = ui->BreakOnHeading2->isChecked() || ui->BreakOnHeading3->isChecked();
     ui->BreadcrumbTextEdit->setEnabled(deepLevel);
     ui->BreadcrumbsCheckbox->setEnabled(deepLevel);
+}
+
+void TOptionsDlg::SizeGroups()
+{
+    QScrollArea* scroller = ui->GroupScroller;
+    QSize view = ui->GroupPane->sizeHint();
+    if (m_fitArea) {
+        // The room the area leaves once the frame, the margins and the buttons are counted.
+        const QMargins margins = layout()->contentsMargins();
+        const QSize around(margins.left() + margins.right() + layout()->spacing() +
+                               ui->ButtonColumn->sizeHint().width(),
+                           margins.top() + margins.bottom());
+        const QSize room = m_fitArea->size() - (frameGeometry().size() - size()) - around;
+        // A scroll bar in one direction takes room from the other.
+        const int barWidth = scroller->verticalScrollBar()->sizeHint().width();
+        const int barHeight = scroller->horizontalScrollBar()->sizeHint().height();
+        const bool down = view.height() > room.height();
+        if (down)
+            view.rwidth() += barWidth;
+        if (view.width() > room.width()) {
+            view.rheight() += barHeight;
+            if (!down && view.height() > room.height())
+                view.rwidth() += barWidth;
+        }
+        view = view.boundedTo(room).expandedTo(scroller->minimumSizeHint());
+    }
+    scroller->setFixedSize(view);
+    layout()->activate();
+}
+
+void TOptionsDlg::ShowFocusInView()
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || !ui->GroupPane->isAncestorOf(focus))
+        return;
+    QScrollArea* scroller = ui->GroupScroller;
+    const QRect place(focus->mapTo(ui->GroupPane, QPoint(0, 0)), focus->size());
+    // The whole control where the view can hold it; otherwise its text cursor.
+    if (place.width() < scroller->viewport()->width() &&
+        place.height() < scroller->viewport()->height())
+        scroller->ensureVisible(place.center().x(), place.center().y(), place.width() / 2 + 1,
+                                place.height() / 2 + 1);
+    else
+        scroller->ensureWidgetVisible(focus);
 }
 
 void TOptionsDlg::SetEditColour(QLineEdit* edit, bool enabled)

@@ -3,6 +3,7 @@
 #include "engine/SplitSettings.h"
 
 #include <QDialog>
+#include <QRect>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -40,6 +41,11 @@ public:
     QString BuildPreviewHtml() const;
     void UpdatePreview();
 
+    // Sizes and places the dialog inside area (a screen's free part; the window frame counts):
+    // at its full size where that fits, otherwise with the groups scrolling beside the buttons.
+    // Showing the dialog fits it into its screen.
+    void FitInto(const QRect& area);
+
     // Replaces how the Browse buttons (images and output folder) run their file dialogs; an
     // empty runner restores exec().
     void SetBrowseRunner(BrowseRunner runner);
@@ -53,6 +59,7 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormShow();
@@ -72,6 +79,8 @@ private:
     void EnableImageRows();
     void EnableBreadcrumbsByLevel();
     void SetEditColour(QLineEdit* edit, bool enabled);
+    void SizeGroups();
+    void ShowFocusInView();
     QFileDialog& OpenDialog1();
     QFileDialog& FolderDialog();
 
@@ -79,5 +88,6 @@ private:
     QFileDialog* m_openDialog1 = nullptr;  // made at the first Browse, owned as a child
     QFileDialog* m_folderDialog = nullptr; // the same for the output folder
     BrowseRunner m_browseRunner;
-    bool m_loading = false; // LoadSettings is setting the controls
+    bool m_loading = false;         // LoadSettings is setting the controls
+    std::optional<QRect> m_fitArea; // where the dialog was last fitted
 };

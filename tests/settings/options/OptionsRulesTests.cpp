@@ -355,35 +355,7 @@ TEST_F(OptionsRulesTest, LayoutKeepsTheButtonColumnRightAndTheGroupsStackedLeft)
 TEST_F(OptionsRulesTest, TabOrderFollowsTheFormsTable)
 {
     Create();
-    const QStringList expected = {"OKBtn",
-                                  "CancelBtn",
-                                  "HelpButton",
-                                  "EditPrev",
-                                  "EditHome",
-                                  "EditNext",
-                                  "UseImagesCheckbox",
-                                  "EditPrevImage",
-                                  "EditHomeImage",
-                                  "EditNextImage",
-                                  "BrowsePrevBtn",
-                                  "BrowseHomeBtn",
-                                  "BrowseNextBtn",
-                                  "AddLinksCheckbox",
-                                  "NavigationCheckbox",
-                                  "BreadcrumbsCheckbox",
-                                  "BreadcrumbTextEdit",
-                                  "BreakOnHeading1",
-                                  "BreakOnHeading2",
-                                  "BreakOnHeading3",
-                                  "FixLinksCheckbox",
-                                  "PageTitlesCheckbox",
-                                  "HeadLinksCheckbox",
-                                  "MissingBodyEndCheckbox",
-                                  "ManifestCheckbox",
-                                  "OutputFolderEdit",
-                                  "BrowseFolderBtn",
-                                  "MoreHelpBtn",
-                                  "CppWebBrowser1"};
+    const QStringList& expected = kTabOrder;
     QStringList chain;
     QWidget* w = Button("OKBtn");
     do {

@@ -15,12 +15,44 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStringList>
 #include <QTest>
 #include <QTextDocument>
 #include <memory>
 #include <stdexcept>
 
 namespace optionstest {
+
+// The controls in the order Tab visits them, from OK to the preview.
+inline const QStringList kTabOrder = {"OKBtn",
+                                      "CancelBtn",
+                                      "HelpButton",
+                                      "EditPrev",
+                                      "EditHome",
+                                      "EditNext",
+                                      "UseImagesCheckbox",
+                                      "EditPrevImage",
+                                      "EditHomeImage",
+                                      "EditNextImage",
+                                      "BrowsePrevBtn",
+                                      "BrowseHomeBtn",
+                                      "BrowseNextBtn",
+                                      "AddLinksCheckbox",
+                                      "NavigationCheckbox",
+                                      "BreadcrumbsCheckbox",
+                                      "BreadcrumbTextEdit",
+                                      "BreakOnHeading1",
+                                      "BreakOnHeading2",
+                                      "BreakOnHeading3",
+                                      "FixLinksCheckbox",
+                                      "PageTitlesCheckbox",
+                                      "HeadLinksCheckbox",
+                                      "MissingBodyEndCheckbox",
+                                      "ManifestCheckbox",
+                                      "OutputFolderEdit",
+                                      "BrowseFolderBtn",
+                                      "MoreHelpBtn",
+                                      "CppWebBrowser1"};
 
 class OptionsTest : public SettingsFixture
 {
