@@ -110,11 +110,24 @@ void TPTCustomShellList::showEvent(QShowEvent* event)
     HandleNeeded();
 }
 
+void TPTCustomShellList::ShareAccessibleTexts()
+{
+    // The view inside takes the focus, so a screen reader names the list by the view's texts.
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_listView),
+                                    static_cast<QAbstractItemView*>(m_reportView)}) {
+        if (!view)
+            continue;
+        view->setAccessibleName(accessibleName());
+        view->setAccessibleDescription(accessibleDescription());
+    }
+}
+
 void TPTCustomShellList::HandleNeeded()
 {
     if (m_handleAllocated)
         return;
     m_handleAllocated = true;
+    ShareAccessibleTexts();
     if (HasOption(ptsloAutoFill) && ItemCount() == 0)
         QCoreApplication::postEvent(this, new TShellMessageEvent(AM_DEFERREDFILL, 0, 0));
 }

@@ -138,6 +138,7 @@ public:
 
     // The window exists: fills become possible. Showing the list calls it.
     void HandleNeeded();
+    void ShareAccessibleTexts();
     bool HandleAllocated() const { return m_handleAllocated; }
 
     // --- Operations

@@ -78,6 +78,7 @@ QTreeView* TPTCustomShellList::ReportView()
     m_reportView->setUniformRowHeights(true);
     m_reportView->setAllColumnsShowFocus(true);
     m_reportView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ShareAccessibleTexts();
     m_reportView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_reportView->setSelectionMode(m_multiSelect ? QAbstractItemView::ExtendedSelection
                                                  : QAbstractItemView::SingleSelection);
