@@ -19,6 +19,7 @@
 #endif
 
 using portable::JoinPath;
+using portable::ParentPath;
 
 namespace fileop {
 
@@ -174,14 +175,6 @@ bool IsSameOrInside(const std::string& path, const std::string& folder)
 
 namespace {
 
-std::string ParentOf(const std::string& path)
-{
-    std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string NameOf(std::string path)
 {
     while (path.size() > 1 && path.back() == '/')
@@ -308,7 +301,7 @@ bool TFileOperation::RunItem(const std::string& source)
             m_results.push_back(source);
             return true;
         }
-        std::string target = JoinPath(ParentOf(source), m_destination);
+        std::string target = JoinPath(ParentPath(source), m_destination);
         if (fileop::RenameNoReplace(source, target) != 0) {
             if (errno == EEXIST || errno == ENOTEMPTY)
                 return Fail(source, "An item named \"" + m_destination + "\" already exists.");
@@ -348,7 +341,7 @@ bool TFileOperation::CopyOrMove(const std::string& source, bool move)
     bool folder = S_ISDIR(st.st_mode);
     if (folder && fileop::IsSameOrInside(m_destination, source))
         return Fail(source, "The destination folder is inside the source folder.");
-    const bool sameFolder = SameDirectory(ParentOf(source), m_destination);
+    const bool sameFolder = SameDirectory(ParentPath(source), m_destination);
     if (move) {
         // Moving an item to where it is does nothing.
         if (sameFolder) {
@@ -370,7 +363,7 @@ bool TFileOperation::CopyOrMove(const std::string& source, bool move)
                 return Fail(source, errno);
         }
         // A copy whose source cannot go afterwards would leave the item twice.
-        if (::access(ParentOf(source).c_str(), W_OK | X_OK) != 0)
+        if (::access(ParentPath(source).c_str(), W_OK | X_OK) != 0)
             return Fail(source, std::string("It cannot be removed from its folder, so it was not "
                                             "moved: ") +
                                     std::strerror(errno) + ".");

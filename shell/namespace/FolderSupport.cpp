@@ -72,6 +72,14 @@ std::string CleanPath(std::string_view path)
     return result.empty() ? "/" : result;
 }
 
+std::string ParentPath(const std::string& path)
+{
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 std::string_view LastPathPart(std::string_view path)
 {
     while (path.size() > 1 && path.back() == '/')

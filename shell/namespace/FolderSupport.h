@@ -21,6 +21,8 @@ std::string JoinPath(const std::string& folder, std::string_view name);
 std::string CleanPath(std::string_view path);
 // The last part of a path.
 std::string_view LastPathPart(std::string_view path);
+// The folder part of a path: "." for a bare name, "/" for an item of the root.
+std::string ParentPath(const std::string& path);
 bool StartsWith(std::string_view text, std::string_view prefix);
 int CompareBytes(std::string_view a, std::string_view b);
 

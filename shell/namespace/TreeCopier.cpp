@@ -1,5 +1,7 @@
 #include "shell/namespace/TreeCopier.h"
 
+#include "shell/namespace/FolderSupport.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -15,6 +17,10 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+
+using portable::CleanPath;
+using portable::JoinPath;
+using portable::ParentPath;
 
 namespace {
 
@@ -46,53 +52,11 @@ private:
     int m_fd;
 };
 
-std::string Join(const std::string& folder, std::string_view name)
-{
-    std::string path = folder;
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    path.append(name);
-    return path;
-}
-
-std::string ParentOf(const std::string& path)
-{
-    std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Resolves "." and ".." by the letters, as a relative link is read from its folder.
-std::string CleanAbsolute(std::string_view path)
-{
-    std::vector<std::string_view> parts;
-    while (!path.empty()) {
-        std::size_t slash = path.find('/');
-        std::string_view part = path.substr(0, slash);
-        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
-        if (part.empty() || part == ".")
-            continue;
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-            continue;
-        }
-        parts.push_back(part);
-    }
-    std::string result;
-    for (std::string_view part : parts) {
-        result += '/';
-        result.append(part);
-    }
-    return result.empty() ? "/" : result;
-}
-
 // The item's absolute path with its folder's links resolved, as the kernel reads the item's
 // relative links from there.
 std::string AbsoluteItemPath(const std::string& source)
 {
-    std::string folder = ParentOf(source);
+    std::string folder = ParentPath(source);
     std::string name = source.substr(
         source.find_last_of('/') == std::string::npos ? 0 : source.find_last_of('/') + 1);
     if (char* resolved = ::realpath(folder.c_str(), nullptr)) {
@@ -101,9 +65,9 @@ std::string AbsoluteItemPath(const std::string& source)
     } else if (folder.empty() || folder.front() != '/') {
         char cwd[PATH_MAX];
         if (::getcwd(cwd, sizeof cwd))
-            folder = Join(cwd, folder);
+            folder = JoinPath(cwd, folder);
     }
-    return CleanAbsolute(Join(folder, name));
+    return CleanPath(JoinPath(folder, name));
 }
 
 bool Unsupported(int error)
@@ -203,7 +167,7 @@ bool RemoveCopyAt(const std::string& path, dev_t device, bool top)
         std::vector<std::string> names = NamesIn(fd, error);
         ::close(fd);
         for (const std::string& name : names)
-            RemoveCopyAt(Join(path, name), st.st_dev, false);
+            RemoveCopyAt(JoinPath(path, name), st.st_dev, false);
     }
     return ::rmdir(path.c_str()) == 0 || errno == ENOENT;
 }
@@ -245,7 +209,7 @@ std::string PartPath(const std::string& folder)
     std::uint64_t value = random();
     for (int i = 0; i < 12; ++i, value >>= 4)
         name += digits[value & 0xF];
-    return Join(folder, name);
+    return JoinPath(folder, name);
 }
 
 void SweepDeadParts(const std::string& folder)
@@ -271,7 +235,7 @@ void SweepDeadParts(const std::string& folder)
             continue;
         // A live process, also one of another user (EPERM), still builds its copy.
         if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-            RemoveCopy(Join(folder, name));
+            RemoveCopy(JoinPath(folder, name));
     }
 }
 
@@ -302,10 +266,10 @@ bool TTreeCopier::Copy(const std::string& source, const std::string& target)
     m_madeTarget = false;
     m_root = AbsoluteItemPath(source);
     struct stat folder;
-    m_parentDevice = ::stat(ParentOf(m_root).c_str(), &folder) == 0 ? folder.st_dev : 0;
+    m_parentDevice = ::stat(ParentPath(m_root).c_str(), &folder) == 0 ? folder.st_dev : 0;
     // Entries made in a folder with a default ACL inherit it; a source without ACLs must not.
     m_withoutInheritedAcls =
-        ::getxattr(ParentOf(target).c_str(), "system.posix_acl_default", nullptr, 0) > 0;
+        ::getxattr(ParentPath(target).c_str(), "system.posix_acl_default", nullptr, 0) > 0;
     struct stat st;
     if (::lstat(source.c_str(), &st) != 0)
         return Fail(source, errno);
@@ -528,7 +492,7 @@ std::string TTreeCopier::LinkTarget(const std::string& from, std::string target)
         return target;
     // The link's folder, as the kernel reads it, with the item's folder free of links.
     std::string link = m_root + from.substr(std::min(from.size(), m_source.size()));
-    std::string leadsTo = CleanAbsolute(Join(ParentOf(link), target));
+    std::string leadsTo = CleanPath(JoinPath(ParentPath(link), target));
     bool inside = leadsTo == m_root ||
                   (leadsTo.size() > m_root.size() &&
                    leadsTo.compare(0, m_root.size(), m_root) == 0 && leadsTo[m_root.size()] == '/');
@@ -611,7 +575,7 @@ bool TTreeCopier::CopyFolder(int fromDir, int toDir, const std::string& fromName
     if (error != 0)
         return Fail(from, error);
     for (const std::string& entry : names) {
-        if (!CopyEntry(in, out, entry, entry, Join(from, entry), Join(to, entry), index))
+        if (!CopyEntry(in, out, entry, entry, JoinPath(from, entry), JoinPath(to, entry), index))
             return false;
     }
     m_folders.push_back({from, to, std::move(metadata)});

@@ -8,6 +8,7 @@
 #include <process.h>
 #define getpid _getpid
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 #include <iterator>
@@ -31,6 +32,18 @@ fs::path MakeUniqueFolder(const fs::path& parent, const std::string& prefix)
     throw std::runtime_error("cannot create a temporary folder");
 }
 
+fs::path g_environmentRoot;
+decltype(getpid()) g_environmentOwner = 0;
+
+// Runs at exit, after main's objects (the application, its settings) are gone, so whatever
+// they wrote on the way out goes too. A forked child leaves the folder to its parent.
+void RemoveEnvironment()
+{
+    if (getpid() == g_environmentOwner && !g_environmentRoot.empty())
+        RemoveTree(g_environmentRoot);
+}
+} // namespace
+
 void RemoveTree(const fs::path& root)
 {
     std::error_code ec;
@@ -44,17 +57,22 @@ void RemoveTree(const fs::path& root)
     fs::remove_all(root, ec);
 }
 
-fs::path g_environmentRoot;
-decltype(getpid()) g_environmentOwner = 0;
-
-// Runs at exit, after main's objects (the application, its settings) are gone, so whatever
-// they wrote on the way out goes too. A forked child leaves the folder to its parent.
-void RemoveEnvironment()
+OtherFileSystemDir::OtherFileSystemDir()
 {
-    if (getpid() == g_environmentOwner && !g_environmentRoot.empty())
-        RemoveTree(g_environmentRoot);
+#ifndef _WIN32
+    struct stat temp, memory;
+    char name[] = "/dev/shm/quirefold-test-XXXXXX";
+    if (::stat(fs::temp_directory_path().c_str(), &temp) == 0 && ::stat("/dev/shm", &memory) == 0 &&
+        temp.st_dev != memory.st_dev && ::access("/dev/shm", W_OK) == 0 && ::mkdtemp(name))
+        m_path = name;
+#endif
 }
-} // namespace
+
+OtherFileSystemDir::~OtherFileSystemDir()
+{
+    if (!m_path.empty())
+        RemoveTree(m_path);
+}
 
 TempDir::TempDir() : m_path(MakeUniqueFolder(fs::temp_directory_path(), "quirefold-test-")) {}
 

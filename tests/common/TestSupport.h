@@ -21,6 +21,27 @@ private:
     std::filesystem::path m_path;
 };
 
+// A folder on another file system than the temporary folders (memory, /dev/shm, where those are
+// on disk) that any user can reach, removed with everything in it. Empty where the machine has
+// none; tests then skip what needs it.
+class OtherFileSystemDir
+{
+public:
+    OtherFileSystemDir();
+    ~OtherFileSystemDir();
+    OtherFileSystemDir(const OtherFileSystemDir&) = delete;
+    OtherFileSystemDir& operator=(const OtherFileSystemDir&) = delete;
+
+    const std::filesystem::path& Path() const { return m_path; }
+    bool Usable() const { return !m_path.empty(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Removes a folder with everything in it, making read-only folders writable first.
+void RemoveTree(const std::filesystem::path& root);
+
 std::string ReadAll(const std::filesystem::path& path);
 void WriteAll(const std::filesystem::path& path, const std::string& bytes);
 bool Exists(const std::filesystem::path& path);

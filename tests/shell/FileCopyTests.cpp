@@ -105,42 +105,7 @@ std::vector<std::string> PartsIn(const fs::path& folder)
     return parts;
 }
 
-void MakeWritableAndRemove(const fs::path& root)
-{
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::end(it);
-         it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
-    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(root, ec);
-}
-
-// A folder on another file system than the temporary folder (memory, where that is on disk),
-// which an unprivileged user can reach too. Empty when the machine has none.
-class OtherFolder
-{
-public:
-    OtherFolder()
-    {
-        struct stat tmp, shm;
-        char name[] = "/dev/shm/quirefold-test-XXXXXX";
-        if (::stat(fs::temp_directory_path().c_str(), &tmp) == 0 && ::stat("/dev/shm", &shm) == 0 &&
-            tmp.st_dev != shm.st_dev && ::access("/dev/shm", W_OK) == 0 && ::mkdtemp(name))
-            m_path = name;
-    }
-    ~OtherFolder()
-    {
-        if (!m_path.empty())
-            MakeWritableAndRemove(m_path);
-    }
-    const fs::path& Path() const { return m_path; }
-    bool Usable() const { return !m_path.empty(); }
-
-private:
-    fs::path m_path;
-};
+using OtherFolder = testsupport::OtherFileSystemDir;
 
 // A file system of its own, mounted for one test (root only) and always unmounted.
 class Mount

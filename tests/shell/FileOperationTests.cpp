@@ -69,17 +69,6 @@ std::size_t EntryCount(const fs::path& folder)
     return count;
 }
 
-// A folder on another file system than the temporary folder, when the machine has one.
-fs::path OtherFileSystemFolder()
-{
-    struct stat tmp, shm;
-    if (::stat(fs::temp_directory_path().c_str(), &tmp) != 0 || ::stat("/dev/shm", &shm) != 0 ||
-        tmp.st_dev == shm.st_dev || ::access("/dev/shm", W_OK) != 0)
-        return {};
-    char name[] = "/dev/shm/quirefold-test-XXXXXX";
-    return ::mkdtemp(name) ? fs::path(name) : fs::path();
-}
-
 TEST(FileOperation, CopyNamesAndNameRules)
 {
     using fileop::CopyName;
@@ -225,7 +214,8 @@ TEST(FileOperation, MoveWithinAFileSystemRenamesWithoutReplacing)
 
 TEST(FileOperation, MoveAcrossFileSystemsCopiesCompletelyBeforeRemoving)
 {
-    fs::path other = OtherFileSystemFolder();
+    testsupport::OtherFileSystemDir otherDir;
+    const fs::path& other = otherDir.Path();
     if (other.empty())
         GTEST_SKIP() << "no second file system to move across";
     testsupport::TempDir dir;
@@ -255,7 +245,6 @@ TEST(FileOperation, MoveAcrossFileSystemsCopiesCompletelyBeforeRemoving)
     EXPECT_TRUE(ReadAll(source / "odd" / "a.txt") == Bytes(5000, 4));
     EXPECT_TRUE(Exists(source / "odd" / "pipe"));
     EXPECT_EQ(EntryCount(other), 3u); // one.html, one (copy).html, sub
-    fs::remove_all(other);
 }
 
 TEST(FileOperation, FailuresAndCancelLeaveSourcesWhole)

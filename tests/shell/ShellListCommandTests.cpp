@@ -19,8 +19,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <future>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace shelltest {
 namespace {
@@ -321,13 +319,11 @@ TEST_F(ShellListCommandTest, DeleteAndRenameActOnTheVeryItemNamedByItsBytes)
 
 TEST_F(ShellListCommandTest, DeleteAsksBeforeDeletingForGoodWhereThereIsNoTrash)
 {
-    struct stat shm, home;
-    if (::stat("/dev/shm", &shm) != 0 || ::stat(std::getenv("HOME"), &home) != 0 ||
-        shm.st_dev == home.st_dev || ::access("/dev/shm", W_OK) != 0)
+    // /dev/shm is a tmpfs, where no trash can be.
+    testsupport::OtherFileSystemDir memory;
+    if (!memory.Usable())
         GTEST_SKIP() << "no tmpfs apart from the home folder's file system";
-    char name[] = "/dev/shm/quirefold-list-XXXXXX";
-    ASSERT_NE(::mkdtemp(name), nullptr);
-    fs::path folder = name;
+    const fs::path& folder = memory.Path();
     WriteAll(folder / "a.htm", "a");
     Show(folder);
     Focus();
@@ -362,7 +358,6 @@ TEST_F(ShellListCommandTest, DeleteAsksBeforeDeletingForGoodWhereThereIsNoTrash)
     EXPECT_EQ(questions, QStringList(2, QStringLiteral("Delete \"a.htm\" for good? It cannot be "
                                                        "moved to the trash.")));
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
-    fs::remove_all(folder);
 }
 
 TEST_F(ShellListCommandTest, PastingACutFolderNamedWithATrailingSlashWhereItIsLeavesIt)

@@ -531,22 +531,10 @@ TEST_F(ShellListDragTest, AFailedCopyOrMoveLosesNothingAndSaysWhy)
     EXPECT_TRUE(fs::is_fifo(other.Path() / "pipe.htm"));
 
     // Across file systems a plain drop copies, and a move that cannot copy keeps its source.
-    fs::path shm = "/dev/shm";
-    struct stat shmStat, tmpStat;
-    if (::stat(shm.c_str(), &shmStat) != 0 || ::stat(dir.Path().c_str(), &tmpStat) != 0 ||
-        shmStat.st_dev == tmpStat.st_dev || ::access(shm.c_str(), W_OK) != 0)
+    testsupport::OtherFileSystemDir awayDir;
+    if (!awayDir.Usable())
         GTEST_SKIP() << "no second writable file system";
-    fs::path away = shm / ("quirefold-drag-" + std::to_string(::getpid()));
-    fs::create_directory(away);
-    struct Cleanup
-    {
-        fs::path path;
-        ~Cleanup()
-        {
-            std::error_code ec;
-            fs::remove_all(path, ec);
-        }
-    } cleanup{away};
+    const fs::path& away = awayDir.Path();
     testsupport::WriteAll(away / "far.htm", "far");
     ASSERT_EQ(::mkfifo((away / "pipe.htm").c_str(), 0600), 0);
     auto far = FileUrls({away / "far.htm"});

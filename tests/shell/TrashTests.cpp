@@ -78,18 +78,6 @@ bool Trash(const std::vector<std::string>& paths, std::string* errors = nullptr)
     return ok;
 }
 
-// A folder on another file system where no trash can be: /dev/shm is a tmpfs, which the trash
-// leaves alone.
-fs::path SystemInternalFolder()
-{
-    struct stat shm, home;
-    if (::stat("/dev/shm", &shm) != 0 || ::stat(std::getenv("HOME"), &home) != 0 ||
-        shm.st_dev == home.st_dev || ::access("/dev/shm", W_OK) != 0)
-        return {};
-    char name[] = "/dev/shm/quirefold-trash-XXXXXX";
-    return ::mkdtemp(name) ? fs::path(name) : fs::path();
-}
-
 // A small ext4 volume of its own, mounted for the test (root only).
 class ScratchVolume
 {
@@ -134,7 +122,9 @@ TEST(Trash, TrashesTheVeryItemByItsBytesWithInfoOtherTrashesRead)
     WriteAll(dir.Path() / odd, "odd");
     // Links go as links, never what they point to, even when that is gone or elsewhere.
     fs::create_symlink(dir.Path() / "gone", dir.Path() / "dangling");
-    fs::path elsewhere = SystemInternalFolder();
+    // /dev/shm is a tmpfs, where no trash can be.
+    testsupport::OtherFileSystemDir memory;
+    const fs::path& elsewhere = memory.Path();
     if (!elsewhere.empty())
         fs::create_symlink(elsewhere, dir.Path() / "to-other-volume");
     // With no data folder yet, the trash is made there, not in the working folder.
@@ -158,7 +148,6 @@ TEST(Trash, TrashesTheVeryItemByItsBytesWithInfoOtherTrashesRead)
     if (!elsewhere.empty()) {
         expected.emplace_back(dir / "to-other-volume", "-> " + elsewhere.string());
         EXPECT_TRUE(fs::is_directory(elsewhere));
-        fs::remove_all(elsewhere);
     }
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(TrashContents(DataHome() / "Trash"), expected);
@@ -167,7 +156,8 @@ TEST(Trash, TrashesTheVeryItemByItsBytesWithInfoOtherTrashesRead)
 
 TEST(Trash, WhereNoTrashCanBeOnlyTheUsersWordDeletesForGood)
 {
-    fs::path folder = SystemInternalFolder();
+    testsupport::OtherFileSystemDir memory;
+    const fs::path& folder = memory.Path();
     if (folder.empty())
         GTEST_SKIP() << "no tmpfs apart from the home folder's file system";
     fs::create_directories(folder / "sub" / "deeper");
@@ -202,7 +192,6 @@ TEST(Trash, WhereNoTrashCanBeOnlyTheUsersWordDeletesForGood)
     EXPECT_FALSE(Exists(folder / "b.htm"));
     EXPECT_EQ(ReadAll(folder / "c.htm"), "c");
     EXPECT_FALSE(Exists(DataHome() / "Trash" / "files" / "b.htm"));
-    fs::remove_all(folder);
 }
 
 TEST(Trash, AVolumeKeepsItsOwnTrashWithRelativePathsOrAsksWhenItHasNone)

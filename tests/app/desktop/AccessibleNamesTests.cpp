@@ -31,8 +31,9 @@ TEST_F(MainWindowTest, EveryControlTheKeyboardReachesHasANameAndItsHintAsDescrip
             EXPECT_FALSE(accessible->text(QAccessible::Name).trimmed().isEmpty()) << where;
             // The hint may sit on the control or, for a control inside another, on that one.
             QWidget* hinted = control->toolTip().isEmpty() ? control->parentWidget() : control;
-            if (hinted && !hinted->toolTip().isEmpty())
+            if (hinted && !hinted->toolTip().isEmpty()) {
                 EXPECT_FALSE(accessible->text(QAccessible::Description).isEmpty()) << where;
+            }
             ++checked;
         }
     }
