@@ -1,7 +1,10 @@
 #include "controls/URLStatic.h"
 
+#include "controls/DesktopLook.h"
 #include "controls/ShellOpen.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QFont>
 #include <QMouseEvent>
 #include <QPalette>
@@ -10,13 +13,11 @@ TURLStatic::TURLStatic(QWidget* parent) : QLabel(parent)
 {
     setCursor(Qt::PointingHandCursor);
 
-    QPalette linkPalette = palette();
-    linkPalette.setColor(QPalette::WindowText, Qt::blue);
-    setPalette(linkPalette);
+    FollowBackground();
 
     // Only these attributes are set, so the size still follows the parent's font.
     QFont linkFont;
-    linkFont.setFamily(QStringLiteral("Arial"));
+    linkFont.setFamily(FormFont().family());
     linkFont.setUnderline(true);
     linkFont.setBold(false);
     linkFont.setItalic(false);
@@ -24,6 +25,33 @@ TURLStatic::TURLStatic(QWidget* parent) : QLabel(parent)
 
     // The parent shows through.
     setAutoFillBackground(false);
+}
+
+void TURLStatic::FollowBackground()
+{
+    // A colour stored with the form (or set by the program) is kept as it is.
+    const QPalette current = palette();
+    const QPalette inherited =
+        parentWidget() ? parentWidget()->palette() : QApplication::palette(this);
+    const QColor text = current.color(QPalette::WindowText);
+    if (text != m_linkColour && text != inherited.color(QPalette::WindowText))
+        return;
+    // Blue on a light background; on a dark one a colour that stays readable. Only the text's
+    // colour is the label's own, so the background still comes from the parent.
+    const QColor colour = ReadableLinkColour(current, QPalette::Window);
+    if (colour == m_linkColour && text == colour)
+        return;
+    m_linkColour = colour;
+    QPalette linkPalette;
+    linkPalette.setColor(QPalette::WindowText, colour);
+    setPalette(linkPalette);
+}
+
+void TURLStatic::changeEvent(QEvent* event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        FollowBackground();
 }
 
 void TURLStatic::mousePressEvent(QMouseEvent* event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QLabel>
 #include <QString>
 
@@ -18,11 +19,16 @@ public:
     void setURL(const QString& url) { SetURL(url); }
 
 protected:
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void FollowBackground();
+
     QString m_url;
+    // The colour the label chose for its background; another one was set from outside.
+    QColor m_linkColour;
     bool m_leftDown = false;
 };

@@ -3,6 +3,7 @@
 #include "app/desktop/DesktopResources.h"
 #include "app/desktop/ProgramIcon.h"
 #include "app/desktop/ScreenFit.h"
+#include "controls/DesktopLook.h"
 #include "controls/FormLoading.h"
 #include "ui_AboutBox.h"
 
@@ -12,6 +13,8 @@
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TAboutBox>())
 {
     UseDesktopResources();
+    // One face and size for every form, whatever the desktop uses.
+    setFont(FormFont());
     ui->setupUi(this);
     // The version label replaces its stored caption now, once for the life of the box.
     NotifyLoaded(this);

@@ -2,6 +2,7 @@
 
 #include "app/desktop/DesktopResources.h"
 #include "app/desktop/ProgramIcon.h"
+#include "controls/DesktopLook.h"
 #include "controls/ShellOpen.h"
 #include "ui_HelpViewer.h"
 
@@ -11,6 +12,8 @@
 #include <QFile>
 #include <QPointer>
 #include <QScrollBar>
+#include <QTextDocument>
+#include <QTimer>
 
 namespace {
 
@@ -57,6 +60,8 @@ THelpViewer::THelpViewer(QWidget* parent, const QString& topic)
     : QWidget(parent), ui(std::make_unique<Ui::THelpViewer>())
 {
     UseDesktopResources();
+    // One face and size for every form, whatever the desktop uses.
+    setFont(FormFont());
     ui->setupUi(this);
     setWindowIcon(ProgramIcon());
 
@@ -72,10 +77,41 @@ THelpViewer::THelpViewer(QWidget* parent, const QString& topic)
     connect(closeAction, &QAction::triggered, this, &QWidget::close);
     addAction(closeAction);
 
+    ApplyPageColours();
     ui->Browser->setSource(HelpTopicPage(topic));
 }
 
 THelpViewer::~THelpViewer() = default;
+
+void THelpViewer::ApplyPageColours()
+{
+    // The pages carry no colours of their own: headings and table heads take tints that stay
+    // readable on the palette's background, light or dark.
+    const QPalette& colours = ui->Browser->palette();
+    const QColor base = colours.color(QPalette::Base), text = colours.color(QPalette::Text);
+    auto shade = [&](const QColor& light) {
+        return ContrastRatio(text, light) >= 4.5 ? light : colours.color(QPalette::AlternateBase);
+    };
+    const QString sheet =
+        QStringLiteral("h1, h2 { color: %1; } th { background-color: %2; } "
+                       "pre { background-color: %3; } a { color: %4; }")
+            .arg(ReadableOn(QColor(0x12, 0x40, 0x8a), base).name(),
+                 shade(QColor(0xdd, 0xe6, 0xf4)).name(), shade(QColor(0xf2, 0xf2, 0xf2)).name(),
+                 ReadableLinkColour(colours, QPalette::Base).name());
+    if (ui->Browser->document()->defaultStyleSheet() == sheet)
+        return;
+    ui->Browser->document()->setDefaultStyleSheet(sheet);
+    if (!ui->Browser->source().isEmpty())
+        ui->Browser->reload();
+}
+
+void THelpViewer::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // Once the browser inside has the new palette as well.
+    if (event->type() == QEvent::PaletteChange)
+        QTimer::singleShot(0, this, &THelpViewer::ApplyPageColours);
+}
 
 void THelpViewer::ShowTopic(const QString& topic)
 {

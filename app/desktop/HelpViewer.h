@@ -23,7 +23,11 @@ public:
     void ShowTopic(const QString& topic);
     QUrl CurrentPage() const;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void ApplyPageColours();
     void ContentsButtonClick();
     void BrowserAnchorClicked(const QUrl& link);
 

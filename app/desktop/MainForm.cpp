@@ -7,6 +7,7 @@
 #include "app/desktop/HelpViewer.h"
 #include "app/desktop/MainHost.h"
 #include "app/desktop/ScreenFit.h"
+#include "controls/DesktopLook.h"
 #include "engine/PathNames.h"
 #include "engine/SplitBatch.h"
 #include "settings/SettingsStore.h"
@@ -52,6 +53,8 @@ private:
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>())
 {
     UseDesktopResources();
+    // One face and size for every form, whatever the desktop uses.
+    setFont(FormFont());
     ui->setupUi(this);
     // The window's first place on the screen; the window manager may choose another.
     move(188, 99);

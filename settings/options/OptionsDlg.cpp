@@ -1,5 +1,6 @@
 #include "settings/options/OptionsDlg.h"
 
+#include "controls/DesktopLook.h"
 #include "controls/ErrorBoxText.h"
 #include "settings/SettingsIO.h"
 #include "settings/SettingsStore.h"
@@ -17,6 +18,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <algorithm>
 #include <exception>
 #include <limits>
@@ -75,6 +77,8 @@ const QString GifFilter = QStringLiteral("GIF images (*.gif)");
 TOptionsDlg::TOptionsDlg(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TOptionsDlg>()), m_browseRunner(ExecFileDialog)
 {
+    // One face and size for every form, whatever the desktop uses.
+    setFont(FormFont());
     ui->setupUi(this);
     ui->BreakOnButtons->setId(ui->BreakOnHeading1, 0);
     ui->BreakOnButtons->setId(ui->BreakOnHeading2, 1);
@@ -215,6 +219,20 @@ QString TOptionsDlg::BuildPreviewHtml() const
     }
     html += QStringLiteral("</font></td></tr></table></body></html>");
     return html;
+}
+
+void TOptionsDlg::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    // Another colour scheme: the preview is built again with its link colours, once every
+    // control has the new palette.
+    if (event->type() == QEvent::PaletteChange && !m_previewQueued) {
+        m_previewQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            m_previewQueued = false;
+            Guarded(this, [this] { UpdatePreview(); });
+        });
+    }
 }
 
 void TOptionsDlg::UpdatePreview()

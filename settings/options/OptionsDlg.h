@@ -58,6 +58,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -89,5 +90,6 @@ private:
     QFileDialog* m_folderDialog = nullptr; // the same for the output folder
     BrowseRunner m_browseRunner;
     bool m_loading = false;         // LoadSettings is setting the controls
+    bool m_previewQueued = false;   // a palette change has a preview update waiting
     std::optional<QRect> m_fitArea; // where the dialog was last fitted
 };

@@ -1,7 +1,9 @@
 #include "settings/options/PreviewBrowser.h"
 
+#include "controls/DesktopLook.h"
 #include "settings/VersionInfo.h"
 
+#include <QEvent>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QImageReader>
@@ -57,6 +59,22 @@ TPreviewBrowser::TPreviewBrowser(QWidget* parent) : QTextBrowser(parent)
     // Preview links lead nowhere: a click must never replace the preview.
     setOpenLinks(false);
     setOpenExternalLinks(false);
+    FollowBackground();
+}
+
+void TPreviewBrowser::FollowBackground()
+{
+    // Links as a browser draws them on a light page, and still readable on a dark palette's.
+    document()->setDefaultStyleSheet(
+        QStringLiteral("a { color: %1; }")
+            .arg(ReadableLinkColour(palette(), QPalette::Base).name()));
+}
+
+void TPreviewBrowser::changeEvent(QEvent* event)
+{
+    QTextBrowser::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        FollowBackground();
 }
 
 QVariant TPreviewBrowser::loadResource(int type, const QUrl& name)

@@ -19,6 +19,13 @@ public:
     // Puts the ALT text in place of every image of the shown document that cannot be read.
     // Only the shown document changes; the markup it came from is not touched.
     void ShowAltTexts();
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    // Link colours for the page shown next.
+    void FollowBackground();
 };
 
 // The file a preview image path names: an absolute path as it is, a relative one below the

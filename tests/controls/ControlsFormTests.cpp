@@ -1,3 +1,4 @@
+#include "controls/DesktopLook.h"
 #include "controls/FormLoading.h"
 #include "controls/URLStatic.h"
 #include "controls/VersionLabel.h"
@@ -63,7 +64,7 @@ TEST(ControlsInAFormFile, StoredPropertiesOverrideTheLinkLook)
     TURLStatic* web = form.ui->WebLink;
     EXPECT_EQ(web->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(web->palette().color(QPalette::WindowText), QColor(Qt::blue));
-    EXPECT_EQ(web->font().family(), QStringLiteral("Arial"));
+    EXPECT_EQ(web->font().family(), FormFont().family());
     EXPECT_TRUE(web->font().underline());
 
     TURLStatic* mail = form.ui->MailLink;

@@ -1,3 +1,4 @@
+#include "controls/DesktopLook.h"
 #include "controls/ShellOpen.h"
 #include "controls/URLStatic.h"
 #include "tests/controls/ControlsTestSupport.h"
@@ -204,7 +205,7 @@ TEST(URLStatic, LooksLikeALinkByDefault)
     EXPECT_EQ(link.cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(link.palette().color(QPalette::Active, QPalette::WindowText), QColor(Qt::blue));
     EXPECT_EQ(link.palette().color(QPalette::Inactive, QPalette::WindowText), QColor(Qt::blue));
-    EXPECT_EQ(link.font().family(), QStringLiteral("Arial"));
+    EXPECT_EQ(link.font().family(), FormFont().family());
     EXPECT_TRUE(link.font().underline());
     EXPECT_FALSE(link.font().bold());
     EXPECT_FALSE(link.font().italic());

@@ -1,3 +1,4 @@
+#include "controls/DesktopLook.h"
 #include "tests/settings/options/OptionsTestFixture.h"
 
 #include <QAccessible>
@@ -266,7 +267,7 @@ TEST_F(OptionsRulesTest, FormStartsWithItsOwnValuesAndEveryHintIsAlsoAStatusTip)
     SetProgramVersionInfo(std::nullopt); // nothing loaded: the form's own values stay
     Create();
     EXPECT_EQ(dlg->windowTitle(), "Options");
-    EXPECT_EQ(dlg->font().family(), "Arial");
+    EXPECT_EQ(dlg->font(), FormFont());
     EXPECT_EQ(dlg->font().pointSize(), 8);
     EXPECT_EQ(dlg->minimumSize(), dlg->maximumSize());
     EXPECT_TRUE(Button("OKBtn")->isDefault());
