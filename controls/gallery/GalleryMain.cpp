@@ -1,7 +1,9 @@
 // Shows every control of the library in its states. With --screenshot FILE the window saves a
-// picture of itself after a second, with the animations at fixed frames, and quits.
+// picture of itself after a second, with the animations at fixed frames, and quits; with --dark
+// it shows the controls on a dark palette, as a desktop's dark scheme sets one.
 
 #include "controls/AnimatedLabel.h"
+#include "controls/DesktopLook.h"
 #include "controls/FancyButton.h"
 #include "controls/FormLoading.h"
 #include "controls/NumberEdit.h"
@@ -66,13 +68,22 @@ TFancyButton* MakeFancyButton(const QString& caption, const QPixmap& strip, QWid
     button->SetNumGlyphs(5);
     button->SetCaption(caption);
     button->setFixedSize(CellWidth, CellHeight);
+    // The pictures are light on every palette, so the caption stays dark on them.
+    QPalette colours = button->palette();
+    colours.setColor(QPalette::Active, QPalette::ButtonText, Qt::black);
+    colours.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::black);
+    button->setPalette(colours);
     return button;
 }
 
 QLabel* Note(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
-    label->setStyleSheet(QStringLiteral("color: #555;"));
+    // Grey, as far as it stays readable on the palette's background.
+    QPalette colours = label->palette();
+    colours.setColor(QPalette::WindowText,
+                     ReadableOn(QColor(0x55, 0x55, 0x55), colours.color(QPalette::Window)));
+    label->setPalette(colours);
     return label;
 }
 
@@ -192,8 +203,11 @@ private:
         auto* weight = new TUnitEdit(box);
         weight->setFixedSize(120, 20);
         weight->SetUnit(QStringLiteral("kg"));
-        weight->SetEditColor(QColor(255, 250, 205));
-        weight->SetUnitColor(QColor(204, 229, 255));
+        // Pale tints on a light palette, deep ones on a dark palette, under the palette's text.
+        const QColor text = palette().color(QPalette::Text);
+        const bool dark = ContrastRatio(text, Qt::white) < ContrastRatio(text, Qt::black);
+        weight->SetEditColor(dark ? QColor(92, 82, 20) : QColor(255, 250, 205));
+        weight->SetUnitColor(dark ? QColor(28, 58, 96) : QColor(204, 229, 255));
         weight->Loaded();
         weight->Edit()->setText(QStringLiteral("heavy"));
         grid->addWidget(Note(QStringLiteral("Unit edit"), box), 3, 0);
@@ -252,10 +266,35 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QString screenshot;
     const QStringList arguments = app.arguments();
+    if (arguments.contains(QStringLiteral("--dark"))) {
+        // The style draws frames and buttons from the palette alone.
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        QPalette dark;
+        const QColor text(0xe6, 0xe6, 0xe6);
+        dark.setColor(QPalette::Window, QColor(0x2d, 0x2d, 0x2d));
+        dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+        dark.setColor(QPalette::AlternateBase, QColor(0x33, 0x33, 0x33));
+        dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+        dark.setColor(QPalette::Light, QColor(0x55, 0x55, 0x55));
+        dark.setColor(QPalette::Midlight, QColor(0x48, 0x48, 0x48));
+        dark.setColor(QPalette::Mid, QColor(0x30, 0x30, 0x30));
+        dark.setColor(QPalette::Dark, QColor(0x20, 0x20, 0x20));
+        dark.setColor(QPalette::Shadow, Qt::black);
+        for (const QPalette::ColorRole role :
+             {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText})
+            dark.setColor(role, text);
+        dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+        dark.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
+        dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
+        dark.setColor(QPalette::Highlight, QColor(0x2a, 0x6f, 0xc9));
+        dark.setColor(QPalette::HighlightedText, Qt::white);
+        dark.setColor(QPalette::ToolTipBase, QColor(0x3a, 0x3a, 0x3a));
+        QApplication::setPalette(dark);
+    }
     const qsizetype option = arguments.indexOf(QStringLiteral("--screenshot"));
     if (option >= 0) {
         if (option + 1 >= arguments.size()) {
-            std::fprintf(stderr, "usage: quirefold-controls [--screenshot FILE]\n");
+            std::fprintf(stderr, "usage: quirefold-controls [--dark] [--screenshot FILE]\n");
             return 2;
         }
         screenshot = arguments.at(option + 1);
