@@ -28,6 +28,7 @@ HResult HResultFromErrno(int error)
 
 std::string ShellErrorMessage(HResult hr)
 {
+#ifdef _WIN32
     switch (static_cast<std::uint32_t>(hr)) {
     case 0x80070002u:
         return "The system cannot find the file specified.";
@@ -37,10 +38,31 @@ std::string ShellErrorMessage(HResult hr)
         return "Access is denied.";
     case 0x80070057u:
         return "The parameter is incorrect.";
-    case 0x80070103u:
-        return "No more data is available.";
     case 0x800700B7u:
         return "Cannot create a file when that file already exists.";
+    default:
+        break;
+    }
+#else
+    // The system's own wording, as every other program of this desktop shows it.
+    switch (static_cast<std::uint32_t>(hr)) {
+    case 0x80070002u:
+        return std::strerror(ENOENT);
+    case 0x80070003u:
+        return std::strerror(ENOTDIR);
+    case 0x80070005u:
+        return std::strerror(EACCES);
+    case 0x80070057u:
+        return std::strerror(EINVAL);
+    case 0x800700B7u:
+        return std::strerror(EEXIST);
+    default:
+        break;
+    }
+#endif
+    switch (static_cast<std::uint32_t>(hr)) {
+    case 0x80070103u:
+        return "No more data is available.";
     case 0x80004001u:
         return "Not implemented";
     case 0x80004005u:

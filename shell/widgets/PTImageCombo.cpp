@@ -26,6 +26,9 @@ void TPTCustomCombobox::showPopup()
     DropDown();
     m_chosen = false;
     m_droppedDown = true;
+    // The list that opens takes the focus, so a screen reader names it by the combo's texts.
+    view()->setAccessibleName(accessibleName());
+    view()->setAccessibleDescription(accessibleDescription());
     QComboBox::showPopup();
 }
 

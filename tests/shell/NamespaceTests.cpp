@@ -5,7 +5,9 @@
 #include "tests/common/TestSupport.h"
 
 #include <QLocale>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
@@ -119,7 +121,11 @@ TEST(Namespace, NamesPathsAndParsingRoundTrip)
     testsupport::WriteAll(dir.Path() / "file.txt", "");
     TShellFolderPtr notAFolder;
     EXPECT_TRUE(Failed(ShellGetFolderFromIdList(Parse(dir / "file.txt").get(), notAFolder)));
+#ifdef _WIN32
     EXPECT_EQ(ShellErrorMessage(kEFileNotFound), "The system cannot find the file specified.");
+#else
+    EXPECT_EQ(ShellErrorMessage(kEFileNotFound), std::strerror(ENOENT));
+#endif
 }
 
 TEST(Namespace, ComparesFoldersFirstThenNaturalOrder)

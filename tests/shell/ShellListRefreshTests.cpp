@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QTreeView>
+#include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <set>
@@ -353,7 +354,7 @@ TEST_F(ShellListTest, APathThatIsNoFolderIsReportedOnce)
     Focus();
     QSignalSpy changed(list.get(), &TPTCustomShellList::OnFolderChanged);
     list->Folder().SetPathName(dir / "a.htm");
-    EXPECT_EQ(errors, QStringList{"The system cannot find the path specified."});
+    EXPECT_EQ(errors, QStringList{QString::fromLocal8Bit(std::strerror(ENOTDIR))});
     EXPECT_EQ(list->ItemCount(), 0);
     EXPECT_EQ(changed.count(), 1);
 
@@ -364,7 +365,7 @@ TEST_F(ShellListTest, APathThatIsNoFolderIsReportedOnce)
     EXPECT_EQ(errors.size(), 1);
 
     list->Folder().SetPathName(dir / "dangling");
-    EXPECT_EQ(errors.value(1), "The system cannot find the file specified.");
+    EXPECT_EQ(errors.value(1), QString::fromLocal8Bit(std::strerror(ENOENT)));
     Show(dir.Path());
     EXPECT_EQ(Names(), (NameList{"a.htm", "later.htm"}));
     EXPECT_EQ(errors.size(), 2);

@@ -6,7 +6,9 @@
 #include "settings/options/OptionsDlg.h"
 #include "tests/app/desktop/MainWindowFixture.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
+#include <QComboBox>
 
 namespace desktoptest {
 namespace {
@@ -39,6 +41,16 @@ TEST_F(MainWindowTest, EveryControlTheKeyboardReachesHasANameAndItsHintAsDescrip
     }
     EXPECT_GT(checked, 30);
     delete HelpWindow();
+
+    // The folder combo's list, once open, is named as the combo is.
+    auto* combo = Main()->findChild<QComboBox*>(QStringLiteral("PTShellCombo1"));
+    ASSERT_NE(combo, nullptr);
+    combo->showPopup();
+    QAccessibleInterface* popup = QAccessible::queryAccessibleInterface(combo->view());
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->text(QAccessible::Name), combo->accessibleName());
+    EXPECT_FALSE(combo->accessibleName().isEmpty());
+    combo->hidePopup();
 }
 
 } // namespace
