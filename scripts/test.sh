@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test, then every test again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the shell tests under ThreadSanitizer, then fuzzes every fuzz
-# target briefly.
+# Builds everything and runs every test and the desktop program under Wayland, then every test
+# again under AddressSanitizer and UndefinedBehaviorSanitizer, the shell tests under
+# ThreadSanitizer, then fuzzes every fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -10,6 +10,7 @@ jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure
+scripts/check-wayland.sh build
 
 # Every test program again under AddressSanitizer and UndefinedBehaviorSanitizer, leaks
 # included. A report fails its test, and ctest prints the test's output with the report.
