@@ -2,9 +2,6 @@
 
 #ifdef _WIN32
 // clang-format off
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #include <shellapi.h> // needs windows.h first
 // clang-format on

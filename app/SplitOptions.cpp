@@ -1,6 +1,7 @@
 #include "app/SplitOptions.h"
 
 #include "engine/SplitSettings.h"
+#include "settings/SettingsTable.h"
 
 #include <filesystem>
 #include <map>
@@ -18,19 +19,6 @@ Override SetFlag(bool SplitSettings::*field, bool value)
 // Options that take a value, by long name.
 std::optional<Override> ValueOverride(const std::string& name, const std::string& value)
 {
-    static const std::map<std::string, std::string SplitSettings::*> texts = {
-        {"prev-text", &SplitSettings::PreviousLinkText},
-        {"home-text", &SplitSettings::HomeLinkText},
-        {"next-text", &SplitSettings::NextLinkText},
-        {"prev-image", &SplitSettings::PrevLinkImage},
-        {"home-image", &SplitSettings::HomeLinkImage},
-        {"next-image", &SplitSettings::NextLinkImage},
-        {"breadcrumbs-text", &SplitSettings::BreadcrumbsText},
-    };
-    if (auto it = texts.find(name); it != texts.end()) {
-        auto field = it->second;
-        return [field, value](SplitSettings& s) { s.*field = value; };
-    }
     if (name == "output-dir") {
         // Taken against the working folder now, as FILEs are; empty: beside the source again.
         // A relative folder that comes from the store is the document's, as in the window.
@@ -42,6 +30,13 @@ std::optional<Override> ValueOverride(const std::string& name, const std::string
             throw UsageError("invalid value '" + value + "' for --break-on (expected 1, 2 or 3)");
         const int level = value[0] - '0';
         return [level](SplitSettings& s) { s.BreakOn = level; };
+    }
+    // The link texts and images and the breadcrumb label, taken as given.
+    for (const StoredSetting& setting : StoredSettings()) {
+        if (setting.Text && name == setting.Option) {
+            auto field = setting.Text;
+            return [field, value](SplitSettings& s) { s.*field = value; };
+        }
     }
     return std::nullopt;
 }
@@ -63,26 +58,17 @@ std::string AbsolutePath(const std::string& path)
 
 SplitOptions ParseSplitOptions(const std::vector<std::string>& args)
 {
-    static const std::map<std::string, Override> switches = {
-        {"links", SetFlag(&SplitSettings::AddLinks, true)},
-        {"no-links", SetFlag(&SplitSettings::AddLinks, false)},
-        {"images", SetFlag(&SplitSettings::UseImages, true)},
-        {"no-images", SetFlag(&SplitSettings::UseImages, false)},
-        {"navigation", SetFlag(&SplitSettings::Navigation, true)},
-        {"no-navigation", SetFlag(&SplitSettings::Navigation, false)},
-        {"breadcrumbs", SetFlag(&SplitSettings::Breadcrumbs, true)},
-        {"no-breadcrumbs", SetFlag(&SplitSettings::Breadcrumbs, false)},
-        {"fix-links", SetFlag(&SplitSettings::FixLinks, true)},
-        {"no-fix-links", SetFlag(&SplitSettings::FixLinks, false)},
-        {"page-titles", SetFlag(&SplitSettings::PageTitles, true)},
-        {"no-page-titles", SetFlag(&SplitSettings::PageTitles, false)},
-        {"head-links", SetFlag(&SplitSettings::HeadLinks, true)},
-        {"no-head-links", SetFlag(&SplitSettings::HeadLinks, false)},
-        {"tolerate-missing-body-end", SetFlag(&SplitSettings::TolerateMissingBodyEnd, true)},
-        {"no-tolerate-missing-body-end", SetFlag(&SplitSettings::TolerateMissingBodyEnd, false)},
-        {"manifest", SetFlag(&SplitSettings::Manifest, true)},
-        {"no-manifest", SetFlag(&SplitSettings::Manifest, false)},
-    };
+    // Each on/off setting as --NAME and --no-NAME.
+    static const std::map<std::string, Override> switches = [] {
+        std::map<std::string, Override> flags;
+        for (const StoredSetting& setting : StoredSettings()) {
+            if (setting.Kind != StoredKind::Flag)
+                continue;
+            flags.emplace(setting.Option, SetFlag(setting.Flag, true));
+            flags.emplace(std::string("no-") + setting.Option, SetFlag(setting.Flag, false));
+        }
+        return flags;
+    }();
     SplitOptions options;
     const std::map<std::string, bool SplitOptions::*> modes = {
         {"defaults", &SplitOptions::Defaults}, {"save", &SplitOptions::Save},

@@ -1,16 +1,9 @@
 #include "settings/VersionInfo.h"
 
+#include <cstdio>
 #include <mutex>
-#include <vector>
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <cstdio>
 #include <cstring>
 #include <windows.h>
 #include <winver.h>
@@ -41,7 +34,58 @@ Replacement& TestReplacement()
     return replacement;
 }
 
+bool SameIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// The strings as one US English table in the Windows ANSI code page, the translation a
+// resource script usually carries.
+VersionResource OneTable(const VersionInfo& info)
+{
+    const std::uint32_t translation = MakeTranslation(0x0409, 0x04E4);
+    VersionResource resource;
+    resource.Translations.push_back(translation);
+    auto& table = resource.StringTables[TranslationBlockName(translation)];
+    table["CompanyName"] = info.CompanyName;
+    table["ProductName"] = info.ProductName;
+    table["FileVersion"] = info.FileVersion;
+    return resource;
+}
+
+// Only the first translation counts; a string it lacks reads as empty.
+std::optional<VersionInfo> FirstTranslation(const VersionResource& resource)
+{
+    if (resource.Translations.empty())
+        return std::nullopt;
+    const std::string block = TranslationBlockName(resource.Translations.front());
+    auto text = [&](std::string_view name) {
+        const std::string* value = resource.FindString(block, name);
+        return value ? *value : std::string();
+    };
+    return VersionInfo{text("CompanyName"), text("ProductName"), text("FileVersion")};
+}
+
 #ifdef _WIN32
+
+// The standard names of a string table; the platform cannot list a table's entries.
+constexpr const char* kStringNames[] = {
+    "Comments",     "CompanyName",    "FileDescription", "FileVersion",
+    "InternalName", "LegalCopyright", "LegalTrademarks", "OriginalFilename",
+    "PrivateBuild", "ProductName",    "ProductVersion",  "SpecialBuild",
+};
 
 std::string ExecutablePath()
 {
@@ -60,43 +104,41 @@ std::string ExecutablePath()
     }
 }
 
-std::optional<VersionInfo> BuiltInVersionInfo()
+std::optional<VersionResource> PlatformVersionResource()
 {
-    std::string path = ExecutablePath();
+    const std::string path = ExecutablePath();
     if (path.empty())
         return std::nullopt;
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
     if (size == 0)
         return std::nullopt;
     std::vector<char> block(size);
     if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data()))
         return std::nullopt;
 
-    void* translation = nullptr;
-    UINT translationSize = 0;
-    if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &translation,
-                        &translationSize) ||
-        !translation || translationSize < sizeof(DWORD))
-        return std::nullopt;
-    // The entry holds the language in its low half and the code page in its high half; the
-    // string table is named language first.
-    DWORD entry = 0;
-    std::memcpy(&entry, translation, sizeof entry);
-    DWORD table = (entry << 16) | (entry >> 16);
-
-    auto query = [&](const char* name) -> std::string {
-        char subBlock[64];
-        std::snprintf(subBlock, sizeof subBlock, "\\StringFileInfo\\%08lx\\%s",
-                      static_cast<unsigned long>(table), name);
-        void* value = nullptr;
-        UINT chars = 0;
-        if (!VerQueryValueA(block.data(), subBlock, &value, &chars) || !value)
-            return {};
-        const char* text = static_cast<const char*>(value);
-        return std::string(text, strnlen(text, chars));
-    };
-    return VersionInfo{query("CompanyName"), query("ProductName"), query("FileVersion")};
+    VersionResource resource;
+    void* table = nullptr;
+    UINT tableSize = 0;
+    if (VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &table, &tableSize) && table) {
+        resource.Translations.resize(tableSize / sizeof(DWORD));
+        std::memcpy(resource.Translations.data(), table,
+                    resource.Translations.size() * sizeof(DWORD));
+    }
+    // Strings are copied out while the block is still alive.
+    for (std::uint32_t translation : resource.Translations) {
+        const std::string blockName = TranslationBlockName(translation);
+        for (const char* name : kStringNames) {
+            const std::string query = "\\StringFileInfo\\" + blockName + "\\" + name;
+            void* value = nullptr;
+            UINT chars = 0;
+            if (!VerQueryValueA(block.data(), query.c_str(), &value, &chars) || !value)
+                continue;
+            const char* text = static_cast<const char*>(value);
+            resource.StringTables[blockName][name] = std::string(text, strnlen(text, chars));
+        }
+    }
+    return resource;
 }
 
 std::string ExecutableFolder()
@@ -108,9 +150,11 @@ std::string ExecutableFolder()
 
 #else
 
-std::optional<VersionInfo> BuiltInVersionInfo()
+// Without a version resource the strings are compiled in.
+std::optional<VersionResource> PlatformVersionResource()
 {
-    return VersionInfo{QUIREFOLD_COMPANY_NAME, QUIREFOLD_PRODUCT_NAME, QUIREFOLD_FILE_VERSION};
+    return OneTable(
+        VersionInfo{QUIREFOLD_COMPANY_NAME, QUIREFOLD_PRODUCT_NAME, QUIREFOLD_FILE_VERSION});
 }
 
 std::string ExecutablePath()
@@ -156,6 +200,27 @@ std::string ExecutableFolder()
 
 } // namespace
 
+const std::string* VersionResource::FindString(std::string_view block, std::string_view name) const
+{
+    for (const auto& [blockName, table] : StringTables) {
+        if (!SameIgnoringCase(blockName, block))
+            continue;
+        for (const auto& [entryName, value] : table) {
+            if (SameIgnoringCase(entryName, name))
+                return &value;
+        }
+    }
+    return nullptr;
+}
+
+std::string TranslationBlockName(std::uint32_t translation)
+{
+    char name[9];
+    std::snprintf(name, sizeof name, "%04x%04x", static_cast<unsigned>(translation & 0xFFFFu),
+                  static_cast<unsigned>(translation >> 16));
+    return name;
+}
+
 std::optional<VersionInfo> ProgramVersionInfo()
 {
     {
@@ -164,7 +229,19 @@ std::optional<VersionInfo> ProgramVersionInfo()
         if (replacement.Active)
             return replacement.Info;
     }
-    return BuiltInVersionInfo();
+    std::optional<VersionResource> resource = PlatformVersionResource();
+    return resource ? FirstTranslation(*resource) : std::nullopt;
+}
+
+std::optional<VersionResource> ProgramVersionResource()
+{
+    {
+        Replacement& replacement = TestReplacement();
+        std::lock_guard<std::mutex> guard(replacement.Mutex);
+        if (replacement.Active)
+            return replacement.Info ? std::optional(OneTable(*replacement.Info)) : std::nullopt;
+    }
+    return PlatformVersionResource();
 }
 
 void SetProgramVersionInfo(std::optional<VersionInfo> info)

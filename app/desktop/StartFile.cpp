@@ -4,12 +4,7 @@
 #include <filesystem>
 
 #ifdef _WIN32
-// clang-format off
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
-// clang-format on
 #endif
 
 namespace {

@@ -4,6 +4,7 @@
 #include "controls/ErrorBoxText.h"
 #include "settings/SettingsIO.h"
 #include "settings/SettingsStore.h"
+#include "settings/SettingsTable.h"
 #include "settings/options/PreviewBrowser.h"
 #include "ui_OptionsDlg.h"
 
@@ -22,6 +23,8 @@
 #include <algorithm>
 #include <exception>
 #include <limits>
+#include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -71,6 +74,27 @@ std::optional<QString> ExecFileDialog(QFileDialog& dialog)
 }
 
 const QString GifFilter = QStringLiteral("GIF images (*.gif)");
+
+// The check box that shows each on/off setting.
+QCheckBox* FlagCheckbox(const Ui::TOptionsDlg& ui, bool SplitSettings::*flag)
+{
+    const std::pair<bool SplitSettings::*, QCheckBox*> boxes[] = {
+        {&SplitSettings::AddLinks, ui.AddLinksCheckbox},
+        {&SplitSettings::UseImages, ui.UseImagesCheckbox},
+        {&SplitSettings::Navigation, ui.NavigationCheckbox},
+        {&SplitSettings::Breadcrumbs, ui.BreadcrumbsCheckbox},
+        {&SplitSettings::FixLinks, ui.FixLinksCheckbox},
+        {&SplitSettings::PageTitles, ui.PageTitlesCheckbox},
+        {&SplitSettings::HeadLinks, ui.HeadLinksCheckbox},
+        {&SplitSettings::TolerateMissingBodyEnd, ui.MissingBodyEndCheckbox},
+        {&SplitSettings::Manifest, ui.ManifestCheckbox},
+    };
+    for (const auto& [member, box] : boxes) {
+        if (member == flag)
+            return box;
+    }
+    throw std::logic_error("The options dialog has no check box for a setting");
+}
 
 } // namespace
 
@@ -142,7 +166,10 @@ TOptionsDlg::~TOptionsDlg() = default;
 SplitSettings TOptionsDlg::CurrentSettings() const
 {
     SplitSettings s;
-    s.AddLinks = ui->AddLinksCheckbox->isChecked();
+    for (const StoredSetting& setting : StoredSettings()) {
+        if (setting.Kind == StoredKind::Flag)
+            s.*setting.Flag = FlagCheckbox(*ui, setting.Flag)->isChecked();
+    }
     s.PreviousLinkText = ToSetting(ui->EditPrev->text());
     s.HomeLinkText = ToSetting(ui->EditHome->text());
     s.NextLinkText = ToSetting(ui->EditNext->text());
@@ -150,15 +177,7 @@ SplitSettings TOptionsDlg::CurrentSettings() const
     s.PrevLinkImage = ToSetting(ui->EditPrevImage->text());
     s.HomeLinkImage = ToSetting(ui->EditHomeImage->text());
     s.NextLinkImage = ToSetting(ui->EditNextImage->text());
-    s.UseImages = ui->UseImagesCheckbox->isChecked();
-    s.Navigation = ui->NavigationCheckbox->isChecked();
-    s.Breadcrumbs = ui->BreadcrumbsCheckbox->isChecked();
     s.BreadcrumbsText = ToSetting(ui->BreadcrumbTextEdit->text());
-    s.FixLinks = ui->FixLinksCheckbox->isChecked();
-    s.PageTitles = ui->PageTitlesCheckbox->isChecked();
-    s.HeadLinks = ui->HeadLinksCheckbox->isChecked();
-    s.TolerateMissingBodyEnd = ui->MissingBodyEndCheckbox->isChecked();
-    s.Manifest = ui->ManifestCheckbox->isChecked();
     s.OutputFolder = ToSetting(ui->OutputFolderEdit->text());
     return s;
 }
@@ -405,7 +424,10 @@ void TOptionsDlg::MoreHelpBtnClick()
 
 void TOptionsDlg::ShowSettings(const SplitSettings& settings)
 {
-    ui->AddLinksCheckbox->setChecked(settings.AddLinks);
+    for (const StoredSetting& setting : StoredSettings()) {
+        if (setting.Kind == StoredKind::Flag)
+            FlagCheckbox(*ui, setting.Flag)->setChecked(settings.*setting.Flag);
+    }
     {
         // A load updates the preview once, at its end.
         const QSignalBlocker prev(ui->EditPrev), home(ui->EditHome), next(ui->EditNext);
@@ -424,15 +446,7 @@ void TOptionsDlg::ShowSettings(const SplitSettings& settings)
     ui->EditPrevImage->setText(FromSetting(settings.PrevLinkImage));
     ui->EditHomeImage->setText(FromSetting(settings.HomeLinkImage));
     ui->EditNextImage->setText(FromSetting(settings.NextLinkImage));
-    ui->UseImagesCheckbox->setChecked(settings.UseImages);
-    ui->NavigationCheckbox->setChecked(settings.Navigation);
-    ui->BreadcrumbsCheckbox->setChecked(settings.Breadcrumbs);
     ui->BreadcrumbTextEdit->setText(FromSetting(settings.BreadcrumbsText));
-    ui->FixLinksCheckbox->setChecked(settings.FixLinks);
-    ui->PageTitlesCheckbox->setChecked(settings.PageTitles);
-    ui->HeadLinksCheckbox->setChecked(settings.HeadLinks);
-    ui->MissingBodyEndCheckbox->setChecked(settings.TolerateMissingBodyEnd);
-    ui->ManifestCheckbox->setChecked(settings.Manifest);
     ui->OutputFolderEdit->setText(FromSetting(settings.OutputFolder));
 }
 

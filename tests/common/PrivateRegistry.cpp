@@ -1,12 +1,6 @@
 #include "tests/common/PrivateRegistry.h"
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>

@@ -3,12 +3,6 @@
 #include "settings/SettingsStore.h"
 #include "tests/settings/SettingsTestFixture.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 namespace {
