@@ -4,6 +4,7 @@
 
 #include <QMetaMethod>
 #include <QPalette>
+#include <utility>
 
 QVariant TPTShellListModel::data(const QModelIndex& index, int role) const
 {
@@ -98,11 +99,26 @@ void TPTShellListModel::Append(std::vector<std::unique_ptr<TPTShListData>> items
 {
     if (items.empty())
         return;
+    if (m_batches > 0) {
+        for (auto& item : items)
+            m_waiting.push_back(std::move(item));
+        return;
+    }
     int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(items.size()) - 1);
     for (auto& item : items)
         m_items.push_back(std::move(item));
     endInsertRows();
+}
+
+void TPTShellListModel::TAppendBatch::End()
+{
+    if (!m_model)
+        return;
+    TPTShellListModel& model = *m_model;
+    m_model = nullptr;
+    if (--model.m_batches == 0)
+        model.Append(std::exchange(model.m_waiting, {}));
 }
 
 void TPTShellListModel::SetDropItem(const TPTShListData* item)

@@ -58,10 +58,39 @@ public:
     void BeginReset()
     {
         m_dropItem = nullptr;
+        // Rows still waiting for their batch belong to what the reset replaces.
+        m_waiting.clear();
         beginResetModel();
     }
     void EndReset() { endResetModel(); }
+    // Adds rows at the end; while an append batch is open they wait for its end.
     void Append(std::vector<std::unique_ptr<TPTShListData>> items);
+
+    // Rows appended while it lives are added in one insertion at End() (or when it goes, also
+    // when an exception passes), as a fill adds its items: the views lay out once, and with
+    // assistive technology on, the view's accessible table, which goes over every item it has
+    // handed out at each insertion, does that once rather than once a row. Until then the
+    // waiting rows are not in the model (rowCount, Item and RowOf do not know them).
+    class TAppendBatch
+    {
+    public:
+        explicit TAppendBatch(TPTShellListModel& model) : m_model(&model) { ++m_model->m_batches; }
+        // Ends the batch if End() was not called, as when an exception passes.
+        ~TAppendBatch()
+        {
+            try {
+                End();
+            } catch (...) {
+                // Nothing may leave a destructor; the rows are then not shown.
+            }
+        }
+        TAppendBatch(const TAppendBatch&) = delete;
+        TAppendBatch& operator=(const TAppendBatch&) = delete;
+        void End();
+
+    private:
+        TPTShellListModel* m_model;
+    };
     void RemoveRange(int first, int last);
     // Puts the rows in a new order, keeping selection and focus on the same items.
     void Reorder(const std::vector<int>& newToOld);
@@ -73,4 +102,6 @@ private:
     std::vector<Column> m_columns;
     int m_editRow = -1;
     const TPTShListData* m_dropItem = nullptr;
+    int m_batches = 0;
+    std::vector<std::unique_ptr<TPTShListData>> m_waiting;
 };

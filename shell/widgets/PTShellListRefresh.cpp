@@ -137,12 +137,14 @@ void TPTCustomShellList::RefreshAll()
     present.Clear();
     if (!gone.empty())
         RemoveRows(std::move(gone));
+    TPTShellListModel::TAppendBatch newRows(*m_model);
     for (int j = 0; j < found.GetCount(); ++j) {
         if (known[static_cast<std::size_t>(j)])
             continue;
         IdListPtr relative(found.Extract(j));
         AddNewShellItem(*folder, std::move(relative));
     }
+    newRows.End();
     FilterPostApply();
     UpdateItemSize();
     emit OnFillComplete(this);
@@ -185,8 +187,10 @@ void TPTCustomShellList::RefreshNames(const std::vector<std::string>& names)
     }
     if (!gone.empty())
         RemoveRows(std::move(gone));
+    TPTShellListModel::TAppendBatch newRows(*m_model);
     for (IdListPtr& relative : added)
         AddNewShellItem(*folder, std::move(relative));
+    newRows.End();
     FilterPostApply();
     if (!added.empty())
         UpdateItemSize(ItemCount() - static_cast<int>(added.size()));

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -97,6 +98,54 @@ TEST_F(ShellListTest, RefreshKeepsUnchangedItemsAndAppendsNewOnes)
     Files({".hidden.htm", "visible.htm"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return Row("visible.htm") >= 0; }, 10000));
     EXPECT_EQ(Row(".hidden.htm"), -1);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+// A split writes a thousand pages into the folder shown: each refresh adds its new files in one
+// insertion, not one a file (with a screen reader on, Qt's accessible list goes over every item
+// it has handed out at each insertion: a thousand insertions took seconds).
+TEST_F(ShellListTest, ARefreshAddsItsNewFilesInOneInsertion)
+{
+    Files({"doc.htm"});
+    Show(dir.Path());
+    ASSERT_EQ(list->ItemCount(), 1);
+    QAbstractItemModel* model = list->View()->model();
+    int insertions = 0;
+    int inserted = 0;
+    int mostInOneRefresh = 0;
+    int inThisRefresh = 0;
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, list.get(),
+                     [&](const QModelIndex&, int first, int last) {
+                         ++insertions;
+                         ++inThisRefresh;
+                         inserted += last - first + 1;
+                     });
+    QObject::connect(list.get(), &TPTCustomShellList::OnFillStart, list.get(),
+                     [&] { inThisRefresh = 0; });
+    QObject::connect(list.get(), &TPTCustomShellList::OnFillComplete, list.get(),
+                     [&] { mostInOneRefresh = std::max(mostInOneRefresh, inThisRefresh); });
+    auto pages = [&](int from, int to) {
+        for (int page = from; page <= to; ++page)
+            testsupport::WriteAll(
+                dir.Path() /
+                    QStringLiteral("doc%1.htm").arg(page, 3, 10, QChar(u'0')).toStdString(),
+                "");
+    };
+
+    // A refresh that compares the whole folder.
+    pages(1, 40);
+    list->RefreshItems();
+    EXPECT_EQ(insertions, 1);
+    EXPECT_EQ(inserted, 40);
+    EXPECT_EQ(list->ItemCount(), 41);
+
+    // The watcher's refreshes, which look at the names it reports.
+    Focus();
+    pages(41, 80);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->ItemCount() == 81; }, 10000));
+    EXPECT_EQ(inserted, 80);
+    EXPECT_EQ(mostInOneRefresh, 1);
+    EXPECT_EQ(Names().back().substr(0, 3), "doc");
     EXPECT_TRUE(errors.isEmpty());
 }
 
