@@ -28,6 +28,9 @@ public:
     void ScrollStatus() override;
     bool Busy() const override { return m_busy; }
     void ProcessMessages() override;
+    // The pump only looks at the Ctrl+C flag: a few thousand tags (some 100 KB of a document)
+    // may pass between two looks.
+    unsigned TagsPerPump() const override { return 4096; }
     std::string CurrentFolder() const override { return m_folder; }
     void RememberFolder(const std::string& folder) override;
     void OpenResult(const std::string& path) override;

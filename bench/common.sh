@@ -5,11 +5,15 @@
 clean_pages() { find "$1" -mindepth 1 -maxdepth 1 ! -name doc.html -delete; sync; }
 clean_all() { find "$1" -mindepth 1 -maxdepth 1 -delete; sync; }
 
-# measure DIR -- COMMAND...: runs COMMAND in DIR; sets secs, rss_kib.
+# measure DIR -- COMMAND...: runs COMMAND in DIR; sets secs, rss_kib, and user_secs, sys_secs
+# (the processor time COMMAND spent in itself and in the system).
 measure() {
-  local dir="$1" out
+  local dir="$1" out TIMEFORMAT='%3U %3S'
   shift 2
-  out=$("$measure" -C "$dir" -- "$@" 2>>"$log")
+  # The shell's time counts the processes waited for below it: the command, and quirefold-measure
+  # with its few milliseconds.
+  { time out=$("$measure" -C "$dir" -- "$@" 2>>"$log"); } 2>"$log.cpu"
+  read -r user_secs sys_secs <"$log.cpu"
   read -r secs rss_kib code <<<"$out"
   if [ "$code" != 0 ]; then
     echo "bench: '$*' failed with exit code $code:" >&2

@@ -5,10 +5,8 @@
 
 #include <algorithm>
 
-AnchorPass::AnchorPass(HTMLFile& source, int breakOn, char* tag, char* heading,
-                       std::function<void()> pump, std::function<bool()> busy)
-    : m_source(source), m_breakOn(breakOn), m_tag(tag), m_heading(heading), m_pump(std::move(pump)),
-      m_busy(std::move(busy))
+AnchorPass::AnchorPass(HTMLFile& source, int breakOn, char* tag, char* heading, TagPump& pump)
+    : m_source(source), m_breakOn(breakOn), m_tag(tag), m_heading(heading), m_pump(pump)
 {
 }
 
@@ -41,7 +39,7 @@ bool AnchorPass::Run(AnchorMap& anchors)
         anchors.AddTag(std::string_view(m_tag, length), m_page);
         const std::size_t n = m_source.ReadHeading(m_heading, kHeadingRoom, lastKind);
         anchors.AddMarkup(std::string_view(m_heading, n), m_page);
-        if (!m_busy())
+        if (!m_pump.Busy())
             return false;
     }
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/HTMLFile.h"
+#include "engine/TagPump.h"
 
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -14,10 +14,9 @@ class AnchorMap;
 class AnchorPass
 {
 public:
-    // tag and heading are the run's buffers (kTagRoom + 1 and kHeadingRoom + 1 bytes). pump runs
-    // at every tag, as in the split pass; busy is asked after every tag.
-    AnchorPass(HTMLFile& source, int breakOn, char* tag, char* heading, std::function<void()> pump,
-               std::function<bool()> busy);
+    // tag and heading are the run's buffers (kTagRoom + 1 and kHeadingRoom + 1 bytes). pump is
+    // the run's, met at every tag as in the split pass.
+    AnchorPass(HTMLFile& source, int breakOn, char* tag, char* heading, TagPump& pump);
 
     // Reads from just after the body tag to the end of the body (or of the file). Returns false
     // when busy turned false first. Throws as the split pass would on the same faults.
@@ -25,10 +24,14 @@ public:
     // The pages the split will write.
     int Pages() const { return m_page; }
 
-    // What the body scan asks at each tag.
-    void BeforeTag() { m_pump(); }
+    // What the body scan asks at each tag. Anchors are read from attribute values only
+    // (AnchorMap::AddTag), so a tag without a '=' may pass unseen.
+    static constexpr bool kWatchesValuesOnly = true;
+    void BeforeTag() { m_pump.AtTag(); }
     bool EndsSection(TTagKind kind);
-    bool StopRequested() { return !m_busy(); }
+    bool StopRequested() { return m_pump.Stopped(); }
+    std::size_t QuietTags() const { return m_pump.QuietTags(); }
+    void PassedQuietly(std::size_t n) { m_pump.PassedQuietly(n); }
     const std::string* PassTag(std::string_view tag);
 
 private:
@@ -36,8 +39,7 @@ private:
     int m_breakOn;
     char* m_tag;
     char* m_heading;
-    std::function<void()> m_pump;
-    std::function<bool()> m_busy;
+    TagPump& m_pump;
     AnchorMap* m_anchors = nullptr;
     int m_page = 1;
 };

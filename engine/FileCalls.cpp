@@ -6,14 +6,12 @@
 #include <cstdio>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #else
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #endif
 
@@ -74,6 +72,17 @@ long long Write(int fd, const void* data, std::size_t count)
     ssize_t n;
     do
         n = ::write(fd, data, count);
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
+long long WriteParts(int fd, const ::iovec* parts, int count)
+{
+    if (Faulted(FileCall::Write, fd))
+        return -1;
+    ssize_t n;
+    do
+        n = ::writev(fd, parts, count);
     while (n < 0 && errno == EINTR);
     return n;
 }

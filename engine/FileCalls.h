@@ -2,6 +2,10 @@
 
 #include <cstddef>
 
+#ifndef _WIN32
+struct iovec;
+#endif
+
 // The plain file calls of the engine and the settings store, each passing the fault point
 // (engine/FileFaults.h) first and retrying when a signal interrupts it. They fail as the
 // system calls do: -1 (or false) with errno set.
@@ -13,6 +17,8 @@ int Open(const char* path, int flags, unsigned mode = 0666);
 int MakeTemporary(char* pattern);
 long long Read(int fd, void* data, std::size_t count);
 long long Write(int fd, const void* data, std::size_t count);
+// One write of several pieces in order, as writev: the bytes written of them all together.
+long long WriteParts(int fd, const ::iovec* parts, int count);
 // Writes everything, or fails.
 bool WriteAll(int fd, const void* data, std::size_t count);
 // Flushes a written file to the disk.

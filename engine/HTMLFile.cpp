@@ -7,15 +7,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #endif
 
@@ -141,7 +140,8 @@ std::intptr_t OpenForReading(const std::string& name)
     struct stat info;
     if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
         return kNotRegular;
-    // Non-blocking, so that a pipe without a writer cannot hold the run in open().
+    // Non-blocking, so that a pipe without a writer cannot hold the run in open(). The flag
+    // changes nothing for the regular file it turns out to be, so it stays.
     const int fd = filecalls::Open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return -1;
@@ -149,16 +149,23 @@ std::intptr_t OpenForReading(const std::string& name)
         filecalls::Close(fd);
         return kNotRegular;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 
 std::intptr_t CreateForWriting(const std::string& name, const FileIdentity* keepOff)
 {
-    // Opened without truncating, so a name that turns out to be the source (a hard or
-    // symbolic link to it) is found before a byte of it is lost; non-blocking, so a pipe
-    // planted under an output name cannot hold the run in open().
-    const int fd =
+    // Where nothing stands under the name (the usual case) the file is made new: a file that
+    // did not exist is empty and regular, and can be neither the source nor a pipe, so there is
+    // nothing more to look at. O_EXCL also refuses a symbolic link, even a dangling one.
+    int fd =
+        filecalls::Open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd >= 0 || errno != EEXIST)
+        return fd;
+    // Something is there. Opened without truncating, so a name that turns out to be the source
+    // (a hard or symbolic link to it) is found before a byte of it is lost; non-blocking, so a
+    // pipe planted under an output name cannot hold the run in open(). The flag changes nothing
+    // for the regular file it must turn out to be, so it stays.
+    fd =
         filecalls::Open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0)
         return -1;
@@ -176,7 +183,6 @@ std::intptr_t CreateForWriting(const std::string& name, const FileIdentity* keep
         filecalls::Close(fd);
         return -1;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 
@@ -196,6 +202,20 @@ long long ReadSome(std::intptr_t handle, char* data, std::size_t count)
 long long WriteSome(std::intptr_t handle, const char* data, std::size_t count)
 {
     return filecalls::Write(static_cast<int>(handle), data, count);
+}
+
+// One write of first and then as many of the further parts as one call takes, in order; the
+// bytes written of them all together.
+long long WriteSomeParts(std::intptr_t handle, std::string_view first,
+                         const std::string_view* parts, std::size_t count)
+{
+    constexpr std::size_t kMaxParts = 64;
+    struct iovec vectors[kMaxParts];
+    vectors[0] = {const_cast<char*>(first.data()), first.size()};
+    const std::size_t used = std::min(count, kMaxParts - 1);
+    for (std::size_t i = 0; i < used; ++i)
+        vectors[i + 1] = {const_cast<char*>(parts[i].data()), parts[i].size()};
+    return filecalls::WriteParts(static_cast<int>(handle), vectors, static_cast<int>(used + 1));
 }
 
 bool SeekToStart(std::intptr_t handle)
@@ -289,7 +309,8 @@ TTagKind ClassifyTag(std::string_view tag)
     return HeadingKind(tag, 1, false);
 }
 
-HTMLFile::HTMLFile(const std::string& name, bool forReading, const FileIdentity* keepOff)
+HTMLFile::HTMLFile(const std::string& name, bool forReading, const FileIdentity* keepOff,
+                   std::size_t ringSize)
     : m_name(name), m_forReading(forReading), m_keepOff(keepOff)
 {
     m_handle = forReading ? OpenForReading(name) : CreateForWriting(name, keepOff);
@@ -305,9 +326,15 @@ HTMLFile::HTMLFile(const std::string& name, bool forReading, const FileIdentity*
         throw SplitError(forReading ? "File could not be opened" : "File could not be created");
     m_onDisk = true;
     // One spare byte in front keeps the last byte read, so a tag's '<' can be re-read.
-    m_capacity = forReading ? kReadBufferSize + 1 : kWriteBufferSize;
-    m_owned.reset(new char[m_capacity + (forReading ? TagFinder::kPadding : 0)]);
+    const bool ring = forReading && ringSize > 0;
+    m_capacity = forReading ? (ring ? ringSize : kReadBufferSize) + 1 : kWriteBufferSize;
+    m_owned.reset(new char[m_capacity + (forReading ? tagfinder::kPadding : 0)]);
     m_data = m_owned.get();
+    if (ring) {
+        std::memset(m_owned.get(), 0, m_capacity + tagfinder::kPadding);
+        m_ring = m_owned.get() + 1;
+        m_ringSize = ringSize;
+    }
     if (forReading)
         m_pos = m_len = m_first = 1;
 }
@@ -398,6 +425,8 @@ void HTMLFile::Close()
 
 bool HTMLFile::Fill()
 {
+    if (m_ring)
+        return FillRing();
     // Keep the last byte delivered in front, so stepping back over it stays possible.
     if (m_pos > m_first) {
         m_data[0] = m_data[m_pos - 1];
@@ -408,7 +437,66 @@ bool HTMLFile::Fill()
     if (n < 0)
         throw SplitError("File could not be read");
     m_len += static_cast<std::size_t>(n);
-    std::memset(m_data + m_len, 0, TagFinder::kPadding);
+    std::memset(m_data + m_len, 0, tagfinder::kPadding);
+    return n > 0;
+}
+
+bool HTMLFile::FillRing()
+{
+    // Chunks small enough that the scan finds each one still in the processor's cache where
+    // the system copied it; where less room than kLeast is left before the ring's end (or
+    // before what is kept), the next chunk starts over at the ring's start.
+    constexpr std::size_t kChunk = 128 * 1024;
+    constexpr std::size_t kLeast = 64 * 1024;
+    constexpr std::size_t kPad = tagfinder::kPadding;
+    const bool delivered = m_pos > m_first;
+    const char last = delivered ? m_data[m_pos - 1] : '\0';
+    // Where the chunk read last ends.
+    const auto head = static_cast<std::size_t>(m_data + m_len - m_ring);
+    std::size_t at = 0;
+    std::size_t room = 0;
+    for (int attempt = 0;; ++attempt) {
+        // What is kept runs from there to head, maybe round the ring's end.
+        const char* kept = m_keeper ? m_keeper->KeptFrom() : nullptr;
+        std::size_t headRoom = m_ringSize - head;
+        std::size_t startRoom = m_ringSize;
+        if (kept) {
+            const auto from = static_cast<std::size_t>(kept - m_ring);
+            if (from >= head) {
+                headRoom = from - head;
+                startRoom = 0;
+            } else {
+                startRoom = from;
+            }
+        }
+        if (headRoom >= kLeast + kPad) {
+            at = head;
+            room = headRoom;
+            break;
+        }
+        if (startRoom >= kLeast + kPad) {
+            at = 0;
+            room = startRoom;
+            break;
+        }
+        if (!kept || attempt > 0)
+            throw SplitError("File could not be read"); // a ring too small for a chunk
+        m_keeper->Spill();
+    }
+    // The spare byte in front: in place when the chunk follows the last one, else copied to
+    // the byte before the ring.
+    if (delivered) {
+        if (at != head)
+            m_ring[-1] = last;
+        m_first = 0;
+    }
+    m_data = m_ring + at - 1;
+    m_pos = m_len = 1;
+    const long long n = ReadSome(m_handle, m_data + 1, std::min(kChunk, room - kPad));
+    if (n < 0)
+        throw SplitError("File could not be read");
+    m_len += static_cast<std::size_t>(n);
+    std::memset(m_data + m_len, 0, kPad);
     return n > 0;
 }
 
@@ -524,6 +612,7 @@ void HTMLFile::Rewind()
 {
     if (!m_forReading || m_handle < 0 || !SeekToStart(m_handle))
         throw SplitError("File could not be read");
+    m_data = m_owned.get();
     m_pos = m_len = m_first = 1;
 }
 
@@ -533,7 +622,6 @@ void HTMLFile::WriteThrough(const char* data, std::size_t count)
 {
     if (m_deferred)
         Create();
-    m_flushed = true;
     std::size_t done = 0;
     while (done < count) {
         const long long n = WriteSome(m_handle, data + done, count - done);
@@ -541,6 +629,71 @@ void HTMLFile::WriteThrough(const char* data, std::size_t count)
             throw SplitError("File could not be written");
         done += static_cast<std::size_t>(n);
     }
+}
+
+void HTMLFile::WriteThroughParts(const std::string_view* parts, std::size_t count)
+{
+    if (m_deferred)
+        Create();
+    // The part written in part, if any.
+    std::string_view rest;
+    while (count > 0 || !rest.empty()) {
+        if (rest.empty()) {
+            rest = parts[0];
+            ++parts;
+            --count;
+            continue;
+        }
+#ifdef _WIN32
+        const long long n = WriteSome(m_handle, rest.data(), rest.size());
+#else
+        const long long n = WriteSomeParts(m_handle, rest, parts, count);
+#endif
+        if (n <= 0)
+            throw SplitError("File could not be written");
+        // Past the parts written whole, into the one written in part.
+        auto done = static_cast<std::size_t>(n);
+        if (done < rest.size()) {
+            rest.remove_prefix(done);
+            continue;
+        }
+        done -= rest.size();
+        rest = {};
+        while (count > 0 && done >= parts[0].size()) {
+            done -= parts[0].size();
+            ++parts;
+            --count;
+        }
+        if (count > 0) {
+            rest = parts[0].substr(done);
+            ++parts;
+            --count;
+        }
+    }
+}
+
+void HTMLFile::WriteParts(const std::string_view* parts, std::size_t count)
+{
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        total += parts[i].size();
+    if (total <= m_capacity - m_pos) {
+        for (std::size_t i = 0; i < count; ++i)
+            Write(parts[i].data(), parts[i].size());
+        return;
+    }
+    const std::string_view buffered(m_data, m_pos);
+    // Whatever happens, the buffer is done with, so the destructor does not try again.
+    m_pos = 0;
+    if (buffered.empty()) {
+        WriteThroughParts(parts, count);
+        return;
+    }
+    std::vector<std::string_view> all;
+    all.reserve(count + 1);
+    all.push_back(buffered);
+    all.insert(all.end(), parts, parts + count);
+    WriteThroughParts(all.data(), all.size());
 }
 
 void HTMLFile::Flush()

@@ -18,8 +18,13 @@ public:
     virtual void ScrollStatus() = 0;
     // False once the user asked to stop.
     virtual bool Busy() const = 0;
-    // Lets the user interface handle pending input; called at each '<' of a body.
+    // Lets the user interface handle pending input; called at the first '<' of a body and
+    // then at every TagsPerPump()-th one.
     virtual void ProcessMessages() = 0;
+    // How many tags of a body may pass from one ProcessMessages to the next. The default, 1,
+    // pumps at every tag; a host whose pump only polls a flag may let a few thousand pass.
+    // Asked once at the start of a run.
+    virtual unsigned TagsPerPump() const { return 1; }
     // The folder the user is looking at; remembered as the last folder used.
     virtual std::string CurrentFolder() const = 0;
     // Stores the last folder used (may do nothing when no store is available).

@@ -7,12 +7,13 @@
 #include "engine/PageManifest.h"
 #include "engine/PageMarkup.h"
 #include "engine/PathNames.h"
+#include "engine/SectionWriter.h"
 #include "engine/SplitError.h"
 #include "engine/SplitHost.h"
 #include "engine/SplitSettings.h"
+#include "engine/TagPump.h"
 
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <memory>
@@ -39,9 +40,9 @@ void AppendFile(const std::string& fileName, HTMLFile& target)
 
 namespace {
 
-// A section up to this size is kept in memory as well as going to its temporary file, so
-// the page can be completed without reading the file back. Touched once up front so the
-// memory a run takes does not depend on the document.
+// The source is read into a ring of this size, and a page's section is written from there, so
+// a section up to about this size goes to its page without another copy and without its
+// temporary file.
 constexpr std::size_t kSectionMemory = 2 * 1024 * 1024;
 
 // An output name that is the source itself under another name (a hard or symbolic link)
@@ -75,10 +76,9 @@ class SplitRun final
 {
 public:
     SplitRun(const std::string& sourcePath, SplitHost& host)
-        : m_sourcePath(sourcePath), m_host(host), m_section(new char[kSectionMemory]),
-          m_tag(new char[kTagRoom + 1]), m_heading(new char[kHeadingRoom + 1])
+        : m_sourcePath(sourcePath), m_host(host), m_pump(host), m_tag(new char[kTagRoom + 1]),
+          m_heading(new char[kHeadingRoom + 1])
     {
-        std::memset(m_section.get(), 0, kSectionMemory);
     }
 
     SplitOutcome Run();
@@ -86,33 +86,43 @@ public:
     void RemoveTemporary();
 
     // What the body scan asks at each tag.
-    void BeforeTag() { m_host.ProcessMessages(); }
+    void BeforeTag() { m_pump.AtTag(); }
     bool EndsSection(TTagKind kind)
     {
         return kind == tkBodyEnd || IsSplitHeading(kind, Settings().BreakOn);
     }
-    bool StopRequested() { return !Busy(); }
+    bool StopRequested() { return m_pump.Stopped(); }
     // With links fixed or a manifest kept, every tag passes through here as well.
     const std::string* PassTag(std::string_view tag);
 
 private:
-    // The run as a body-scan sink that also sees every tag.
-    struct TagWatch
+    // The run as a body-scan sink: ordinary tags may pass it by the dozen.
+    struct PlainWatch
     {
         SplitRun& Run;
         void BeforeTag() { Run.BeforeTag(); }
         bool EndsSection(TTagKind kind) { return Run.EndsSection(kind); }
         bool StopRequested() { return Run.StopRequested(); }
+        std::size_t QuietTags() const { return Run.m_pump.QuietTags(); }
+        void PassedQuietly(std::size_t n) { Run.m_pump.PassedQuietly(n); }
+    };
+    // The run as a body-scan sink that also sees every tag holding an attribute value: anchors
+    // for the manifest and links to fix are read from values only (TagAnchors,
+    // RewriteTagLink).
+    struct TagWatch
+    {
+        static constexpr bool kWatchesValuesOnly = true;
+        SplitRun& Run;
+        void BeforeTag() { Run.BeforeTag(); }
+        bool EndsSection(TTagKind kind) { return Run.EndsSection(kind); }
+        bool StopRequested() { return Run.StopRequested(); }
+        std::size_t QuietTags() const { return Run.m_pump.QuietTags(); }
+        void PassedQuietly(std::size_t n) { Run.m_pump.PassedQuietly(n); }
         const std::string* PassTag(std::string_view tag) { return Run.PassTag(tag); }
     };
 
     // Once the run has seen a Stop it stays stopped, whatever the flag does afterwards.
-    bool Busy()
-    {
-        if (!m_stopped && !m_host.Busy())
-            m_stopped = true;
-        return !m_stopped;
-    }
+    bool Busy() { return m_pump.Busy(); }
     void Log(const std::string& line) { m_host.AddStatusLine(line); }
     const SplitSettings& Settings() const { return m_host.Settings(); }
     std::string OutputPath(const std::string& middle) const
@@ -130,17 +140,16 @@ private:
 
     std::string m_sourcePath;
     SplitHost& m_host;
+    TagPump m_pump;
     PathNames m_names;
     std::string m_pageFolder;
-    // Declared before the files, so the temporary file can still write it out when a failed
-    // run is torn down.
-    std::unique_ptr<char[]> m_section;
     std::optional<HTMLFile> m_source;
     // Every output is checked against it as it is created, also one that no listing of the
     // folder could show beforehand.
     FileIdentity m_sourceIdentity;
     std::optional<HTMLFile> m_index;
-    std::unique_ptr<HTMLFile> m_temp;
+    // Declared after the source, whose ring it refers to.
+    std::unique_ptr<SectionWriter> m_section;
     std::unique_ptr<char[]> m_tag;
     std::size_t m_tagLength = 0;
     std::unique_ptr<char[]> m_heading;
@@ -149,7 +158,6 @@ private:
     int m_splitHeadingsSeen = 0;
     TTagKind m_lastKind = tkOther;
     int m_pagesWritten = 0;
-    bool m_stopped = false;
 
     // The options beyond the basics hold for the whole run: the first pass depends on them.
     bool m_fixLinks = false;
@@ -204,9 +212,7 @@ void SplitRun::CollectAnchors()
 {
     m_source->Rewind();
     m_source->ReadHeader();
-    AnchorPass pass(
-        *m_source, Settings().BreakOn, m_tag.get(), m_heading.get(), [this] { BeforeTag(); },
-        [this] { return Busy(); });
+    AnchorPass pass(*m_source, Settings().BreakOn, m_tag.get(), m_heading.get(), m_pump);
     if (!pass.Run(m_anchors))
         return;
     m_source->Rewind();
@@ -263,14 +269,14 @@ std::string SplitRun::StartSection(TTagKind kind)
 {
     const std::string_view tag(m_tag.get(), m_tagLength);
     const std::string* tagReplacement = WatchesTags() ? PassTag(tag) : nullptr;
-    m_temp->WriteText(tagReplacement ? std::string_view(*tagReplacement) : tag);
+    m_section->WriteText(tagReplacement ? std::string_view(*tagReplacement) : tag);
     const std::size_t length = m_source->ReadHeading(m_heading.get(), kHeadingRoom, kind);
     Log("         Heading read. " + std::to_string(length) + " bytes.");
     const std::string_view content(m_heading.get(), length);
     if (m_fixLinks)
-        m_temp->WriteText(RewriteMarkupLinks(content, m_pageNumber, m_anchors, m_linkNames));
+        m_section->WriteText(RewriteMarkupLinks(content, m_pageNumber, m_anchors, m_linkNames));
     else
-        m_temp->WriteText(content);
+        m_section->WriteText(content);
     const std::string_view text = content.substr(0, content.rfind('<')); // drop the closing tag
     if (m_fixLinks) {
         // The index links straight to the heading when it carries an id.
@@ -312,8 +318,8 @@ void SplitRun::WritePage()
         m_manifestPages.push_back({std::string(FileNamePart(pagePath)), 0, {}, {}});
 
     const std::string tempPath = OutputPath(PageNumberText(m_pageNumber) + "temp");
-    m_temp =
-        std::make_unique<HTMLFile>(tempPath, m_section.get(), kSectionMemory, &m_sourceIdentity);
+    m_section = std::make_unique<SectionWriter>(tempPath, m_source->Ring(), &m_sourceIdentity);
+    m_source->SetKeeper(m_section.get());
 
     if (m_pageNumber > 1) {
         std::string heading = StartSection(m_lastKind);
@@ -340,10 +346,11 @@ void SplitRun::WritePage()
     while ((m_splitHeadingsSeen < 2 || !IsSplitHeading(m_lastKind, Settings().BreakOn)) &&
            m_lastKind != tkBodyEnd && Busy()) {
         TagWatch watch{*this};
-        const ScanEnd end = WatchesTags() ? m_source->ScanBody(*m_temp, m_tag.get(), kTagRoom,
+        PlainWatch plain{*this};
+        const ScanEnd end = WatchesTags() ? m_source->ScanBody(*m_section, m_tag.get(), kTagRoom,
                                                                m_tagLength, m_lastKind, watch)
-                                          : m_source->ScanBody(*m_temp, m_tag.get(), kTagRoom,
-                                                               m_tagLength, m_lastKind, *this);
+                                          : m_source->ScanBody(*m_section, m_tag.get(), kTagRoom,
+                                                               m_tagLength, m_lastKind, plain);
         if (end == ScanEnd::EndOfFile) {
             endOfFile = true;
             break;
@@ -386,9 +393,9 @@ void SplitRun::WritePage()
     }
 
     // The section is still in memory unless it outgrew it; then it is read back from disk.
-    const bool inMemory = m_temp->AllBuffered();
+    const bool inMemory = !m_section->Spilled();
     if (!inMemory)
-        m_temp->Close();
+        m_section->CloseTemporary();
     const bool isLastPage = m_lastKind == tkBodyEnd;
     if (headerLater) {
         page.WriteText(PageHeader(isLastPage));
@@ -398,22 +405,29 @@ void SplitRun::WritePage()
     const TrailState trail = TrailForPage();
     page.WriteText(BuildNavBlock(Settings(), m_pageNumber, m_names.BaseName, m_names.Extension,
                                  isLastPage, true, trail, m_pageFolder, m_sourceFolder));
-    if (inMemory)
-        page.WriteText(m_temp->Buffered());
-    else
-        AppendFile(tempPath, page);
+    // The page's end, unless the scan was cut short.
+    std::string end;
     if (m_lastKind == tkBodyEnd || IsSplitHeading(m_lastKind, Settings().BreakOn)) {
-        page.WriteText(kPageSeparator);
-        page.WriteText(BuildNavBlock(Settings(), m_pageNumber, m_names.BaseName, m_names.Extension,
-                                     isLastPage, false, trail, m_pageFolder, m_sourceFolder));
-        page.WriteText(kTrailer);
+        end = kPageSeparator;
+        end += BuildNavBlock(Settings(), m_pageNumber, m_names.BaseName, m_names.Extension,
+                             isLastPage, false, trail, m_pageFolder, m_sourceFolder);
+        end += kTrailer;
+    }
+    if (inMemory) {
+        // Head, section and end in one write where they do not fit the page's buffer.
+        std::vector<std::string_view> parts;
+        m_section->Parts(parts);
+        parts.push_back(end);
+        page.WriteParts(parts.data(), parts.size());
+    } else {
+        AppendFile(tempPath, page);
+        page.WriteText(end);
     }
     Log("      Target file " + pagePath + " closed.");
     ++m_pagesWritten;
-    m_temp->Discard();
-    if (m_temp->OnDisk())
-        std::remove(tempPath.c_str());
-    m_temp.reset();
+    m_source->SetKeeper(nullptr);
+    m_section->RemoveTemporary();
+    m_section.reset();
     page.Close();
     ++m_pageNumber;
 }
@@ -422,7 +436,7 @@ SplitOutcome SplitRun::Run()
 {
     m_host.RememberFolder(m_host.CurrentFolder());
     Log("Splitting " + m_sourcePath + ".");
-    m_source.emplace(m_sourcePath, true);
+    m_source.emplace(m_sourcePath, true, nullptr, kSectionMemory);
     m_sourceIdentity = m_source->Identity();
     Log("   Source file " + m_sourcePath + " opened successfully.");
     const SplitSettings& settings = Settings();
@@ -462,7 +476,7 @@ SplitOutcome SplitRun::Run()
     // page, the index or the frameset is finished, or the result opened) finds the whole body
     // split, so the document counts as split; the caller still finds Busy clear and starts no
     // further document.
-    const SplitOutcome outcome = m_stopped ? SplitOutcome::Stopped : SplitOutcome::Split;
+    const SplitOutcome outcome = m_pump.Stopped() ? SplitOutcome::Stopped : SplitOutcome::Split;
 
     m_index->WriteText(kTrailer);
     m_index->Close();
@@ -490,12 +504,12 @@ SplitOutcome SplitRun::Run()
 
 void SplitRun::RemoveTemporary()
 {
-    if (!m_temp)
+    if (!m_section)
         return;
-    m_temp->Discard();
-    if (m_temp->OnDisk())
-        std::remove(m_temp->Name().c_str());
-    m_temp.reset();
+    if (m_source)
+        m_source->SetKeeper(nullptr);
+    m_section->RemoveTemporary();
+    m_section.reset();
 }
 
 } // namespace

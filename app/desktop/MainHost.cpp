@@ -81,15 +81,8 @@ void TMainHost::ScrollStatus()
 
 void TMainHost::ProcessMessages()
 {
-    // Called at every tag: most calls only count, without a call into the clock or Qt.
-    if (!m_pumpNow) {
-        if (++m_callsSinceClockRead < kCallsPerClockRead)
-            return;
-        m_callsSinceClockRead = 0;
-        if (m_sinceLastPump.elapsed() < kPumpInterval)
-            return;
-    }
-    m_callsSinceClockRead = 0;
+    if (!m_pumpNow && m_sinceLastPump.elapsed() < kPumpInterval)
+        return;
     m_pumpNow = false;
     Pump();
 }

@@ -18,6 +18,8 @@ public:
     std::string folder = "/shown/folder";
     bool busy = true;
     int pumps = 0;
+    // How many tags may pass between pumps (SplitHost::TagsPerPump); 1 pumps at every tag.
+    unsigned tagsPerPump = 1;
     // Runs at every message pump, after the count went up, and when a result is opened.
     std::function<void(FakeHost&)> onPump;
     std::function<void(FakeHost&)> onOpen;
@@ -37,6 +39,7 @@ public:
         if (onPump)
             onPump(*this);
     }
+    unsigned TagsPerPump() const override { return tagsPerPump; }
     std::string CurrentFolder() const override { return folder; }
     void RememberFolder(const std::string& f) override { remembered.push_back(f); }
     void OpenResult(const std::string& path) override

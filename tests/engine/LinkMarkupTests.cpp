@@ -165,4 +165,37 @@ TEST_F(LinkMarkupTest, QuotesValuesThatNeedThem)
               "See <a href=doc003.htm#sec>this</a> & <b>that</b> < 3");
 }
 
+// The split scan spares the link and anchor readers every tag without a '=' (HTMLFile's
+// ValueWatcher): such a tag must define no anchor and change no link, however it is written.
+TEST_F(LinkMarkupTest, TagsWithoutAValueDefineNoAnchorAndKeepTheirLinks)
+{
+    const char* tags[] = {
+        "<a href #sec>", "<a name>",         "<p id>",   "<a href>",        "<a #sec>",
+        "<A NAME sec>",  "<a href\"#sec\">", "< <a id>", "<a id:x name:y>",
+    };
+    for (const char* written : tags) {
+        const std::string_view tag = written;
+        SCOPED_TRACE(tag);
+        EXPECT_TRUE(Anchors(tag).empty());
+        EXPECT_EQ(Rewrite(tag), "");
+        AnchorMap map;
+        map.AddTag(tag, 1);
+        EXPECT_EQ(map.Size(), 0u);
+    }
+    // Every byte but '=' in every place of a short tag.
+    std::string tag = "<a xx>";
+    for (std::size_t at = 1; at + 1 < tag.size(); ++at) {
+        for (int c = 0; c < 256; ++c) {
+            if (c == '=')
+                continue;
+            std::string t = tag;
+            t[at] = static_cast<char>(c);
+            for (const std::string& u : {t, "<a id" + t.substr(2), "<a href #sec" + t.substr(2)}) {
+                EXPECT_TRUE(Anchors(u).empty()) << u;
+                EXPECT_EQ(Rewrite(u), "") << u;
+            }
+        }
+    }
+}
+
 } // namespace

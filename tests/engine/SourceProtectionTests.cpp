@@ -7,6 +7,7 @@
 #include "tests/engine/FaultTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -126,6 +127,34 @@ TEST_F(SourceProtectionTest, OutputNamesThatAreNoRegularFileFailWithoutBlocking)
     EXPECT_EQ(m_host.LastLine(), "   Exception encountered: File could not be created");
     EXPECT_FALSE(Exists(Path("doc001.html")));
     EXPECT_EQ(ReadAll(Path("doc.html")), kSource);
+}
+
+TEST_F(SourceProtectionTest, NamesTakenBeforeTheRunAreOpenedTheCarefulWay)
+{
+    // A page's name taken by a stale page is replaced; a pipe under a temporary file's name
+    // fails the run at that page without blocking, and stays a pipe.
+    WriteAll(Path("doc001.html"),
+             "stale page, longer than the page that replaces it" + std::string(1000, 's'));
+    ASSERT_EQ(::mkfifo(Path("doc003temp.html").c_str(), 0600), 0);
+    const std::size_t descriptors = faulttest::OpenDescriptors();
+    EXPECT_EQ(Split(), SplitOutcome::Failed);
+    EXPECT_EQ(m_host.LastLine(), "   Exception encountered: File could not be created");
+    EXPECT_EQ(faulttest::OpenDescriptors(), descriptors);
+    EXPECT_EQ(ReadAll(Path("doc.html")), kSource);
+    EXPECT_EQ(ReadAll(Path("doc001.html")).find("stale"), std::string::npos);
+    EXPECT_NE(ReadAll(Path("doc002.html")).find("<H1>B</H1>b"), std::string::npos);
+    EXPECT_TRUE(fs::is_fifo(Path("doc003temp.html")));
+    fs::remove(Path("doc003temp.html"));
+
+    // The same names again, now all taken by the pages of the run before: replaced alike.
+    std::map<std::string, std::string> before;
+    EXPECT_EQ(Split(), SplitOutcome::Split);
+    for (const auto& entry : fs::directory_iterator(m_dir.Path()))
+        before[entry.path().filename().string()] = ReadAll(entry.path());
+    EXPECT_EQ(Split(), SplitOutcome::Split);
+    for (const auto& [name, bytes] : before)
+        EXPECT_EQ(ReadAll(Path(name)), bytes) << name;
+    EXPECT_FALSE(Exists(Path("doc003temp.html")));
 }
 
 TEST_F(SourceProtectionTest, ASourceNamedLikeAPageSplitsBesideItself)
