@@ -10,6 +10,9 @@ set -euo pipefail
 listener="$1" events="$2"
 shift 2
 rm -f "$events" "$events.ready"
+# The accessibility bus and its registry are started by the session bus, with its environment:
+# they need the X server too.
+dbus-update-activation-environment DISPLAY XAUTHORITY 2>/dev/null || true
 "$listener" "$events" &
 pid=$!
 for ((i = 0; i < 200; i++)); do
