@@ -3,6 +3,7 @@
 
 #include "shell/namespace/ChangeHandlerThread.h"
 #include "shell/namespace/PTDeviceChangeHandler.h"
+#include "shell/namespace/ThreadHandOff.h"
 #include "tests/common/TestSupport.h"
 
 #include <QApplication>
@@ -26,6 +27,8 @@ struct Target : QObject
     std::vector<std::intptr_t> posted;
     bool event(QEvent* event) override
     {
+        // The notices come from the watcher's thread, as the list's do.
+        TakeOverPostedEvent(event);
         if (event->type() != TShellMessageEvent::EventType())
             return QObject::event(event);
         auto* message = static_cast<TShellMessageEvent*>(event);
