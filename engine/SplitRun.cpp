@@ -109,15 +109,9 @@ private:
     // The run as a body-scan sink that also sees every tag holding an attribute value: anchors
     // for the manifest and links to fix are read from values only (TagAnchors,
     // RewriteTagLink).
-    struct TagWatch
+    struct TagWatch : PlainWatch
     {
         static constexpr bool kWatchesValuesOnly = true;
-        SplitRun& Run;
-        void BeforeTag() { Run.BeforeTag(); }
-        bool EndsSection(TTagKind kind) { return Run.EndsSection(kind); }
-        bool StopRequested() { return Run.StopRequested(); }
-        std::size_t QuietTags() const { return Run.m_pump.QuietTags(); }
-        void PassedQuietly(std::size_t n) { Run.m_pump.PassedQuietly(n); }
         const std::string* PassTag(std::string_view tag) { return Run.PassTag(tag); }
     };
 
@@ -345,7 +339,7 @@ void SplitRun::WritePage()
     bool endOfFile = false;
     while ((m_splitHeadingsSeen < 2 || !IsSplitHeading(m_lastKind, Settings().BreakOn)) &&
            m_lastKind != tkBodyEnd && Busy()) {
-        TagWatch watch{*this};
+        TagWatch watch{{*this}};
         PlainWatch plain{*this};
         const ScanEnd end = WatchesTags() ? m_source->ScanBody(*m_section, m_tag.get(), kTagRoom,
                                                                m_tagLength, m_lastKind, watch)
