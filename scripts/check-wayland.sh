@@ -47,6 +47,19 @@ fail() {
   exit 1
 }
 
+# wait_for TENTHS PID WHAT TEST...: until TEST holds, at most TENTHS tenths of a second, failing
+# with "WHAT" as soon as PID has ended.
+wait_for() {
+  local tenths="$1" pid="$2" what="$3"
+  shift 3
+  for _ in $(seq "$tenths"); do
+    "$@" && return 0
+    kill -0 "$pid" 2>/dev/null || fail "$what"
+    sleep 0.1
+  done
+  "$@"
+}
+
 # A compositor of our own, with no screen, and settings and a runtime folder of our own.
 export XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/config"
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$work/opener" "$work/window" "$work/split"
@@ -54,12 +67,8 @@ chmod 700 "$XDG_RUNTIME_DIR"
 socket=quirefold-check
 weston --backend=headless-backend.so --socket="$socket" --idle-time=0 >"$work/weston.log" 2>&1 &
 weston_pid=$!
-for _ in $(seq 100); do
-  [ -S "$XDG_RUNTIME_DIR/$socket" ] && break
-  kill -0 "$weston_pid" 2>/dev/null || fail "weston did not start"
-  sleep 0.1
-done
-[ -S "$XDG_RUNTIME_DIR/$socket" ] || fail "weston made no socket"
+wait_for 100 "$weston_pid" "weston did not start" test -S "$XDG_RUNTIME_DIR/$socket" ||
+  fail "weston made no socket"
 
 # The browser the window hands the finished page to only notes what it was given.
 cat >"$work/opener/xdg-open" <<EOF
@@ -76,12 +85,8 @@ cp "$root/examples/manual.html" "$work/split/"
 env -u DISPLAY PATH="$work/opener:$PATH" WAYLAND_DISPLAY="$socket" QT_QPA_PLATFORM=wayland \
   "$bin/quirefold" "$work/window/manual.html" >"$work/window.log" 2>&1 &
 window_pid=$!
-for _ in $(seq 600); do
-  [ -s "$work/opened" ] && break
-  kill -0 "$window_pid" 2>/dev/null || fail "the desktop program ended before its split was done"
-  sleep 0.1
-done
-[ -s "$work/opened" ] || fail "the desktop program opened no page within 60 s"
+wait_for 600 "$window_pid" "the desktop program ended before its split was done" \
+  test -s "$work/opened" || fail "the desktop program opened no page within 60 s"
 kill -0 "$window_pid" 2>/dev/null || fail "the desktop program ended after its split"
 
 diff -r "$work/split" "$work/window" >"$work/diff.log" 2>&1 ||
