@@ -23,7 +23,11 @@ if [ -f "$build/CMakeCache.txt" ]; then
 else
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build" -j "$(nproc)" --target quirefold-bench-copy quirefold-measure >/dev/null
+# Quiet unless the build fails: then its messages, not a silent exit.
+if ! built=$(cmake --build "$build" -j "$(nproc)" --target quirefold-bench-copy quirefold-measure 2>&1); then
+  echo "$built" >&2
+  exit 1
+fi
 case "$build" in
   /*) bin="$build/bin" ;;
   *) bin="$root/$build/bin" ;;
