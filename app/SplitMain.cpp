@@ -1,6 +1,6 @@
-#include "app/DesktopOpener.h"
 #include "app/SplitCommand.h"
 #include "app/StopSignal.h"
+#include "support/DesktopOpener.h"
 
 #include <csignal>
 #include <iostream>

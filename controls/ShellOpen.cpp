@@ -3,12 +3,11 @@
 #include <utility>
 
 #ifdef _WIN32
-#include <windows.h>
-// shellapi.h needs windows.h first.
+#include "support/DesktopOpener.h"
+
 #include <QApplication>
 #include <QByteArray>
 #include <QWidget>
-#include <shellapi.h>
 #else
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -29,11 +28,13 @@ std::function<void(const QString&)>& Handler()
 void DesktopOpen(const QString& target)
 {
     QWidget* active = QApplication::activeWindow();
-    HWND owner = active ? reinterpret_cast<HWND>(active->window()->winId()) : nullptr;
-    const QByteArray file = target.toLocal8Bit();
-    // SW_HIDE as the programs have always passed it; browsers and mail programs show their
-    // own windows regardless.
-    ShellExecuteA(owner, "open", file.constData(), "", "", SW_HIDE);
+    DesktopOpenRequest request;
+    request.OwnerWindow = active ? reinterpret_cast<void*>(active->window()->winId()) : nullptr;
+    request.Verb = "open";
+    // Hidden as the programs have always asked; browsers and mail programs show their own
+    // windows regardless.
+    request.Hidden = true;
+    OpenWithDesktop(target.toLocal8Bit().toStdString(), request);
 }
 
 #else

@@ -1,7 +1,7 @@
 #include "controls/URLStatic.h"
 
-#include "controls/DesktopLook.h"
 #include "controls/ShellOpen.h"
+#include "ui/DesktopLook.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,22 +1,11 @@
 #include "engine/SplitBatch.h"
 
+#include "support/FlagScope.h"
+
 namespace {
 
 constexpr const char* kSplitCaption = "Split!";
 constexpr const char* kStopCaption = "Stop!";
-
-// Marks a split as under way for as long as the call lasts, also when a host call throws.
-class RunningScope
-{
-public:
-    explicit RunningScope(bool& running) : m_running(running) { m_running = true; }
-    ~RunningScope() { m_running = false; }
-    RunningScope(const RunningScope&) = delete;
-    RunningScope& operator=(const RunningScope&) = delete;
-
-private:
-    bool& m_running;
-};
 
 } // namespace
 
@@ -51,7 +40,7 @@ SplitBatchResult SplitBatch::Run()
         Stop();
         return {};
     }
-    RunningScope running(m_running);
+    FlagScope running(m_running);
     m_host.ClearStatus();
     m_host.SetSplitCaption(kStopCaption);
     m_host.SetBusy(true);
@@ -108,7 +97,7 @@ SplitOutcome SplitBatch::RunSingle(const std::string& path)
 {
     if (m_running || m_host.Busy())
         return SplitOutcome::Stopped;
-    RunningScope running(m_running);
+    FlagScope running(m_running);
     m_host.SetBusy(true);
     m_host.DocumentStarting(path);
     const SplitOutcome outcome = SplitFile(path, m_host);

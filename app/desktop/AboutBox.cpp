@@ -3,8 +3,8 @@
 #include "app/desktop/DesktopResources.h"
 #include "app/desktop/ProgramIcon.h"
 #include "app/desktop/ScreenFit.h"
-#include "controls/DesktopLook.h"
 #include "controls/FormLoading.h"
+#include "ui/DesktopLook.h"
 #include "ui_AboutBox.h"
 
 #include <QKeyEvent>

@@ -1,10 +1,10 @@
 #include "app/desktop/DesktopForms.h"
 
 #include "app/desktop/AboutBox.h"
-#include "app/desktop/ErrorBox.h"
 #include "app/desktop/HelpViewer.h"
 #include "app/desktop/MainForm.h"
 #include "settings/options/OptionsDlg.h"
+#include "ui/ErrorBox.h"
 
 TDesktopForms::TDesktopForms()
 {

@@ -2,8 +2,8 @@
 
 #include "app/desktop/DesktopResources.h"
 #include "app/desktop/ProgramIcon.h"
-#include "controls/DesktopLook.h"
 #include "controls/ShellOpen.h"
+#include "ui/DesktopLook.h"
 #include "ui_HelpViewer.h"
 
 #include <QAction>

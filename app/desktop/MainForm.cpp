@@ -2,24 +2,25 @@
 
 #include "app/desktop/AboutBox.h"
 #include "app/desktop/DesktopResources.h"
-#include "app/desktop/ErrorBox.h"
 #include "app/desktop/FolderUpIcon.h"
 #include "app/desktop/HelpViewer.h"
 #include "app/desktop/MainHost.h"
 #include "app/desktop/ScreenFit.h"
-#include "controls/DesktopLook.h"
 #include "engine/PathNames.h"
 #include "engine/SplitBatch.h"
 #include "settings/SettingsStore.h"
 #include "settings/options/OptionsDlg.h"
 #include "shell/widgets/FileJobRunner.h"
+#include "support/FlagScope.h"
+#include "ui/DesktopLook.h"
+#include "ui/ErrorBox.h"
+#include "ui/MessageBox.h"
 #include "ui_MainForm.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QSplitterHandle>
 #include <QTimer>
@@ -34,19 +35,6 @@ std::string FolderOf(const std::string& path)
         folder.pop_back();
     return folder;
 }
-
-// Holds a flag set for as long as it lives, also when an exception passes.
-class FlagScope
-{
-public:
-    explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~FlagScope() { m_flag = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& m_flag;
-};
 
 } // namespace
 
@@ -226,12 +214,12 @@ void TMainForm::SplitEnded()
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     if (TFileJobRunner::RunningCount() > 0) {
-        QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
-                        QStringLiteral("Files are still being copied or moved. Cancel that and "
-                                       "close the window?"),
-                        QMessageBox::Yes | QMessageBox::No, this);
-        box.setDefaultButton(QMessageBox::No);
-        if (box.exec() != QMessageBox::Yes) {
+        const auto answer = TMessageBox::Question(
+            this, QApplication::applicationName(),
+            QStringLiteral("Files are still being copied or moved. Cancel that and close the "
+                           "window?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
             event->ignore();
             return;
         }

@@ -7,10 +7,10 @@
 #include "settings/SettingsStore.h"
 #include "settings/options/OptionsDlg.h"
 #include "shell/widgets/PTShellList.h"
+#include "ui/MessageBox.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -168,9 +168,11 @@ std::string TMainHost::ItemPath(int index) const
 void TMainHost::ShowMessage(const std::string& text, const std::string& caption)
 {
     FlushStatus();
-    QMessageBox box(QMessageBox::NoIcon, FromBytes(caption), FromBytes(text), QMessageBox::Ok,
-                    m_window);
-    box.exec();
+    TMessageBoxData box;
+    box.Title = FromBytes(caption);
+    box.Text = FromBytes(text);
+    box.Parent = m_window;
+    TMessageBox::Show(box);
     m_settingsStale = true;
 }
 

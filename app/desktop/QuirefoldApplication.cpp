@@ -1,6 +1,6 @@
 #include "app/desktop/QuirefoldApplication.h"
 
-#include "app/desktop/ErrorBox.h"
+#include "ui/ErrorBox.h"
 
 TQuirefoldApplication::TQuirefoldApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 

@@ -2,11 +2,11 @@
 
 #include "app/desktop/DesktopCommandLine.h"
 #include "app/desktop/DesktopForms.h"
-#include "app/desktop/ErrorBox.h"
 #include "app/desktop/MainForm.h"
 #include "app/desktop/ProgramIcon.h"
 #include "app/desktop/QuirefoldApplication.h"
 #include "app/desktop/StartFile.h"
+#include "ui/ErrorBox.h"
 
 #include <iostream>
 #include <string>

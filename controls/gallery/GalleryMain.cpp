@@ -3,13 +3,13 @@
 // it shows the controls on a dark palette, as a desktop's dark scheme sets one.
 
 #include "controls/AnimatedLabel.h"
-#include "controls/DesktopLook.h"
 #include "controls/FancyButton.h"
 #include "controls/FormLoading.h"
 #include "controls/NumberEdit.h"
 #include "controls/URLStatic.h"
 #include "controls/UnitEdit.h"
 #include "controls/VersionLabel.h"
+#include "ui/DesktopLook.h"
 
 #include <QApplication>
 #include <QGridLayout>

@@ -1,11 +1,11 @@
 #include "settings/options/OptionsDlg.h"
 
-#include "controls/DesktopLook.h"
-#include "controls/ErrorBoxText.h"
 #include "settings/SettingsIO.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsTable.h"
 #include "settings/options/PreviewBrowser.h"
+#include "ui/DesktopLook.h"
+#include "ui/ErrorBox.h"
 #include "ui_OptionsDlg.h"
 
 #include <QAction>
@@ -14,14 +14,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <algorithm>
-#include <exception>
 #include <limits>
 #include <stdexcept>
 #include <utility>
@@ -37,30 +35,6 @@ std::string ToSetting(const QString& text)
 QString FromSetting(const std::string& text)
 {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The standard error box: the message with a full stop, the program's title, a stop icon.
-void ShowHandlerError(QWidget* owner, const QString& what) noexcept
-{
-    try {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Quirefold"), ErrorBoxText(what),
-                        QMessageBox::Ok, owner);
-        box.exec();
-    } catch (...) {
-        // Nothing more can be shown.
-    }
-}
-
-// Runs one event handler; no exception may travel on into Qt's event loop.
-template <typename Handler> void Guarded(QWidget* owner, Handler&& handler) noexcept
-{
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        ShowHandlerError(owner, QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-        ShowHandlerError(owner, QStringLiteral("Unknown error"));
-    }
 }
 
 std::optional<QString> ExecFileDialog(QFileDialog& dialog)

@@ -1,7 +1,7 @@
 #include "settings/options/PreviewBrowser.h"
 
-#include "controls/DesktopLook.h"
 #include "settings/VersionInfo.h"
+#include "ui/DesktopLook.h"
 
 #include <QEvent>
 #include <QFileInfo>

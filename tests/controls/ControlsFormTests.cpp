@@ -1,8 +1,8 @@
-#include "controls/DesktopLook.h"
 #include "controls/FormLoading.h"
 #include "controls/URLStatic.h"
 #include "controls/VersionLabel.h"
 #include "tests/controls/ControlsTestSupport.h"
+#include "ui/DesktopLook.h"
 #include "ui_ControlsTestForm.h"
 
 #include <QTest>

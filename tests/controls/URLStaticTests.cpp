@@ -1,7 +1,7 @@
-#include "controls/DesktopLook.h"
 #include "controls/ShellOpen.h"
 #include "controls/URLStatic.h"
 #include "tests/controls/ControlsTestSupport.h"
+#include "ui/DesktopLook.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,5 +1,5 @@
-#include "app/desktop/ErrorBox.h"
 #include "tests/app/desktop/MessageBoxCatcher.h"
+#include "ui/ErrorBox.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>

@@ -3,9 +3,9 @@
 
 #include "app/desktop/AboutBox.h"
 #include "app/desktop/HelpViewer.h"
-#include "controls/DesktopLook.h"
 #include "settings/options/OptionsDlg.h"
 #include "tests/app/desktop/MainWindowFixture.h"
+#include "ui/DesktopLook.h"
 
 #include <QAbstractButton>
 #include <QLabel>

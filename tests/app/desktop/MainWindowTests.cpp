@@ -7,10 +7,12 @@
 #include "tests/app/desktop/MessageBoxCatcher.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QUrl>
 #include <future>
 #include <sstream>
@@ -385,19 +387,8 @@ TEST_F(MainWindowTest, ClosingDuringACopyAsksAndCancelsItOnlyOnYes)
     TFileJobRunner::SetWorkerGate(nullptr);
     ASSERT_EQ(TFileJobRunner::RunningCount(), 1);
 
-    QStringList questions;
-    auto answer = [&](QMessageBox::StandardButton button) {
-        auto* timer = new QTimer(Main());
-        QObject::connect(timer, &QTimer::timeout, [&questions, timer, button] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                timer->stop();
-                timer->deleteLater();
-                questions << box->text();
-                box->button(button)->click();
-            }
-        });
-        timer->start(5);
-    };
+    MessageBoxCatcher catcher;
+    auto answer = [&](QMessageBox::StandardButton button) { catcher.Answer(button); };
     int closed = 0;
     QObject::connect(Main(), &TMainForm::Closed, [&] { ++closed; });
     answer(QMessageBox::No);
@@ -407,6 +398,9 @@ TEST_F(MainWindowTest, ClosingDuringACopyAsksAndCancelsItOnlyOnYes)
     answer(QMessageBox::Yes);
     Main()->close();
     EXPECT_EQ(closed, 1);
+    QStringList questions;
+    for (const auto& box : catcher.Boxes())
+        questions << box.Text;
     EXPECT_EQ(questions, QStringList(2, QStringLiteral("Files are still being copied or moved. "
                                                        "Cancel that and close the window?")));
     // The windows go, waiting for the cancelled copy, which leaves nothing behind.

@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QApplication>
+#include "ui/MessageBox.h"
+
 #include <QMessageBox>
 #include <QString>
-#include <QTimer>
 #include <vector>
 
-// Answers every message box that opens while it lives: notes what it showed and presses OK.
-// The boxes run their own nested loop, in which the catcher's timer still fires.
+// Answers every message box asked for while it lives: notes what it would have shown and
+// answers OK (or the answer set), without showing it.
 class MessageBoxCatcher
 {
 public:
@@ -19,28 +19,27 @@ public:
         QMessageBox::Icon Icon = QMessageBox::NoIcon;
         QMessageBox::StandardButtons Buttons;
         QWidget* Parent = nullptr;
+        QMessageBox::StandardButton DefaultButton = QMessageBox::NoButton;
+        QMessageBox::StandardButton EscapeButton = QMessageBox::NoButton;
     };
 
     MessageBoxCatcher()
     {
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
-        m_timer.start();
+        TMessageBox::SetAnswerer([this](const TMessageBoxData& box) {
+            m_boxes.push_back({box.ObjectName, box.Title, box.Text, box.Icon, box.Buttons,
+                               box.Parent, box.DefaultButton, box.EscapeButton});
+            return m_answer;
+        });
     }
+    ~MessageBoxCatcher() { TMessageBox::SetAnswerer({}); }
+    MessageBoxCatcher(const MessageBoxCatcher&) = delete;
+    MessageBoxCatcher& operator=(const MessageBoxCatcher&) = delete;
 
     const std::vector<Box>& Boxes() const { return m_boxes; }
+    // The button that answers the boxes from now on.
+    void Answer(QMessageBox::StandardButton button) { m_answer = button; }
 
 private:
-    void Poll()
-    {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        m_boxes.push_back({box->objectName(), box->windowTitle(), box->text(), box->icon(),
-                           box->standardButtons(), box->parentWidget()});
-        box->done(QMessageBox::Ok);
-    }
-
-    QTimer m_timer;
     std::vector<Box> m_boxes;
+    QMessageBox::StandardButton m_answer = QMessageBox::Ok;
 };

@@ -1,4 +1,5 @@
 #include "tests/settings/options/OptionsTestFixture.h"
+#include "ui/MessageBox.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -155,16 +156,12 @@ TEST_F(OptionsBrowseTest, AFailureInAHandlerIsShownAndGoesNoFurther)
     dlg->SetBrowseRunner([](QFileDialog&) -> std::optional<QString> {
         throw std::runtime_error("Image folder could not be read");
     });
-    QString title;
-    QString text;
-    WhenModal<QMessageBox>([&](QMessageBox& box) {
-        title = box.windowTitle();
-        text = box.text();
-        box.accept();
-    });
+    TMessageBox::SetNextAnswer(QMessageBox::Ok);
     QTest::mouseClick(Button("BrowsePrevBtn"), Qt::LeftButton);
-    EXPECT_EQ(title, "Quirefold");
-    EXPECT_EQ(text, "Image folder could not be read.");
+    const std::optional<TMessageBoxData> shown = TMessageBox::LastAnswered();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->Title, "Quirefold");
+    EXPECT_EQ(shown->Text, "Image folder could not be read.");
     EXPECT_EQ(ImagePaths(), QStringList({"p0.gif", "h0.gif", "n0.gif"}));
     EXPECT_TRUE(dlg->isVisible());
 }

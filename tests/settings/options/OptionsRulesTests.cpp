@@ -1,5 +1,5 @@
-#include "controls/DesktopLook.h"
 #include "tests/settings/options/OptionsTestFixture.h"
+#include "ui/DesktopLook.h"
 
 #include <QAccessible>
 #include <QFrame>

@@ -1,4 +1,4 @@
-#include "controls/DesktopLook.h"
+#include "ui/DesktopLook.h"
 
 #include <QFontInfo>
 #include <QGuiApplication>

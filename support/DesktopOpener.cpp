@@ -1,4 +1,4 @@
-#include "app/DesktopOpener.h"
+#include "support/DesktopOpener.h"
 
 #ifdef _WIN32
 // clang-format off
@@ -6,18 +6,20 @@
 #include <shellapi.h> // needs windows.h first
 // clang-format on
 
-bool OpenWithDesktop(const std::string& path)
+bool OpenWithDesktop(const std::string& pathBytes, const DesktopOpenRequest& request)
 {
     auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        ShellExecuteA(static_cast<HWND>(request.OwnerWindow), request.Verb, pathBytes.c_str(),
+                      nullptr, nullptr, request.Hidden ? SW_HIDE : SW_SHOWNORMAL));
     return result > 32;
 }
 #else
 #include <sys/wait.h>
 #include <unistd.h>
 
-bool OpenWithDesktop(const std::string& path)
+bool OpenWithDesktop(const std::string& pathBytes, const DesktopOpenRequest& request)
 {
+    (void)request;
 #ifdef __APPLE__
     const char* opener = "open";
 #else
@@ -29,7 +31,7 @@ bool OpenWithDesktop(const std::string& path)
         return false;
     if (child == 0) {
         if (fork() == 0) {
-            execlp(opener, opener, path.c_str(), static_cast<char*>(nullptr));
+            execlp(opener, opener, pathBytes.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         _exit(0);

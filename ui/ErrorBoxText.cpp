@@ -1,4 +1,4 @@
-#include "controls/ErrorBoxText.h"
+#include "ui/ErrorBoxText.h"
 
 QString ErrorBoxText(const QString& message)
 {
