@@ -1,20 +1,12 @@
 #include "shell/namespace/FolderSupport.h"
 
+#include "shell/namespace/NameBytes.h"
+
 #include <QDir>
-#include <QFile>
 #include <QStandardPaths>
 #include <sys/stat.h>
 
 namespace portable {
-
-std::string ToBytes(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-QString FromBytes(const std::string& path)
-{
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
 
 std::string JoinPath(const std::string& folder, std::string_view name)
 {
@@ -27,7 +19,7 @@ std::string JoinPath(const std::string& folder, std::string_view name)
 
 std::string HomeDirectory()
 {
-    return ToBytes(QDir::homePath());
+    return PathBytes(QDir::homePath());
 }
 
 bool IsDirectory(const std::string& path)
@@ -39,11 +31,11 @@ bool IsDirectory(const std::string& path)
 // The user's Desktop directory, when there is one of its own.
 std::string DesktopDirectory()
 {
-    std::string path = ToBytes(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    std::string path = PathBytes(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     if (path.empty() || !IsDirectory(path))
         return {};
-    if (ToBytes(QDir(FromBytes(path)).canonicalPath()) ==
-        ToBytes(QDir(QDir::homePath()).canonicalPath()))
+    if (PathBytes(QDir(PathText(path)).canonicalPath()) ==
+        PathBytes(QDir(QDir::homePath()).canonicalPath()))
         return {};
     return path;
 }

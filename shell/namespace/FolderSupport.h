@@ -13,9 +13,7 @@
 
 namespace portable {
 
-// File names and paths are bytes; Qt's texts are converted as the file system encodes names.
-std::string ToBytes(const QString& path);
-QString FromBytes(const std::string& path);
+// File names and paths are bytes (shell/namespace/NameBytes.h has the rule).
 std::string JoinPath(const std::string& folder, std::string_view name);
 // An absolute path without empty, "." and ".." parts, byte for byte.
 std::string CleanPath(std::string_view path);

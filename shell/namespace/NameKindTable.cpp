@@ -16,8 +16,10 @@ void NameKindTable::Clear()
 
 void NameKindTable::Reserve(std::size_t count, std::size_t bytes)
 {
-    m_entries.reserve(m_entries.size() + count);
-    m_names.reserve(m_names.size() + bytes);
+    // With room to spare: the first name set after an enumeration (a new file the watcher
+    // reports) would otherwise copy every entry and every name to a new block.
+    m_entries.reserve(m_entries.size() + count + count / 8 + 16);
+    m_names.reserve(m_names.size() + bytes + bytes / 8 + 256);
     if ((m_live + count + 1) * 2 > m_slots.size())
         Grow(m_live + count);
 }

@@ -16,7 +16,8 @@ class NameKindTable
 {
 public:
     void Clear();
-    // Room for count names of names bytes in all, so that setting them grows nothing.
+    // Room for count names of names bytes in all and some more, so that setting them, and a
+    // few names after them, grows nothing.
     void Reserve(std::size_t count, std::size_t bytes);
     void Set(std::string_view name, std::uint8_t kind);
     std::optional<std::uint8_t> Find(std::string_view name) const;

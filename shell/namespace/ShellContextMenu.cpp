@@ -2,6 +2,7 @@
 
 #include "shell/namespace/FileOperation.h"
 #include "shell/namespace/FolderSupport.h"
+#include "shell/namespace/NameBytes.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -65,7 +66,7 @@ QMimeData* MakeFileMimeData(const std::vector<std::string>& paths, bool cut)
     data->setData(kUriList, uriList);
     data->setData(kGnomeCopiedFiles, gnome);
     data->setData(kKdeCutSelection, cut ? "1" : "0");
-    data->setText(QString::fromLocal8Bit(text));
+    data->setText(DisplayName(text.toStdString()));
     return data;
 }
 
@@ -102,10 +103,10 @@ std::vector<std::string> SendToEntries()
     std::string folder = ShellGetSpecialFolderPath(csidlSendTo);
     if (folder.empty() || !portable::IsDirectory(folder))
         return entries;
-    QDir dir(portable::FromBytes(folder));
+    QDir dir(PathText(folder));
     const QStringList names = dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& name : names)
-        entries.push_back(portable::JoinPath(folder, portable::ToBytes(name)));
+        entries.push_back(portable::JoinPath(folder, PathBytes(name)));
     return entries;
 }
 
@@ -186,7 +187,7 @@ TShellContextMenu::QueryContextMenu(int idCmdFirst, std::uint32_t flags, const Q
             for (std::size_t i = 0; i < m_sendTo.size(); ++i) {
                 TShellMenuEntry target;
                 target.id = static_cast<int>(i) + 1;
-                target.text = portable::FromBytes(std::string(portable::LastPathPart(m_sendTo[i])));
+                target.text = DisplayName(portable::LastPathPart(m_sendTo[i]));
                 target.help = QStringLiteral("Sends the selected items to %1.").arg(target.text);
                 sendTo.submenu.push_back(std::move(target));
             }

@@ -2,13 +2,12 @@
 
 #include "shell/namespace/FolderSupport.h"
 #include "shell/namespace/ItemTags.h"
+#include "shell/namespace/NameBytes.h"
 #include "shell/namespace/ShellNamespace.h"
 #include "shell/namespace/ShellStrings.h"
 
 #include <QFileInfo>
 #include <QMimeDatabase>
-
-using portable::FromBytes;
 
 namespace {
 
@@ -21,7 +20,7 @@ QMimeDatabase& MimeDatabase()
 // Files are known by their names alone, so that no file is opened to show a list.
 QMimeType TypeOfName(std::string_view fileName)
 {
-    return MimeDatabase().mimeTypeForFile(FromBytes(std::string(fileName)),
+    return MimeDatabase().mimeTypeForFile(PathText(std::string(fileName)),
                                           QMimeDatabase::MatchExtension);
 }
 
@@ -38,7 +37,7 @@ std::string ShellTypeNameOf(bool folder, std::string_view fileName)
     }
     QMimeType type = TypeOfName(fileName);
     if (type.isDefault()) {
-        QString suffix = QFileInfo(FromBytes(std::string(fileName))).suffix();
+        QString suffix = QFileInfo(PathText(std::string(fileName))).suffix();
         return suffix.isEmpty() ? "File" : (suffix.toUpper() + " File").toStdString();
     }
     return type.comment().toStdString();

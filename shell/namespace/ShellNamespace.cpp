@@ -5,6 +5,7 @@
 
 #include "shell/namespace/FolderSupport.h"
 #include "shell/namespace/ItemTags.h"
+#include "shell/namespace/NameBytes.h"
 #include "shell/namespace/VirtualFolders.h"
 
 #include <QStandardPaths>
@@ -95,7 +96,7 @@ namespace {
 std::string SpecialFolderLocation(TCSIDL csidl)
 {
     auto location = [](QStandardPaths::StandardLocation which) {
-        return ToBytes(QStandardPaths::writableLocation(which));
+        return PathBytes(QStandardPaths::writableLocation(which));
     };
     std::string home = HomeDirectory();
     switch (csidl) {
@@ -213,4 +214,30 @@ std::string ShellGetFriendlyNameForLastIdListElement(PCIdList absolute)
     if (Failed(ShellGetFolderFromIdList(parent.get(), folder)))
         return {};
     return ShellGetFriendlyNameFromIdList(folder.get(), last.get(), ptfnInFolder);
+}
+
+std::string ShellGetFolderName(PCIdList absolute)
+{
+    std::string name = ShellGetFriendlyNameForLastIdListElement(absolute);
+    if (!name.empty())
+        return name;
+    std::string path = ShellGetPathFromIdList(absolute);
+    std::size_t end = path.find_last_not_of('/');
+    if (end == std::string::npos)
+        return name;
+    std::size_t slash = path.find_last_of('/', end);
+    std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    return path.substr(start, end + 1 - start);
+}
+
+IdListPtr ShellGetNearestFolderAbove(PCIdList absolute)
+{
+    TPTIdListArray path(absolute);
+    TShellFolderPtr folder;
+    for (int levels = 1; levels <= path.GetCount(); ++levels) {
+        IdListPtr candidate = CopyIdListPtr(path.GoUp(levels));
+        if (Succeeded(ShellGetFolderFromIdList(candidate.get(), folder)))
+            return candidate;
+    }
+    return nullptr;
 }

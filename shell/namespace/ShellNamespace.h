@@ -189,6 +189,10 @@ bool ShellCSIDLEqualsIdList(PCIdList idList, TCSIDL csidl);
 std::string ShellGetFriendlyNameFromIdList(TShellFolder* folder, PCIdList relative,
                                            TPTFriendlyNameFlags flags);
 std::string ShellGetFriendlyNameForLastIdListElement(PCIdList absolute);
+// The friendly name of a folder; one gone with the folder above it is named from its path.
+std::string ShellGetFolderName(PCIdList absolute);
+// The nearest folder above one that is there (the desktop at the latest); null when none is.
+IdListPtr ShellGetNearestFolderAbove(PCIdList absolute);
 // Splits an absolute id list into its parent's id list and its last item.
 void ShellSplitIdList(PCIdList absolute, IdListPtr& parent, IdListPtr& last);
 

@@ -1,6 +1,7 @@
 #include "shell/namespace/Volumes.h"
 
 #include "shell/namespace/FolderSupport.h"
+#include "shell/namespace/NameBytes.h"
 #include "shell/namespace/ShellNamespace.h"
 
 #include <QDir>
@@ -21,14 +22,14 @@ const std::vector<Volume>& Volumes()
     if (g_volumesValid)
         return g_volumes;
     g_volumes.clear();
-    std::string homeRoot = ToBytes(QStorageInfo(QDir::homePath()).rootPath());
+    std::string homeRoot = PathBytes(QStorageInfo(QDir::homePath()).rootPath());
     Volume rootVolume{"/", "File System", false};
     g_volumes.push_back(rootVolume);
     std::vector<Volume> others;
     for (const QStorageInfo& info : QStorageInfo::mountedVolumes()) {
         if (!info.isValid() || !info.isReady())
             continue;
-        std::string root = ToBytes(info.rootPath());
+        std::string root = PathBytes(info.rootPath());
         if (root == "/")
             continue;
         bool removable = info.device().startsWith("/dev/") &&
@@ -36,9 +37,9 @@ const std::vector<Volume>& Volumes()
                           StartsWith(root, "/mnt/"));
         if (!removable && root != homeRoot)
             continue;
-        std::string name = ToBytes(info.name());
+        std::string name = PathBytes(info.name());
         if (name.empty())
-            name = ToBytes(QFileInfo(info.rootPath()).fileName());
+            name = PathBytes(QFileInfo(info.rootPath()).fileName());
         if (std::none_of(others.begin(), others.end(),
                          [&](const Volume& v) { return v.root == root; }))
             others.push_back({root, name, removable});

@@ -1,6 +1,7 @@
 #include "shell/widgets/FileJobRunner.h"
 
 #include "shell/namespace/FolderSupport.h"
+#include "shell/namespace/NameBytes.h"
 
 #include <QLocale>
 #include <QProgressDialog>
@@ -149,7 +150,7 @@ void TFileJobRunner::UpdateProgress()
     std::string item = progress.Item();
     std::uint64_t done = progress.BytesDone();
     std::uint64_t total = progress.BytesTotal();
-    QString name = portable::FromBytes(std::string(portable::LastPathPart(item)));
+    QString name = DisplayName(portable::LastPathPart(item));
     QString text = QStringLiteral("%1 \"%2\"").arg(Verb(m_job->GetKind()), name);
     if (total > 0) {
         QLocale locale;

@@ -9,8 +9,8 @@
 using namespace shelllist;
 
 TPTShListData::TPTShListData(TPTCustomShellList* owner, IdListPtr relative,
-                             std::uint32_t attributes)
-    : m_owner(owner), m_relative(std::move(relative)), m_addedAttributes(attributes)
+                             std::uint32_t attributes, std::uint64_t key)
+    : m_owner(owner), m_relative(std::move(relative)), m_addedAttributes(attributes), m_key(key)
 {
 }
 
@@ -56,7 +56,7 @@ QString TPTShListData::GetDisplayName()
         TShellFolderPtr folder = m_owner->CurrentFolder();
         std::string name;
         if (folder && Succeeded(folder->GetDisplayNameOf(m_relative.get(), shgdn::Normal, name)))
-            m_displayName = FromBytes(name);
+            m_displayName = DisplayName(name);
         m_hasDisplayName = true;
     }
     return m_displayName;
@@ -69,7 +69,7 @@ std::string TPTShListData::GetPathNameBytes()
 
 QString TPTShListData::GetPathName()
 {
-    return FromBytes(ShellGetPathFromIdList(GetAbsoluteIdList()));
+    return DisplayName(ShellGetPathFromIdList(GetAbsoluteIdList()));
 }
 
 QString TPTShListData::GetFilename()
@@ -121,7 +121,7 @@ QString TPTShListData::GetColText(int column)
         if (!m_colTexts[index]) {
             TShellDetailsInfo info;
             m_colTexts[index] = Succeeded(details->GetDetailsOf(m_relative.get(), column, info))
-                                    ? FromBytes(info.text)
+                                    ? DisplayName(info.text)
                                     : QString();
         }
         return *m_colTexts[index];

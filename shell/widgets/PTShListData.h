@@ -17,7 +17,9 @@ class TPTCustomShellList;
 class TPTShListData
 {
 public:
-    TPTShListData(TPTCustomShellList* owner, IdListPtr relative, std::uint32_t attributes);
+    // key: the folder contents' id of the item (TFolderItem::key).
+    TPTShListData(TPTCustomShellList* owner, IdListPtr relative, std::uint32_t attributes,
+                  std::uint64_t key = 0);
 
     TPTCustomShellList* Owner() const { return m_owner; }
     PCIdList GetRelativeIdList() const { return m_relative.get(); }
@@ -31,6 +33,13 @@ public:
     std::uint32_t GetAttributes();
     // The attributes the item had when it was added (overlay, dimmed state, sorting).
     std::uint32_t AddedAttributes() const { return m_addedAttributes; }
+    std::uint64_t Key() const { return m_key; }
+    // The item became another kind: new attributes, and every cached text is read again.
+    void Changed(IdListPtr relative, std::uint32_t attributes)
+    {
+        m_addedAttributes = attributes;
+        SetData(std::move(relative));
+    }
     QString GetDisplayName();
     // The full path as the file system names it, byte for byte; empty for virtual items. This
     // is the path to open: a name that is no valid text still leads to its file.
@@ -56,6 +65,7 @@ private:
     IdListPtr m_relative;
     IdListPtr m_absolute;
     std::uint32_t m_addedAttributes;
+    std::uint64_t m_key;
     QString m_displayName;
     bool m_hasDisplayName = false;
     QString m_size, m_type, m_modified;

@@ -1,12 +1,12 @@
 #include "shell/widgets/PTShellCombo.h"
 
 #include "controls/ErrorBoxText.h"
+#include "shell/namespace/NameBytes.h"
 #include "shell/widgets/ShellIcons.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFile>
 #include <QMessageBox>
 #include <QMetaMethod>
 #include <QScreen>
@@ -22,17 +22,12 @@ constexpr std::uint32_t kPathAttributes = 0xB00B0000;
 
 const QEvent::Type kDeferredFillEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-QString FromBytes(const std::string& bytes)
-{
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
-
-QString DisplayName(TShellFolder& folder, PCIdList item, std::uint32_t flags)
+QString FolderItemName(TShellFolder& folder, PCIdList item, std::uint32_t flags)
 {
     std::string name;
     if (Failed(folder.GetDisplayNameOf(item, flags, name)))
         return {};
-    return FromBytes(name);
+    return DisplayName(name);
 }
 
 std::uint32_t AttributesOf(TShellFolder& folder, PCIdList item, std::uint32_t asked)
@@ -287,7 +282,7 @@ void TPTCustomShellCombo::FillCombo(const TShellFolderPtr& folder, PCIdList fold
 
     IdListPtr folderId;
     if (level < 0) {
-        int index = AddItem(FromBytes(ShellGetFriendlyNameForLastIdListElement(nullptr)),
+        int index = AddItem(DisplayName(ShellGetFriendlyNameForLastIdListElement(nullptr)),
                             ShellGetIconIndex(nullptr, shgfi::SmallIcon), 0);
         Item(index)->SetData(std::make_unique<TPTShComboData>(this, folder, nullptr, nullptr));
         level = 1;
@@ -336,7 +331,7 @@ void TPTCustomShellCombo::FillCombo(const TShellFolderPtr& folder, PCIdList fold
         QString caption;
         int imageIndex = -1;
         if (selected) {
-            caption = DisplayName(*folder, child, shgdn::InFolder);
+            caption = FolderItemName(*folder, child, shgdn::InFolder);
             imageIndex = ShellGetIconIndex(absolute.get(), shgfi::SmallIcon | shgfi::OpenIcon);
         }
         int index =
@@ -381,7 +376,7 @@ void TPTCustomShellCombo::AddPathBelow(const TShellFolderPtr& folder, PCIdList c
         QString caption;
         int imageIndex = -1;
         if (isLast) {
-            caption = DisplayName(*current, item.get(), shgdn::InFolder | shgdn::ForAddressBar);
+            caption = FolderItemName(*current, item.get(), shgdn::InFolder | shgdn::ForAddressBar);
             IdListPtr absolute = ConcatIdListPtr(parentId.get(), item.get());
             imageIndex = ShellGetIconIndex(absolute.get(), shgfi::SmallIcon | shgfi::OpenIcon);
         }
@@ -417,7 +412,7 @@ void TPTCustomShellCombo::GetItemData(TPTImageComboItem& item)
                 ? ShellGetFriendlyNameFromIdList(data->ParentFolder().get(), data->RelativeIdList(),
                                                  ptfnInFolder)
                 : ShellGetFriendlyNameForLastIdListElement(nullptr);
-        item.SetCaption(FromBytes(name));
+        item.SetCaption(DisplayName(name));
     }
     if (item.ImageIndex() == -1)
         item.SetImageIndex(ShellGetIconIndex(data->AbsoluteIdList(), shgfi::SmallIcon));

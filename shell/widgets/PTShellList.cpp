@@ -6,14 +6,11 @@
 #include "shell/widgets/PTShellListModel.h"
 #include "shell/widgets/ShellListSupport.h"
 
-#include <QAbstractItemDelegate>
-#include <QFile>
-#include <QListView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMetaMethod>
-#include <QStackedLayout>
 #include <QTimer>
-#include <QTreeView>
 #include <algorithm>
 
 using namespace shelllist;
@@ -26,30 +23,14 @@ TPTCustomShellList::TPTCustomShellList(QWidget* parent) : QWidget(parent)
     connect(m_selection, &QItemSelectionModel::selectionChanged, this,
             &TPTCustomShellList::SelectionChanged);
 
-    m_listView = NewShellListView(this);
-    m_listView->setModel(m_model);
-    m_listView->setSelectionModel(m_selection);
-    m_listView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_listView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_listView->setUniformItemSizes(true);
-    m_listView->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_listView->installEventFilter(this);
-    m_listView->viewport()->installEventFilter(this);
-    connect(m_listView, &QWidget::customContextMenuRequested, this,
-            &TPTCustomShellList::ShowContextMenu);
-    connect(m_listView->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
-            &TPTCustomShellList::EditorClosed);
-    auto* layout = new QStackedLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_listView);
-    setFocusProxy(m_listView);
+    m_views.Create();
 
     m_changeTimer = new QTimer(this);
     m_changeTimer->setSingleShot(true);
     connect(m_changeTimer, &QTimer::timeout, this, [this] { Guarded([this] { TimerElapsed(); }); });
 
     SetMultiSelect(false);
-    ApplyViewStyle();
+    m_views.ApplyViewStyle();
     PTDeviceChangeHandler()->Add(
         this, [this](TPTDeviceChangeHandler*, const TDeviceChangeMessage& m) { DeviceChanged(m); });
 }
@@ -67,28 +48,10 @@ TPTCustomShellList::~TPTCustomShellList()
         m_linkedCombo->ShellListDestroyed(this);
     if (m_linkedTree)
         m_linkedTree->ShellListDestroyed(this);
-    m_changeWatcher.reset();
-    if (m_reportView) {
-        auto& widths = RememberedColumnWidths();
-        widths.clear();
-        for (int i = 0; i < m_model->columnCount(); ++i)
-            widths.push_back(m_reportView->columnWidth(i));
-    }
+    m_contents.StopWatching();
     m_folder.SetOnChange(nullptr);
     disconnect(m_selection, nullptr, this, nullptr);
-    // The views go first: closing the window lays them out again, and they would ask the
-    // model for texts after this object's members are gone.
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_listView),
-                                    static_cast<QAbstractItemView*>(m_reportView)}) {
-        if (view) {
-            view->removeEventFilter(this);
-            view->viewport()->removeEventFilter(this);
-        }
-    }
-    delete m_reportView;
-    m_reportView = nullptr;
-    delete m_listView;
-    m_listView = nullptr;
+    m_views.Destroy();
     m_model->BeginReset();
     m_model->Items().clear();
     m_model->EndReset();
@@ -112,14 +75,7 @@ void TPTCustomShellList::showEvent(QShowEvent* event)
 
 void TPTCustomShellList::ShareAccessibleTexts()
 {
-    // The view inside takes the focus, so a screen reader names the list by the view's texts.
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_listView),
-                                    static_cast<QAbstractItemView*>(m_reportView)}) {
-        if (!view)
-            continue;
-        view->setAccessibleName(accessibleName());
-        view->setAccessibleDescription(accessibleDescription());
-    }
+    m_views.ShareAccessibleTexts();
 }
 
 void TPTCustomShellList::HandleNeeded()
@@ -160,9 +116,7 @@ void TPTCustomShellList::SetOptions(TPTShellListOptions options)
     TPTShellListOptions changed = options ^ m_options;
     m_options = options;
     if (changed & (PtsloFlag(ptsloOleDrag) | PtsloFlag(ptsloOleDrop))) {
-        ApplyDragDrop(m_listView);
-        if (m_reportView)
-            ApplyDragDrop(m_reportView);
+        m_views.ApplyDragDrop();
     }
     if (!m_handleAllocated)
         return;
@@ -182,18 +136,12 @@ void TPTCustomShellList::SetOptions(TPTShellListOptions options)
 void TPTCustomShellList::SetFileFilter(const QString& filter)
 {
     if (filter == m_fileFilter) {
-        if (filter.isEmpty()) {
-            m_patterns.clear();
-            m_hasPatterns = false;
-        }
+        if (filter.isEmpty())
+            m_nameFilter.SetText({});
         return;
     }
     m_fileFilter = filter;
-    m_patterns.clear();
-    // Tokens are kept exactly as written, blanks included.
-    for (const QString& token : filter.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        m_patterns.push_back(QFile::encodeName(token).toStdString());
-    m_hasPatterns = true;
+    m_nameFilter.SetText(filter);
     if (HasOption(ptsloAutoFill))
         FillItems();
 }
@@ -201,11 +149,7 @@ void TPTCustomShellList::SetFileFilter(const QString& filter)
 void TPTCustomShellList::SetMultiSelect(bool multiSelect)
 {
     m_multiSelect = multiSelect;
-    auto mode =
-        multiSelect ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection;
-    m_listView->setSelectionMode(mode);
-    if (m_reportView)
-        m_reportView->setSelectionMode(mode);
+    m_views.SetSelectionMode(multiSelect);
 }
 
 // --- Items
@@ -249,9 +193,7 @@ QString TPTCustomShellList::ItemCaption(int index) const
 
 QAbstractItemView* TPTCustomShellList::View() const
 {
-    if (m_viewStyle == vsReport && m_reportView)
-        return m_reportView;
-    return m_listView;
+    return m_views.Current();
 }
 
 TPTShListData* TPTCustomShellList::GetShListData(int index) const
@@ -306,4 +248,50 @@ void TPTCustomShellList::SelectionChanged(const QItemSelection& selected,
     };
     notify(deselected, false);
     notify(selected, true);
+}
+
+std::vector<int> TPTCustomShellList::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : m_selection->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+int TPTCustomShellList::DropHighlightItem() const
+{
+    return m_model->RowOf(m_model->DropItem());
+}
+
+// --- Keyboard and mouse: the keys are the commands', drags the drag and drop's
+
+bool TPTCustomShellList::eventFilter(QObject* watched, QEvent* event)
+{
+    bool onView = m_views.IsView(watched);
+    bool onViewport = m_views.IsViewport(watched);
+    if (onView && event->type() == QEvent::KeyPress)
+        return m_commands.KeyPress(static_cast<QKeyEvent*>(event));
+    if (onViewport && m_dragDrop.DropTargetEvent(event))
+        return true;
+    if (onViewport && event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        Guarded([this] { OpenSelectedItems(); });
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TPTCustomShellList::SetViewStyle(TViewStyle style)
+{
+    if (style == m_viewStyle)
+        return;
+    m_viewStyle = style;
+    m_views.ApplyViewStyle();
+}
+
+void TPTCustomShellList::SetHeaderSortDisplayMode(TPTHeaderSortDisplayMode mode)
+{
+    m_headerSortDisplayMode = mode;
+    m_views.ApplyHeaderSort();
 }

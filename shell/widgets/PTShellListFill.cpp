@@ -11,7 +11,8 @@
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
-#include <unordered_map>
+#include <functional>
+#include <utility>
 
 using namespace shelllist;
 
@@ -19,6 +20,7 @@ void TPTCustomShellList::ClearItems()
 {
     m_selection->clearSelection();
     NotifyDeleteAll();
+    m_contents.Clear();
     m_model->BeginReset();
     m_model->Items().clear();
     m_model->EndReset();
@@ -87,7 +89,7 @@ void TPTCustomShellList::FillItems()
         FilterPostApply();
     }
     SortList();
-    UpdateItemSize();
+    m_views.UpdateItemSize();
     if (ItemCount() > 0)
         SetFocusedItem(0);
     if (m_viewStyle == vsIcon || m_viewStyle == vsSmallIcon)
@@ -113,49 +115,29 @@ void TPTCustomShellList::FillList(const TShellFolderPtr& folder, PCIdList folder
     std::uint32_t flags = shcontf::Folders | shcontf::NonFolders;
     if (HasOption(ptsloShowHidden))
         flags |= shcontf::IncludeHidden;
+    TFolderChanges changes;
     m_model->BeginReset();
     // However the fill ends, also by an exception from a handler, the reset ends with the new
-    // folder's columns (also when it cannot be read) and the items added so far.
-    ScopeExit endUpdate([this] {
+    // folder's columns (also when it cannot be read) and the items accepted so far.
+    ScopeExit endUpdate([this, &changes] {
+        auto& items = m_model->Items();
+        items.reserve(changes.added.size());
+        for (TFolderItem& item : changes.added)
+            items.push_back(std::make_unique<TPTShListData>(this, std::move(item.relative),
+                                                            item.attributes, item.key));
         m_model->EndReset();
-        if (m_reportView) {
-            for (int i = 0; i < m_model->columnCount(); ++i)
-                m_reportView->setColumnWidth(i,
-                                             m_model->Columns()[static_cast<std::size_t>(i)].width);
-        }
+        m_views.ApplyColumnWidths();
     });
-    SetupColumns();
-    std::unique_ptr<TShellEnumIdList> enumerator;
-    if (Failed(folder->EnumObjects(flags, enumerator)) || !enumerator) {
-        endUpdate.Run();
-        emit OnFillComplete(this);
-        return;
-    }
-    // Room for 500 to start with, then doubled: growing by a fixed step copies the whole
-    // list again every 500 items, which is quadratic in a folder of tens of thousands.
-    std::vector<IdListPtr> collected;
-    collected.reserve(500);
-    HResult hr;
-    for (;;) {
-        IdListPtr item;
-        hr = enumerator->Next(item);
-        if (hr != kSOk)
-            break;
-        collected.push_back(std::move(item));
-    }
-    if (hr != kSFalse && hr != kENoMoreItems && hr != kEFail) {
+    m_views.SetupColumns();
+    HResult hr = m_contents.Fill(
+        folder, flags,
+        [this](TShellFolder& folder, PCIdList relative, std::uint32_t& attributes) {
+            return ShouldInclude(folder, relative, attributes);
+        },
+        changes);
+    if (hr != kSOk) {
         restore();
         throw TPTShellError(ShellErrorMessage(hr));
-    }
-    auto& items = m_model->Items();
-    if (hr != kEFail) {
-        items.reserve(collected.size());
-        for (IdListPtr& relative : collected) {
-            std::uint32_t attributes = 0;
-            if (ShouldInclude(*folder, relative.get(), attributes))
-                items.push_back(
-                    std::make_unique<TPTShListData>(this, std::move(relative), attributes));
-        }
     }
     endUpdate.Run();
     emit OnFillComplete(this);
@@ -168,40 +150,6 @@ std::shared_ptr<TShellDetails> TPTCustomShellList::GetCurrentFolderIShellDetails
         m_detailsFetched = true;
     }
     return m_details;
-}
-
-void TPTCustomShellList::SetupColumns()
-{
-    auto& columns = m_model->Columns();
-    auto& remembered = RememberedColumnWidths();
-    if (m_reportView && !columns.empty()) {
-        remembered.clear();
-        for (int i = 0; i < static_cast<int>(columns.size()); ++i)
-            remembered.push_back(m_reportView->columnWidth(i));
-    }
-    columns.clear();
-    auto alignment = [](TShellDetailsInfo::Format format) {
-        return format == TShellDetailsInfo::fmtRight    ? Qt::AlignRight
-               : format == TShellDetailsInfo::fmtCenter ? Qt::AlignHCenter
-                                                        : Qt::AlignLeft;
-    };
-    if (auto details = GetCurrentFolderIShellDetails()) {
-        TShellDetailsInfo info;
-        for (int i = 0; Succeeded(details->GetDetailsOf(nullptr, i, info)); ++i)
-            columns.push_back({FromBytes(info.text), alignment(info.format), 7 * info.charWidth});
-    } else {
-        columns = {{PTLoadStr(TPTResString::SColumnName), Qt::AlignLeft, 200},
-                   {PTLoadStr(TPTResString::SColumnSize), Qt::AlignRight, 60},
-                   {PTLoadStr(TPTResString::SColumnType), Qt::AlignLeft, 100},
-                   {PTLoadStr(TPTResString::SColumnModified), Qt::AlignLeft, 120}};
-    }
-    bool fileSystemFolder = m_currentFolder && !m_currentFolder->FileSystemPath().empty();
-    if (fileSystemFolder && remembered.size() == columns.size()) {
-        for (std::size_t i = 0; i < columns.size(); ++i)
-            columns[i].width = remembered[i];
-    }
-    if (std::abs(m_sortColumn) > static_cast<int>(columns.size()))
-        m_sortColumn = 1;
 }
 
 bool TPTCustomShellList::ShouldInclude(TShellFolder& folder, PCIdList relative,
@@ -228,7 +176,7 @@ bool TPTCustomShellList::CanAdd(TShellFolder& folder, PCIdList relative, std::ui
         std::string_view fileName = slash == std::string::npos
                                         ? std::string_view(name)
                                         : std::string_view(name).substr(slash + 1);
-        if (!FilterApply(fileName, attributes))
+        if (!m_nameFilter.Matches(fileName))
             return false;
     }
     static const QMetaMethod signal = QMetaMethod::fromSignal(&TPTCustomShellList::OnAddItem);
@@ -240,30 +188,13 @@ bool TPTCustomShellList::CanAdd(TShellFolder& folder, PCIdList relative, std::ui
     return true;
 }
 
-// Names are matched against the patterns directly, which gives what a search of the folder
-// with each pattern would, without reading the folder once per pattern.
 void TPTCustomShellList::FilterPreApply()
 {
     m_filterActive = false;
     if (!m_currentFolder && !m_folder.GetIdList())
         return;
     std::string path = ShellGetPathFromIdList(m_folder.GetIdList());
-    if (path.empty() || !m_hasPatterns || m_patterns.empty())
-        return;
-    if (m_fileFilter == QLatin1String("*") || m_fileFilter == QLatin1String("*.*"))
-        return;
-    m_filterActive = true;
-}
-
-bool TPTCustomShellList::FilterApply(std::string_view name, std::uint32_t attributes) const
-{
-    if (attributes & sfgao::Folder)
-        return true;
-    for (const std::string& pattern : m_patterns) {
-        if (WildcardMatch(pattern, name))
-            return true;
-    }
-    return false;
+    m_filterActive = !path.empty() && m_nameFilter.Narrows();
 }
 
 void TPTCustomShellList::FilterPostApply()
@@ -280,13 +211,19 @@ void TPTCustomShellList::SortList()
     int count = ItemCount();
     std::vector<PCIdList> order;
     order.reserve(static_cast<std::size_t>(count));
-    std::unordered_map<PCIdList, int> rows;
+    // Each id list's row, found again by halving: a hash map would allocate once an item.
+    std::vector<std::pair<PCIdList, int>> rows;
     rows.reserve(static_cast<std::size_t>(count));
     for (int row = 0; row < count; ++row) {
         PCIdList relative = m_model->Item(row)->GetRelativeIdList();
         order.push_back(relative);
-        rows.emplace(relative, row);
+        rows.emplace_back(relative, row);
     }
+    // std::less orders any pointers, also of different allocations.
+    auto byPointer = [](const std::pair<PCIdList, int>& a, const std::pair<PCIdList, int>& b) {
+        return std::less<PCIdList>()(a.first, b.first);
+    };
+    std::sort(rows.begin(), rows.end(), byPointer);
     m_currentFolder->SortIdLists(std::abs(m_sortColumn) - 1, order);
     if (m_sortColumn < 0)
         std::reverse(order.begin(), order.end());
@@ -294,7 +231,8 @@ void TPTCustomShellList::SortList()
     newToOld.reserve(order.size());
     bool changed = false;
     for (PCIdList relative : order) {
-        newToOld.push_back(rows[relative]);
+        auto found = std::lower_bound(rows.begin(), rows.end(), std::pair(relative, -1), byPointer);
+        newToOld.push_back(found->second);
         changed |= newToOld.back() != static_cast<int>(newToOld.size()) - 1;
     }
     if (changed)
@@ -304,7 +242,7 @@ void TPTCustomShellList::SortList()
 void TPTCustomShellList::SetSortColumn(int column)
 {
     m_sortColumn = column;
-    SetHeaderSortDisplayMode(m_headerSortDisplayMode);
+    m_views.ApplyHeaderSort();
     SortList();
 }
 

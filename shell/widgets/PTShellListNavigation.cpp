@@ -5,9 +5,7 @@
 #include "shell/widgets/PTShellListModel.h"
 #include "shell/widgets/ShellListSupport.h"
 
-#include <QDesktopServices>
 #include <QItemSelectionModel>
-#include <QUrl>
 #include <algorithm>
 
 using namespace shelllist;
@@ -30,7 +28,7 @@ void TPTCustomShellList::OpenSelectedItems()
     std::sort(rows.begin(), rows.end());
     if (rows.size() > 1) {
         if (!DblClickOpen())
-            DoDefaultCommand(rows);
+            m_commands.DoDefaultCommand(rows);
     } else if (rows.size() == 1) {
         OpenItem(rows.front());
     }
@@ -74,26 +72,7 @@ void TPTCustomShellList::OpenItem(int index)
         return;
     }
     if (!DblClickOpen())
-        DoDefaultCommand({index});
-}
-
-void TPTCustomShellList::DoDefaultCommand(const std::vector<int>& rows)
-{
-    for (int row : rows) {
-        TPTShListData* data = m_model->Item(row);
-        if (!data)
-            continue;
-        std::string path = data->GetPathNameBytes();
-        if (path.empty())
-            continue;
-        if (m_openHandler) {
-            m_openHandler(path);
-        } else {
-            // Percent-encoded bytes, so that a name that is no valid text still opens.
-            QByteArray encoded = QUrl::toPercentEncoding(QByteArray::fromStdString(path), "/");
-            QDesktopServices::openUrl(QUrl::fromEncoded("file://" + encoded));
-        }
-    }
+        m_commands.DoDefaultCommand({index});
 }
 
 void TPTCustomShellList::NavigateTo(PCIdList absolute)
@@ -114,27 +93,6 @@ void TPTCustomShellList::NavigateTo(PCIdList absolute)
         FillItems();
 }
 
-namespace {
-
-// The folder's name as the combo shows it; a folder gone with the one above it is named from
-// its path.
-QString FolderName(PCIdList idList)
-{
-    std::string name = ShellGetFriendlyNameForLastIdListElement(idList);
-    if (name.empty()) {
-        std::string path = ShellGetPathFromIdList(idList);
-        std::size_t end = path.find_last_not_of('/');
-        if (end != std::string::npos) {
-            std::size_t slash = path.find_last_of('/', end);
-            std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-            name = path.substr(start, end + 1 - start);
-        }
-    }
-    return FromBytes(name);
-}
-
-} // namespace
-
 bool TPTCustomShellList::LeaveGoneFolder(bool asked)
 {
     // Not while a drag or a caption edit holds the items: their refresh comes after.
@@ -149,7 +107,7 @@ bool TPTCustomShellList::LeaveGoneFolder(bool asked)
     // Unreadable is not gone: it shows empty, as it does when opened.
     if (hr != kEFileNotFound && hr != kEPathNotFound)
         return false;
-    QString name = FolderName(shown.get());
+    QString name = DisplayName(ShellGetFolderName(shown.get()));
     if (HasOption(ptsloDontChangeFolder)) {
         if (!asked)
             return false;
@@ -157,20 +115,13 @@ bool TPTCustomShellList::LeaveGoneFolder(bool asked)
         ReportError(QStringLiteral("The folder \"%1\" no longer exists.").arg(name));
         return true;
     }
-    // The desktop is always there, so the walk up ends at the latest.
-    TPTIdListArray path(shown.get());
-    IdListPtr above;
-    for (int levels = 1; levels <= path.GetCount() && !above; ++levels) {
-        IdListPtr candidate = CopyIdListPtr(path.GoUp(levels));
-        if (Succeeded(ShellGetFolderFromIdList(candidate.get(), folder)))
-            above = std::move(candidate);
-    }
+    IdListPtr above = ShellGetNearestFolderAbove(shown.get());
     if (!above)
         return false;
     NavigateTo(above.get());
     // Told after the move, so that the message stands over the folder now shown.
     ReportError(QStringLiteral("The folder \"%1\" no longer exists; showing \"%2\".")
-                    .arg(name, FolderName(above.get())));
+                    .arg(name, DisplayName(ShellGetFolderName(above.get()))));
     return true;
 }
 

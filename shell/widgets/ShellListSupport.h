@@ -2,10 +2,10 @@
 
 // What the parts of the file list share inside the widgets layer.
 
+#include "shell/namespace/NameBytes.h"
 #include "shell/widgets/PTShellList.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QString>
 #include <exception>
 #include <string>
@@ -13,11 +13,6 @@
 #include <vector>
 
 namespace shelllist {
-
-inline QString FromBytes(const std::string& bytes)
-{
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
 
 // Shows the busy cursor for as long as it lives.
 class WaitCursor
@@ -70,10 +65,6 @@ private:
     F m_action;
     bool m_done = false;
 };
-
-// The views of the list: drags they start are the list's.
-QListView* NewShellListView(TPTCustomShellList* list);
-QTreeView* NewShellReportView(TPTCustomShellList* list);
 
 // Widths of the columns, remembered across folders and lists.
 std::vector<int>& RememberedColumnWidths();

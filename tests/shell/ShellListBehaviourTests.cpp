@@ -208,16 +208,18 @@ TEST_F(ShellListTest, EventsAroundFillsAndRefreshes)
                          EXPECT_EQ(list->GetShListData(row), data);
                          events.push_back("delete " + data->GetDisplayName().toStdString());
                      });
-    QObject::connect(self, &TPTCustomShellList::OnAddItem, &handlers,
-                     [&](TPTCustomShellList*, TShellFolder* folder, PCIdList parent, PCIdList item,
-                         std::uint32_t attributes, bool& allow) {
-                         EXPECT_EQ(folder, list->CurrentFolder().get());
-                         EXPECT_EQ(ShellGetPathFromIdList(parent), list->Folder().GetPathName());
-                         EXPECT_TRUE(attributes & sfgao::FileSystem);
-                         std::string name(IdListItemData(item));
-                         allow = name.rfind("skip", 0) != 0;
-                         events.push_back("add " + name);
-                     });
+    QObject::connect(
+        self, &TPTCustomShellList::OnAddItem, &handlers,
+        [&](TPTCustomShellList*, TShellFolder* folder, PCIdList parent, PCIdList item,
+            std::uint32_t attributes, bool& allow) {
+            EXPECT_EQ(folder, list->CurrentFolder().get());
+            EXPECT_EQ(ShellGetPathFromIdList(parent), list->Folder().GetPathName());
+            EXPECT_TRUE(attributes & sfgao::FileSystem);
+            std::string name(IdListItemData(item));
+            allow = name.rfind("skip", 0) != 0;
+            events.push_back("add " + name);
+        },
+        Qt::DirectConnection);
 
     Show(dir.Path() / "sub");
     // The items are offered in the folder's own order.

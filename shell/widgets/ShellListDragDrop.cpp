@@ -1,6 +1,8 @@
 // Drag and drop: dragging the selection out of the list as file URIs, and the list as a target
 // for files dropped on its folder or on a folder item.
 
+#include "shell/widgets/ShellListDragDrop.h"
+
 #include "shell/namespace/FileOperation.h"
 #include "shell/namespace/ShellContextMenu.h"
 #include "shell/widgets/PTShellList.h"
@@ -20,13 +22,6 @@
 #include <unistd.h>
 
 using namespace shelllist;
-
-struct TPTCustomShellList::TDropPlan
-{
-    std::string folder; // where the items would go; empty when nowhere
-    int row = -1;       // the folder item under the cursor, -1 for the list's own folder
-    Qt::DropAction action = Qt::IgnoreAction;
-};
 
 namespace {
 
@@ -76,74 +71,70 @@ Qt::DropAction FromAttributes(std::uint32_t attributes, std::uint32_t bit, Qt::D
 
 } // namespace
 
-QListView* shelllist::NewShellListView(TPTCustomShellList* list)
+QListView* TShellListDragDrop::NewListView(TPTCustomShellList* list)
 {
     return new TDragSourceView<QListView>(list);
 }
 
-QTreeView* shelllist::NewShellReportView(TPTCustomShellList* list)
+QTreeView* TShellListDragDrop::NewReportView(TPTCustomShellList* list)
 {
     return new TDragSourceView<QTreeView>(list);
 }
 
-void TPTCustomShellList::ApplyDragDrop(QAbstractItemView* view)
+void TShellListDragDrop::Apply(QAbstractItemView* view)
 {
-    view->setDragEnabled(HasOption(ptsloOleDrag));
-    view->viewport()->setAcceptDrops(HasOption(ptsloOleDrop));
+    view->setDragEnabled(m_list->HasOption(ptsloOleDrag));
+    view->viewport()->setAcceptDrops(m_list->HasOption(ptsloOleDrop));
     // A drag over the list scrolls it at the list's own pace.
     view->setAutoScroll(false);
-    if (!HasOption(ptsloOleDrop))
+    if (!m_list->HasOption(ptsloOleDrop))
         EndDragOver();
-}
-
-int TPTCustomShellList::DropHighlightItem() const
-{
-    return m_model->RowOf(m_model->DropItem());
 }
 
 // --- The list as a drag source
 
-QMimeData* TPTCustomShellList::DragMimeData()
+QMimeData* TShellListDragDrop::DragMimeData()
 {
-    std::unique_ptr<TShellContextMenu> menu = MenuForRows(SelectedRows());
+    std::unique_ptr<TShellContextMenu> menu =
+        m_list->m_commands.MenuForRows(m_list->SelectedRows());
     if (!menu || menu->Paths().empty())
         return nullptr;
     return MakeFileMimeData(menu->Paths(), false);
 }
 
-Qt::DropActions TPTCustomShellList::DragActions()
+Qt::DropActions TShellListDragDrop::DragActions()
 {
-    std::uint32_t attributes = GetDragDropAttributesForAllSelected();
+    std::uint32_t attributes = m_list->GetDragDropAttributesForAllSelected();
     return Qt::DropActions(FromAttributes(attributes, sfgao::CanCopy, Qt::CopyAction)) |
            FromAttributes(attributes, sfgao::CanMove, Qt::MoveAction) |
            FromAttributes(attributes, sfgao::CanLink, Qt::LinkAction);
 }
 
-Qt::DropAction TPTCustomShellList::OleBeginDrag(Qt::MouseButton)
+Qt::DropAction TShellListDragDrop::BeginDrag(Qt::MouseButton)
 {
-    if (!HasOption(ptsloOleDrag) || m_busy || IsEditing())
+    if (!m_list->HasOption(ptsloOleDrag) || m_list->m_busy || m_list->IsEditing())
         return Qt::IgnoreAction;
     Qt::DropActions actions;
     std::unique_ptr<QMimeData> data;
-    Guarded([&] {
+    m_list->Guarded([&] {
         actions = DragActions();
         data.reset(DragMimeData());
     });
     if (!data || actions == Qt::IgnoreAction)
         return Qt::IgnoreAction;
 
-    QAbstractItemView* view = View();
+    QAbstractItemView* view = m_list->View();
     QPointer<QDrag> drag = new QDrag(view);
     drag->setMimeData(data.release());
-    QModelIndex current = m_selection->currentIndex();
-    if (!current.isValid() || !IsItemSelected(current.row()))
-        current = m_model->index(SelectedRows().front(), 0);
-    QIcon icon = m_model->data(current, Qt::DecorationRole).value<QIcon>();
+    QModelIndex current = m_list->m_selection->currentIndex();
+    if (!current.isValid() || !m_list->IsItemSelected(current.row()))
+        current = m_list->m_model->index(m_list->SelectedRows().front(), 0);
+    QIcon icon = m_list->m_model->data(current, Qt::DecorationRole).value<QIcon>();
     if (!icon.isNull())
         drag->setPixmap(icon.pixmap(view->iconSize()));
 
-    QPointer<TPTCustomShellList> self(this);
-    m_busy = true;
+    QPointer<TPTCustomShellList> self(m_list);
+    m_list->m_busy = true;
     m_dragActive = true;
     Qt::DropAction result = Qt::IgnoreAction;
     try {
@@ -151,48 +142,48 @@ Qt::DropAction TPTCustomShellList::OleBeginDrag(Qt::MouseButton)
         result = m_dragRunner ? m_dragRunner(*drag, actions) : drag->exec(actions, preferred);
     } catch (const std::exception& error) {
         if (self)
-            ReportError(QString::fromStdString(error.what()));
+            m_list->ReportError(QString::fromStdString(error.what()));
     }
     if (drag)
         drag->deleteLater();
     if (!self)
         return result;
     m_dragActive = false;
-    m_busy = false;
-    bool pending = m_refreshPending;
-    m_refreshPending = false;
+    m_list->m_busy = false;
+    bool pending = m_list->m_refreshPending;
+    m_list->m_refreshPending = false;
     // Items may have gone or come, here or wherever they were dropped.
-    Guarded([&] {
-        RefreshItems();
+    m_list->Guarded([&] {
+        m_list->RefreshItems();
         if (result != Qt::IgnoreAction || pending)
-            SortList();
+            m_list->SortList();
     });
     return result;
 }
 
 // --- The list as a drop target
 
-bool TPTCustomShellList::DropTargetEvent(QEvent* event)
+bool TShellListDragDrop::DropTargetEvent(QEvent* event)
 {
     switch (event->type()) {
     case QEvent::DragEnter:
-        Guarded([&] { OnDropTarget_DragEnter(static_cast<QDropEvent*>(event)); });
+        m_list->Guarded([&] { DragEnter(static_cast<QDropEvent*>(event)); });
         return true;
     case QEvent::DragMove:
-        Guarded([&] { OnDropTarget_DragOver(static_cast<QDropEvent*>(event)); });
+        m_list->Guarded([&] { DragOver(static_cast<QDropEvent*>(event)); });
         return true;
     case QEvent::DragLeave:
-        OnDropTarget_DragLeave();
+        EndDragOver();
         return true;
     case QEvent::Drop:
-        Guarded([&] { OnDropTarget_Drop(static_cast<QDropEvent*>(event)); });
+        m_list->Guarded([&] { Drop(static_cast<QDropEvent*>(event)); });
         return true;
     default:
         return false;
     }
 }
 
-void TPTCustomShellList::ReadDropSources(const QMimeData* data)
+void TShellListDragDrop::ReadDropSources(const QMimeData* data)
 {
     m_dropData = data;
     m_dropSources.clear();
@@ -213,16 +204,16 @@ void TPTCustomShellList::ReadDropSources(const QMimeData* data)
     }
 }
 
-TPTCustomShellList::TDropPlan TPTCustomShellList::PlanDrop(const QPoint& position,
+TShellListDragDrop::TDropPlan TShellListDragDrop::PlanDrop(const QPoint& position,
                                                            Qt::KeyboardModifiers modifiers,
                                                            Qt::DropActions offered)
 {
     TDropPlan plan;
-    if (!HasOption(ptsloOleDrop) || m_dropSources.empty())
+    if (!m_list->HasOption(ptsloOleDrop) || m_dropSources.empty())
         return plan;
-    QAbstractItemView* view = View();
+    QAbstractItemView* view = m_list->View();
     QModelIndex index = view->indexAt(position);
-    TPTShListData* item = index.isValid() ? m_model->Item(index.row()) : nullptr;
+    TPTShListData* item = index.isValid() ? m_list->m_model->Item(index.row()) : nullptr;
     std::string folder;
     if (item && item->IsFolder())
         folder = item->GetPathNameBytes();
@@ -232,7 +223,8 @@ TPTCustomShellList::TDropPlan TPTCustomShellList::PlanDrop(const QPoint& positio
         // This list's own items dropped beside themselves would go where they already are.
         if (m_dragActive)
             return plan;
-        folder = m_currentFolder ? m_currentFolder->FileSystemPath() : std::string();
+        folder =
+            m_list->m_currentFolder ? m_list->m_currentFolder->FileSystemPath() : std::string();
     }
     struct stat folderStat;
     if (folder.empty() || ::stat(folder.c_str(), &folderStat) != 0 ||
@@ -280,25 +272,25 @@ TPTCustomShellList::TDropPlan TPTCustomShellList::PlanDrop(const QPoint& positio
     return plan;
 }
 
-void TPTCustomShellList::SetDropHighlight(int row)
+void TShellListDragDrop::SetDropHighlight(int row)
 {
-    m_model->SetDropItem(m_model->Item(row));
+    m_list->m_model->SetDropItem(m_list->m_model->Item(row));
 }
 
-void TPTCustomShellList::OnDropTarget_DragEnter(QDropEvent* event)
+void TShellListDragDrop::DragEnter(QDropEvent* event)
 {
     m_lastAutoScroll.reset();
     ReadDropSources(event->mimeData());
-    if (!HasOption(ptsloOleDrop) || m_dropSources.empty()) {
+    if (!m_list->HasOption(ptsloOleDrop) || m_dropSources.empty()) {
         event->ignore();
         return;
     }
     // Taken even where nothing can be dropped yet, so that the moves over the list come.
-    OnDropTarget_DragOver(event);
+    DragOver(event);
     event->accept();
 }
 
-void TPTCustomShellList::OnDropTarget_DragOver(QDropEvent* event)
+void TShellListDragDrop::DragOver(QDropEvent* event)
 {
     if (event->mimeData() != m_dropData)
         ReadDropSources(event->mimeData());
@@ -307,7 +299,7 @@ void TPTCustomShellList::OnDropTarget_DragOver(QDropEvent* event)
     m_dragOffered = event->possibleActions();
     TDropPlan plan = PlanDrop(m_dragPosition, m_dragModifiers, m_dragOffered);
     SetDropHighlight(plan.action != Qt::IgnoreAction ? plan.row : -1);
-    if (HasOption(ptsloOleDrop) && !m_dropSources.empty())
+    if (m_list->HasOption(ptsloOleDrop) && !m_dropSources.empty())
         AutoScroll(m_dragPosition);
     event->setDropAction(plan.action);
     if (plan.action != Qt::IgnoreAction)
@@ -316,12 +308,7 @@ void TPTCustomShellList::OnDropTarget_DragOver(QDropEvent* event)
         event->ignore();
 }
 
-void TPTCustomShellList::OnDropTarget_DragLeave()
-{
-    EndDragOver();
-}
-
-void TPTCustomShellList::EndDragOver()
+void TShellListDragDrop::EndDragOver()
 {
     if (m_autoScrollTimer)
         m_autoScrollTimer->stop();
@@ -331,7 +318,7 @@ void TPTCustomShellList::EndDragOver()
     SetDropHighlight(-1);
 }
 
-void TPTCustomShellList::OnDropTarget_Drop(QDropEvent* event)
+void TShellListDragDrop::Drop(QDropEvent* event)
 {
     if (event->mimeData() != m_dropData)
         ReadDropSources(event->mimeData());
@@ -352,16 +339,17 @@ void TPTCustomShellList::OnDropTarget_Drop(QDropEvent* event)
         // moved itself.
         event->setDropAction(plan.action == Qt::LinkAction ? Qt::LinkAction : Qt::CopyAction);
         event->accept();
-        StartFileJob(std::make_unique<TFileOperation>(kind, std::move(sources), plan.folder));
+        m_list->m_commands.StartFileJob(
+            std::make_unique<TFileOperation>(kind, std::move(sources), plan.folder));
     }
-    RefreshItems();
+    m_list->RefreshItems();
 }
 
 // --- Scrolling while a drag hovers near an edge
 
-void TPTCustomShellList::AutoScroll(const QPoint& position)
+void TShellListDragDrop::AutoScroll(const QPoint& position)
 {
-    QAbstractItemView* view = View();
+    QAbstractItemView* view = m_list->View();
     QSize size = view->viewport()->size();
     int dx = position.x() < PTSH_AUTOSCROLL_THRESHOLD_X                   ? -1
              : position.x() >= size.width() - PTSH_AUTOSCROLL_THRESHOLD_X ? 1
@@ -376,10 +364,10 @@ void TPTCustomShellList::AutoScroll(const QPoint& position)
     }
     // The cursor may rest near the edge: no moves come then, the timer keeps scrolling.
     if (!m_autoScrollTimer) {
-        m_autoScrollTimer = new QTimer(this);
+        m_autoScrollTimer = new QTimer(m_list);
         m_autoScrollTimer->setInterval(PTSH_AUTOSCROLL_MINDELAY_MS);
-        connect(m_autoScrollTimer, &QTimer::timeout, this, [this] {
-            Guarded([this] {
+        QObject::connect(m_autoScrollTimer, &QTimer::timeout, m_list, [this] {
+            m_list->Guarded([this] {
                 AutoScroll(m_dragPosition);
                 TDropPlan plan = PlanDrop(m_dragPosition, m_dragModifiers, m_dragOffered);
                 SetDropHighlight(plan.action != Qt::IgnoreAction ? plan.row : -1);
