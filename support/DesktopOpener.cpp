@@ -14,6 +14,7 @@ bool OpenWithDesktop(const std::string& pathBytes, const DesktopOpenRequest& req
     return result > 32;
 }
 #else
+#include <cerrno>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +39,8 @@ bool OpenWithDesktop(const std::string& pathBytes, const DesktopOpenRequest& req
     }
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR)
+            return false;
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

@@ -87,10 +87,12 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(std::make_unique
     connect(ui->AboutBtn, &QPushButton::clicked, this, guarded(&TMainForm::AboutBtnClick));
     connect(ui->ExitBtn, &QPushButton::clicked, this, guarded(&TMainForm::ExitBtnClick));
     connect(ui->UpBtn, &QToolButton::clicked, this, guarded(&TMainForm::UpBtnClick));
-    connect(list, &TPTCustomShellList::OnDblClickOpen, this,
-            [this](TPTCustomShellList* sender, bool& handled) {
-                RunGuarded([&] { PTShellList1DblClickOpen(sender, handled); });
-            });
+    connect(
+        list, &TPTCustomShellList::OnDblClickOpen, this,
+        [this](TPTCustomShellList* sender, bool& handled) {
+            RunGuarded([&] { PTShellList1DblClickOpen(sender, handled); });
+        },
+        Qt::DirectConnection); // it answers through handled
     connect(list, &TPTCustomShellList::OnSelectItem, this,
             [this](TPTCustomShellList* sender, int item, bool selected) {
                 RunGuarded([&] { PTShellList1SelectItem(sender, item, selected); });

@@ -1,8 +1,8 @@
 #include "shell/widgets/PTShellCombo.h"
 
-#include "controls/ErrorBoxText.h"
 #include "shell/namespace/NameBytes.h"
 #include "shell/widgets/ShellIcons.h"
+#include "ui/ErrorBox.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -495,5 +495,5 @@ void TPTCustomShellCombo::ReportError(const QString& message)
         emit OnError(this, message);
         return;
     }
-    QMessageBox::critical(window(), QApplication::applicationName(), ErrorBoxText(message));
+    ShowErrorBox(window(), message);
 }

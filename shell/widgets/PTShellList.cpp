@@ -1,10 +1,10 @@
 #include "shell/widgets/PTShellList.h"
 
-#include "controls/ErrorBoxText.h"
 #include "shell/namespace/PTDeviceChangeHandler.h"
 #include "shell/namespace/ThreadHandOff.h"
 #include "shell/widgets/PTShellListModel.h"
 #include "shell/widgets/ShellListSupport.h"
+#include "ui/ErrorBox.h"
 
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -64,7 +64,7 @@ void TPTCustomShellList::ReportError(const QString& message)
         emit OnError(this, message);
         return;
     }
-    QMessageBox::critical(window(), QApplication::applicationName(), ErrorBoxText(message));
+    ShowErrorBox(window(), message);
 }
 
 void TPTCustomShellList::showEvent(QShowEvent* event)

@@ -8,19 +8,19 @@
 #include "shell/widgets/PTShellList.h"
 #include "shell/widgets/PTShellListModel.h"
 #include "shell/widgets/ShellListSupport.h"
+#include "support/DesktopOpener.h"
+#include "ui/MessageBox.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QUrl>
 #include <algorithm>
 #include <cerrno>
 
@@ -183,8 +183,7 @@ TShellInvokeContext TShellListCommands::MakeInvokeContext()
     context.open = [this](const std::string& path) {
         if (m_openHandler)
             return m_openHandler(path);
-        QByteArray encoded = QUrl::toPercentEncoding(QByteArray::fromStdString(path), "/");
-        return QDesktopServices::openUrl(QUrl::fromEncoded("file://" + encoded));
+        return OpenWithDesktop(path);
     };
     return context;
 }
@@ -222,17 +221,18 @@ TFileOperation::DeleteAnswer TShellListCommands::ConfirmDeleteForGood(const std:
                                                                       bool more)
 {
     QString name = DisplayName(std::string(portable::LastPathPart(path)));
-    QMessageBox box(
-        QMessageBox::Warning, QApplication::applicationName(),
-        QStringLiteral("Delete \"%1\" for good? It cannot be moved to the trash.").arg(name),
-        QMessageBox::Yes | QMessageBox::No, m_list->window());
+    TMessageBoxData box;
+    box.Icon = QMessageBox::Warning;
+    box.Title = QApplication::applicationName();
+    box.Text = QStringLiteral("Delete \"%1\" for good? It cannot be moved to the trash.").arg(name);
+    box.Buttons = QMessageBox::Yes | QMessageBox::No;
     if (more)
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No |
-                               QMessageBox::NoToAll);
-    box.setDefaultButton(QMessageBox::No);
-    box.setEscapeButton(QMessageBox::No);
+        box.Buttons |= QMessageBox::YesToAll | QMessageBox::NoToAll;
+    box.DefaultButton = QMessageBox::No;
+    box.EscapeButton = QMessageBox::No;
+    box.Parent = m_list->window();
     WaitCursor::Pause pause;
-    switch (box.exec()) {
+    switch (TMessageBox::Show(box)) {
     case QMessageBox::Yes:
         return TFileOperation::DeleteAnswer::Yes;
     case QMessageBox::YesToAll:
@@ -534,9 +534,8 @@ void TShellListCommands::DoDefaultCommand(const std::vector<int>& rows)
         if (m_openHandler) {
             m_openHandler(path);
         } else {
-            // Percent-encoded bytes, so that a name that is no valid text still opens.
-            QByteArray encoded = QUrl::toPercentEncoding(QByteArray::fromStdString(path), "/");
-            QDesktopServices::openUrl(QUrl::fromEncoded("file://" + encoded));
+            // The path's own bytes, so that a name that is no valid text still opens.
+            OpenWithDesktop(path);
         }
     }
 }

@@ -2,6 +2,7 @@
 // clipboard, and the context menu.
 
 #include "ShellListFixture.h"
+#include "ui/MessageBox.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -328,31 +329,24 @@ TEST_F(ShellListCommandTest, DeleteAsksBeforeDeletingForGoodWhereThereIsNoTrash)
     Show(folder);
     Focus();
     QStringList questions;
-    auto answer = [&](QMessageBox::StandardButton button) {
-        auto* timer = new QTimer(list.get());
-        QObject::connect(timer, &QTimer::timeout, [&questions, timer, button] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                timer->stop();
-                timer->deleteLater();
-                questions << box->text();
-                // No is what Enter gives.
-                EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()),
-                          box->button(QMessageBox::No));
-                if (button == QMessageBox::Escape)
-                    QTest::keyClick(box, Qt::Key_Escape);
-                else
-                    box->button(button)->click();
-            }
-        });
-        timer->start(10);
+    // Answers the next question as the user would, noting what it asked.
+    auto ask = [&](QMessageBox::StandardButton button) {
+        TMessageBox::SetNextAnswer(button);
+        QTest::keyClick(list->View(), Qt::Key_Delete,
+                        button == QMessageBox::Yes ? Qt::ShiftModifier : Qt::NoModifier);
+        const std::optional<TMessageBoxData> box = TMessageBox::LastAnswered();
+        ASSERT_TRUE(box);
+        questions << box->Text;
+        // Enter and Escape both give No.
+        EXPECT_EQ(box->DefaultButton, QMessageBox::No);
+        EXPECT_EQ(box->EscapeButton, QMessageBox::No);
+        EXPECT_EQ(box->Buttons, QMessageBox::Yes | QMessageBox::No);
     };
     Select({"a.htm"});
-    answer(QMessageBox::Escape);
-    QTest::keyClick(list->View(), Qt::Key_Delete);
+    ask(QMessageBox::No);
     EXPECT_EQ(testsupport::ReadAll(folder / "a.htm"), "a");
     EXPECT_EQ(Names(), (NameList{"a.htm"}));
-    answer(QMessageBox::Yes);
-    QTest::keyClick(list->View(), Qt::Key_Delete, Qt::ShiftModifier);
+    ask(QMessageBox::Yes);
     EXPECT_FALSE(testsupport::Exists(folder / "a.htm"));
     EXPECT_EQ(Names(), NameList{});
     EXPECT_EQ(questions, QStringList(2, QStringLiteral("Delete \"a.htm\" for good? It cannot be "
