@@ -58,9 +58,9 @@ void TShellFolderContents::Add(TShellFolder& folder, IdListPtr relative, const T
     if (!accept(folder, relative.get(), attributes))
         return;
     TFolderItem item{m_nextKey++, std::move(relative), attributes};
-    m_items.insert_or_assign(std::string(Bytes(item.relative.get())),
-                             TListed{item.key, attributes});
-    changes.added.push_back(std::move(item));
+    m_items.insert_or_assign(std::string(Bytes(item.Relative.get())),
+                             TListed{item.Key, attributes});
+    changes.Added.push_back(std::move(item));
 }
 
 HResult TShellFolderContents::Fill(const TShellFolderPtr& folder, std::uint32_t flags,
@@ -88,7 +88,7 @@ HResult TShellFolderContents::Fill(const TShellFolderPtr& folder, std::uint32_t 
     if (hr == kEFail)
         return kSOk;
     m_items.reserve(collected.size());
-    changes.added.reserve(collected.size());
+    changes.Added.reserve(collected.size());
     for (IdListPtr& relative : collected)
         Add(*folder, std::move(relative), accept, changes);
     return kSOk;
@@ -102,7 +102,7 @@ bool TShellFolderContents::Reread(const TShellFolderPtr& folder, std::uint32_t f
     if (Failed(m_folder->EnumObjects(flags, enumerator)) || !enumerator) {
         // Gone or unreadable: nothing listed may stay, as after a fill that cannot read it.
         for (const auto& [bytes, listed] : m_items)
-            changes.removed.push_back(listed.key);
+            changes.Removed.push_back(listed.Key);
         m_items.clear();
         return false;
     }
@@ -117,24 +117,24 @@ bool TShellFolderContents::Reread(const TShellFolderPtr& folder, std::uint32_t f
             fresh.push_back(std::move(relative));
             continue;
         }
-        seen.insert(listed->second.key);
+        seen.insert(listed->second.Key);
         // The kind is known from the enumeration just made, so asking costs no system call.
         std::uint32_t kind = kKindAttributes;
         PCIdList item = relative.get();
         if (fileSystem &&
             Succeeded(m_folder->GetAttributesOf(std::span<const PCIdList>(&item, 1), kind)) &&
-            kind != (listed->second.attributes & kKindAttributes)) {
-            listed->second.attributes = (listed->second.attributes & ~kKindAttributes) | kind;
-            changes.changed.push_back(
-                {listed->second.key, std::move(relative), listed->second.attributes});
+            kind != (listed->second.Attributes & kKindAttributes)) {
+            listed->second.Attributes = (listed->second.Attributes & ~kKindAttributes) | kind;
+            changes.Changed.push_back(
+                {listed->second.Key, std::move(relative), listed->second.Attributes});
         }
     }
     for (auto it = m_items.begin(); it != m_items.end();) {
-        if (seen.count(it->second.key)) {
+        if (seen.count(it->second.Key)) {
             ++it;
             continue;
         }
-        changes.removed.push_back(it->second.key);
+        changes.Removed.push_back(it->second.Key);
         it = m_items.erase(it);
     }
     // New items come in the folder's sorting order, as a sorted comparison gives them.
@@ -171,16 +171,16 @@ void TShellFolderContents::ReadNames(const TShellFolderPtr& folder,
         if (exists && (attributes & sfgao::Ghosted) && !showHidden)
             exists = false;
         if (!exists && listed != m_items.end()) {
-            changes.removed.push_back(listed->second.key);
+            changes.Removed.push_back(listed->second.Key);
             m_items.erase(listed);
         } else if (exists && listed == m_items.end()) {
             added.push_back(std::move(relative));
         } else if (exists && (attributes & kKindAttributes) !=
-                                 (listed->second.attributes & kKindAttributes)) {
-            listed->second.attributes =
-                (listed->second.attributes & ~kKindAttributes) | (attributes & kKindAttributes);
-            changes.changed.push_back(
-                {listed->second.key, std::move(relative), listed->second.attributes});
+                                 (listed->second.Attributes & kKindAttributes)) {
+            listed->second.Attributes =
+                (listed->second.Attributes & ~kKindAttributes) | (attributes & kKindAttributes);
+            changes.Changed.push_back(
+                {listed->second.Key, std::move(relative), listed->second.Attributes});
         }
     }
     for (IdListPtr& relative : added)

@@ -25,17 +25,17 @@ constexpr int AM_CHANGENOTIFY = 1125;
 // One item as a read reports it.
 struct TFolderItem
 {
-    std::uint64_t key = 0; // the contents' own id of the item while it is listed
-    IdListPtr relative;    // the item inside the folder, the receiver's to keep
-    std::uint32_t attributes = 0;
+    std::uint64_t Key = 0; // the contents' own id of the item while it is listed
+    IdListPtr Relative;    // the item inside the folder, the receiver's to keep
+    std::uint32_t Attributes = 0;
 };
 
 struct TFolderChanges
 {
-    std::vector<TFolderItem> added;
-    std::vector<std::uint64_t> removed;
+    std::vector<TFolderItem> Added;
+    std::vector<std::uint64_t> Removed;
     // Still there, but it became another kind (a file where a folder was, a link).
-    std::vector<TFolderItem> changed;
+    std::vector<TFolderItem> Changed;
 };
 
 class TShellFolderContents
@@ -88,8 +88,8 @@ public:
 private:
     struct TListed
     {
-        std::uint64_t key;
-        std::uint32_t attributes;
+        std::uint64_t Key;
+        std::uint32_t Attributes;
     };
     struct TBytesHash
     {

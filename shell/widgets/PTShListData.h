@@ -17,7 +17,7 @@ class TPTCustomShellList;
 class TPTShListData
 {
 public:
-    // key: the folder contents' id of the item (TFolderItem::key).
+    // key: the folder contents' id of the item (TFolderItem::Key).
     TPTShListData(TPTCustomShellList* owner, IdListPtr relative, std::uint32_t attributes,
                   std::uint64_t key = 0);
 

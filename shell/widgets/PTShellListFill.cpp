@@ -121,10 +121,10 @@ void TPTCustomShellList::FillList(const TShellFolderPtr& folder, PCIdList folder
     // folder's columns (also when it cannot be read) and the items accepted so far.
     ScopeExit endUpdate([this, &changes] {
         auto& items = m_model->Items();
-        items.reserve(changes.added.size());
-        for (TFolderItem& item : changes.added)
-            items.push_back(std::make_unique<TPTShListData>(this, std::move(item.relative),
-                                                            item.attributes, item.key));
+        items.reserve(changes.Added.size());
+        for (TFolderItem& item : changes.Added)
+            items.push_back(std::make_unique<TPTShListData>(this, std::move(item.Relative),
+                                                            item.Attributes, item.Key));
         m_model->EndReset();
         m_views.ApplyColumnWidths();
     });

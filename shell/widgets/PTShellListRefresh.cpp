@@ -55,32 +55,32 @@ void TPTCustomShellList::RemoveRows(std::vector<int> rows)
 // the rows stay in step with the contents.
 void TPTCustomShellList::ApplyChanges(TFolderChanges& changes)
 {
-    if (!changes.removed.empty() || !changes.changed.empty()) {
+    if (!changes.Removed.empty() || !changes.Changed.empty()) {
         // One walk over the rows; the changes are few, the rows may be tens of thousands.
-        std::unordered_set<std::uint64_t> removed(changes.removed.begin(), changes.removed.end());
+        std::unordered_set<std::uint64_t> removed(changes.Removed.begin(), changes.Removed.end());
         std::unordered_map<std::uint64_t, TFolderItem*> changed;
-        for (TFolderItem& item : changes.changed)
-            changed.emplace(item.key, &item);
+        for (TFolderItem& item : changes.Changed)
+            changed.emplace(item.Key, &item);
         std::vector<int> gone;
         for (int row = 0; row < ItemCount(); ++row) {
             TPTShListData* data = m_model->Item(row);
             if (removed.count(data->Key())) {
                 gone.push_back(row);
             } else if (auto found = changed.find(data->Key()); found != changed.end()) {
-                data->Changed(std::move(found->second->relative), found->second->attributes);
+                data->Changed(std::move(found->second->Relative), found->second->Attributes);
                 m_model->ItemChanged(row);
             }
         }
         if (!gone.empty())
             RemoveRows(std::move(gone));
     }
-    if (changes.added.empty())
+    if (changes.Added.empty())
         return;
     std::vector<std::unique_ptr<TPTShListData>> items;
-    items.reserve(changes.added.size());
-    for (TFolderItem& item : changes.added)
-        items.push_back(std::make_unique<TPTShListData>(this, std::move(item.relative),
-                                                        item.attributes, item.key));
+    items.reserve(changes.Added.size());
+    for (TFolderItem& item : changes.Added)
+        items.push_back(std::make_unique<TPTShListData>(this, std::move(item.Relative),
+                                                        item.Attributes, item.Key));
     // One insertion for all of them.
     m_model->Append(std::move(items));
 }
@@ -143,8 +143,8 @@ void TPTCustomShellList::RefreshNames(const std::vector<std::string>& names)
     }
     ApplyChanges(changes);
     FilterPostApply();
-    if (!changes.added.empty())
-        m_views.UpdateItemSize(ItemCount() - static_cast<int>(changes.added.size()));
+    if (!changes.Added.empty())
+        m_views.UpdateItemSize(ItemCount() - static_cast<int>(changes.Added.size()));
     emit OnFillComplete(this);
 }
 

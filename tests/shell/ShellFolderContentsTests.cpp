@@ -17,7 +17,7 @@ const std::string kBadName = "bad\xFF.htm";
 
 std::string NameOf(const TFolderItem& item)
 {
-    return std::string(IdListItemData(item.relative.get()));
+    return std::string(IdListItemData(item.Relative.get()));
 }
 
 std::set<std::string> Names(const std::vector<TFolderItem>& items)
@@ -56,15 +56,15 @@ TEST(ShellFolderContents, ReportsWhatChangedOnDiskBetweenReads)
     TShellFolderContents contents(nullptr, AM_CHANGENOTIFY);
     TFolderChanges fill;
     ASSERT_EQ(contents.Fill(folder, kAll, accept, fill), kSOk);
-    EXPECT_EQ(Names(fill.added), (std::set<std::string>{"a.htm", "b.htm", kBadName, "sub"}));
-    EXPECT_TRUE(fill.removed.empty());
+    EXPECT_EQ(Names(fill.Added), (std::set<std::string>{"a.htm", "b.htm", kBadName, "sub"}));
+    EXPECT_TRUE(fill.Removed.empty());
     EXPECT_EQ(contents.Count(), 4);
     std::map<std::string, std::uint64_t> keys;
     std::set<std::uint64_t> distinct;
-    for (const TFolderItem& item : fill.added) {
-        keys[NameOf(item)] = item.key;
-        distinct.insert(item.key);
-        EXPECT_EQ(bool(item.attributes & sfgao::Folder), NameOf(item) == "sub") << NameOf(item);
+    for (const TFolderItem& item : fill.Added) {
+        keys[NameOf(item)] = item.Key;
+        distinct.insert(item.Key);
+        EXPECT_EQ(bool(item.Attributes & sfgao::Folder), NameOf(item) == "sub") << NameOf(item);
     }
     EXPECT_EQ(distinct.size(), 4u);
 
@@ -78,19 +78,19 @@ TEST(ShellFolderContents, ReportsWhatChangedOnDiskBetweenReads)
     TFolderChanges reread;
     ASSERT_TRUE(contents.Reread(folder, kAll, accept, reread));
     EXPECT_EQ(offered, (std::multiset<std::string>{"c.txt", "d.htm"}));
-    EXPECT_EQ(Names(reread.added), std::set<std::string>{"d.htm"});
-    EXPECT_EQ(reread.removed, std::vector<std::uint64_t>{keys["b.htm"]});
-    ASSERT_EQ(reread.changed.size(), 1u);
-    EXPECT_EQ(reread.changed[0].key, keys["sub"]);
-    EXPECT_EQ(NameOf(reread.changed[0]), "sub");
-    EXPECT_FALSE(reread.changed[0].attributes & sfgao::Folder);
+    EXPECT_EQ(Names(reread.Added), std::set<std::string>{"d.htm"});
+    EXPECT_EQ(reread.Removed, std::vector<std::uint64_t>{keys["b.htm"]});
+    ASSERT_EQ(reread.Changed.size(), 1u);
+    EXPECT_EQ(reread.Changed[0].Key, keys["sub"]);
+    EXPECT_EQ(NameOf(reread.Changed[0]), "sub");
+    EXPECT_FALSE(reread.Changed[0].Attributes & sfgao::Folder);
     EXPECT_EQ(contents.Count(), 4);
 
     // Nothing changed: nothing reported, nothing offered.
     offered.clear();
     TFolderChanges same;
     ASSERT_TRUE(contents.Reread(folder, kAll, accept, same));
-    EXPECT_TRUE(same.added.empty() && same.removed.empty() && same.changed.empty());
+    EXPECT_TRUE(same.Added.empty() && same.Removed.empty() && same.Changed.empty());
     EXPECT_EQ(offered, std::multiset<std::string>{"c.txt"});
 
     // The watcher's names: only those are looked at, a name of nothing changes nothing, and a
@@ -102,15 +102,15 @@ TEST(ShellFolderContents, ReportsWhatChangedOnDiskBetweenReads)
     TFolderChanges named;
     contents.ReadNames(folder, {kBadName, "e.htm", ".hidden.htm", "never.htm", kBadName}, false,
                        accept, named);
-    EXPECT_EQ(Names(named.added), std::set<std::string>{"e.htm"});
-    EXPECT_EQ(named.removed, std::vector<std::uint64_t>{keys[kBadName]});
-    EXPECT_TRUE(named.changed.empty());
+    EXPECT_EQ(Names(named.Added), std::set<std::string>{"e.htm"});
+    EXPECT_EQ(named.Removed, std::vector<std::uint64_t>{keys[kBadName]});
+    EXPECT_TRUE(named.Changed.empty());
     EXPECT_EQ(contents.Count(), 4) << "a.htm was not named, so it is still listed";
 
     // A folder that can no longer be read takes everything with it.
     fs::remove_all(dir.Path());
     TFolderChanges gone;
     EXPECT_FALSE(contents.Reread(folder, kAll, accept, gone));
-    EXPECT_EQ(gone.removed.size(), 4u);
+    EXPECT_EQ(gone.Removed.size(), 4u);
     EXPECT_EQ(contents.Count(), 0);
 }
