@@ -44,28 +44,12 @@ TMessageBox::StandardButton TMessageBox::Critical(QWidget* parent, const QString
     return Make(QMessageBox::Critical, parent, title, text, buttons, defaultButton, objectName);
 }
 
-TMessageBox::StandardButton TMessageBox::Warning(QWidget* parent, const QString& title,
-                                                 const QString& text, StandardButtons buttons,
-                                                 StandardButton defaultButton,
-                                                 const QString& objectName)
-{
-    return Make(QMessageBox::Warning, parent, title, text, buttons, defaultButton, objectName);
-}
-
 TMessageBox::StandardButton TMessageBox::Question(QWidget* parent, const QString& title,
                                                   const QString& text, StandardButtons buttons,
                                                   StandardButton defaultButton,
                                                   const QString& objectName)
 {
     return Make(QMessageBox::Question, parent, title, text, buttons, defaultButton, objectName);
-}
-
-TMessageBox::StandardButton TMessageBox::Information(QWidget* parent, const QString& title,
-                                                     const QString& text, StandardButtons buttons,
-                                                     StandardButton defaultButton,
-                                                     const QString& objectName)
-{
-    return Make(QMessageBox::Information, parent, title, text, buttons, defaultButton, objectName);
 }
 
 TMessageBox::StandardButton TMessageBox::Show(const TMessageBoxData& box)

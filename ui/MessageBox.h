@@ -20,8 +20,9 @@ struct TMessageBoxData
     QWidget* Parent = nullptr;
 };
 
-// Every message box of the programs. Each runs modally and returns the button that closed it;
-// NoButton for the default and escape buttons leaves the choice to Qt.
+// Every message box of the programs: Critical and Question, Show for any other. Each runs
+// modally and returns the button that closed it; NoButton for the default and escape buttons
+// leaves the choice to Qt.
 //
 // Tests answer for the user: a box answered that way is not shown and runs no event loop of
 // its own, so no test has to find it on the screen and press its buttons.
@@ -35,18 +36,10 @@ public:
                                    StandardButtons buttons = QMessageBox::Ok,
                                    StandardButton defaultButton = QMessageBox::NoButton,
                                    const QString& objectName = {});
-    static StandardButton Warning(QWidget* parent, const QString& title, const QString& text,
-                                  StandardButtons buttons = QMessageBox::Ok,
-                                  StandardButton defaultButton = QMessageBox::NoButton,
-                                  const QString& objectName = {});
     static StandardButton Question(QWidget* parent, const QString& title, const QString& text,
                                    StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
                                    StandardButton defaultButton = QMessageBox::NoButton,
                                    const QString& objectName = {});
-    static StandardButton Information(QWidget* parent, const QString& title, const QString& text,
-                                      StandardButtons buttons = QMessageBox::Ok,
-                                      StandardButton defaultButton = QMessageBox::NoButton,
-                                      const QString& objectName = {});
     // Any icon (or none), and an escape button.
     static StandardButton Show(const TMessageBoxData& box);
 

@@ -49,7 +49,10 @@ TEST_F(MessageBoxTest, TheNextAnswerComesOnceWithoutShowingTheBox)
     EXPECT_EQ(shown->Parent, &owner);
 
     // The answer is used up: the next box goes to the answerer.
-    EXPECT_EQ(TMessageBox::Warning(&owner, "Copy", "Disk full"), QMessageBox::Ok);
+    TMessageBoxData full;
+    full.Icon = QMessageBox::Warning;
+    full.Text = "Disk full";
+    EXPECT_EQ(TMessageBox::Show(full), QMessageBox::Ok);
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(TMessageBox::LastAnswered()->Icon, QMessageBox::Warning);
 
@@ -57,7 +60,7 @@ TEST_F(MessageBoxTest, TheNextAnswerComesOnceWithoutShowingTheBox)
     TMessageBox::SetNextAnswer(QMessageBox::Cancel);
     EXPECT_FALSE(TMessageBox::LastAnswered().has_value());
     TMessageBox::SetNextAnswer(QMessageBox::NoButton);
-    EXPECT_EQ(TMessageBox::Information(&owner, "Copy", "Done"), QMessageBox::Ok);
+    EXPECT_EQ(TMessageBox::Show({}), QMessageBox::Ok);
     EXPECT_EQ(asked, 2);
 }
 

@@ -212,7 +212,8 @@ TEST_F(HelpViewerTest, TheOptionsDialogsHelpOpensTheOptionsTopicAndTakesInput)
     QObject::connect(&options, &TOptionsDlg::HelpRequested, &options,
                      [&](const QString& topic) { asked << topic; });
     QTimer::singleShot(0, &options, [&] {
-        QTest::qWaitForWindowActive(&options);
+        // Offscreen windows may never count as active; F1 goes to the focus either way.
+        (void)QTest::qWaitForWindowActive(&options);
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &options,
                         Qt::Key_F1);
         options.close();
