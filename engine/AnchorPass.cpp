@@ -17,13 +17,14 @@ bool AnchorPass::EndsSection(TTagKind kind)
 
 const std::string* AnchorPass::PassTag(std::string_view tag)
 {
-    m_anchors->AddTag(tag, m_page);
+    if (m_anchors)
+        m_anchors->AddTag(tag, m_page);
     return nullptr;
 }
 
-bool AnchorPass::Run(AnchorMap& anchors)
+bool AnchorPass::Run(AnchorMap* anchors, const HeadingSeen& seen)
 {
-    m_anchors = &anchors;
+    m_anchors = anchors;
     DiscardTarget discard;
     TTagKind lastKind = tkOther;
     std::size_t length = 0;
@@ -36,9 +37,15 @@ bool AnchorPass::Run(AnchorMap& anchors)
             return true;
         // Page n starts at the n-th split heading; the first one still belongs to page 1.
         m_page = std::max(1, ++splitHeadings);
-        anchors.AddTag(std::string_view(m_tag, length), m_page);
+        const std::string_view tag(m_tag, length);
         const std::size_t n = m_source.ReadHeading(m_heading, kHeadingRoom, lastKind);
-        anchors.AddMarkup(std::string_view(m_heading, n), m_page);
+        const std::string_view content(m_heading, n);
+        if (anchors) {
+            anchors->AddTag(tag, m_page);
+            anchors->AddMarkup(content, m_page);
+        }
+        if (seen)
+            seen(m_page, lastKind, tag, content);
         if (!m_pump.Busy())
             return false;
     }

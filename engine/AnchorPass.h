@@ -3,6 +3,7 @@
 #include "engine/HTMLFile.h"
 #include "engine/TagPump.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,9 +19,15 @@ public:
     // the run's, met at every tag as in the split pass.
     AnchorPass(HTMLFile& source, int breakOn, char* tag, char* heading, TagPump& pump);
 
-    // Reads from just after the body tag to the end of the body (or of the file). Returns false
-    // when busy turned false first. Throws as the split pass would on the same faults.
-    bool Run(AnchorMap& anchors);
+    // Called at every split heading with its page, tag and content (up to its end tag).
+    using HeadingSeen = std::function<void(int page, TTagKind kind, std::string_view tag,
+                                           std::string_view content)>;
+
+    // Reads from just after the body tag to the end of the body (or of the file), noting the
+    // anchors in anchors (when given) and handing every split heading to seen (when given).
+    // Returns false when busy turned false first. Throws as the split pass would on the same
+    // faults.
+    bool Run(AnchorMap* anchors, const HeadingSeen& seen = {});
     // The pages the split will write.
     int Pages() const { return m_page; }
 

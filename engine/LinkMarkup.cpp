@@ -401,8 +401,13 @@ std::string DecodeEntities(std::string_view text)
 
 std::string PageHref(const PageLinkNames& names, int page)
 {
+    return FileHref(names.BaseName + PageNumberText(page) + names.Extension);
+}
+
+std::string FileHref(std::string_view fileName)
+{
     std::string href;
-    AppendPercentEncoded(href, names.BaseName + PageNumberText(page) + names.Extension);
+    AppendPercentEncoded(href, fileName);
     // A page name is a relative path of one segment; a ':' in it would read as a scheme
     // ("c:doc001.htm"), so it is escaped like any other byte that could mislead.
     for (std::size_t colon = href.find(':'); colon != std::string::npos;
@@ -462,6 +467,33 @@ int TagAnchors(std::string_view tag, std::vector<std::string>& out)
         ++added;
     }
     return added;
+}
+
+bool TagHasRel(std::string_view tag, std::string_view lowerToken)
+{
+    TagReader reader;
+    if (!reader.Open(BrowserTag(tag)))
+        return false;
+    Attribute attr;
+    while (reader.Next(attr)) {
+        if (!NameIs(attr.Name, "rel"))
+            continue;
+        // rel is a set of space-separated keywords, compared without regard to case.
+        const std::string_view value = attr.Value;
+        std::size_t pos = 0;
+        while (pos < value.size()) {
+            while (pos < value.size() && IsSpace(value[pos]))
+                ++pos;
+            std::size_t end = pos;
+            while (end < value.size() && !IsSpace(value[end]))
+                ++end;
+            if (end > pos && NameIs(value.substr(pos, end - pos), lowerToken))
+                return true;
+            pos = end;
+        }
+        return false; // only the first rel counts, as in a browser
+    }
+    return false;
 }
 
 std::string TagId(std::string_view tag)

@@ -31,6 +31,8 @@ void AppendUtf8(std::string& out, char32_t cp);
 // The page file name as an href: bytes outside letters, digits and "-._~!$'()*+,;=@/" as %XX
 // (a ':' too, which would read as a scheme).
 std::string PageHref(const PageLinkNames& names, int page);
+// Any file name of the folder as an href, made safe as PageHref makes a page's.
+std::string FileHref(std::string_view fileName);
 
 // A fragment (an anchor's decoded name) as it goes after '#' in an href written between
 // double quotes: bytes outside the characters above (and '&', '"', '<', '>', '%', space,
@@ -42,6 +44,9 @@ std::string FragmentHref(std::string_view anchor);
 // how many were appended to out (0, 1 or 2); an empty value is no anchor, and a name equal to
 // the id is not appended again.
 int TagAnchors(std::string_view tag, std::vector<std::string>& out);
+
+// Whether a start tag's rel attribute holds the keyword lowerToken (any letter case).
+bool TagHasRel(std::string_view tag, std::string_view lowerToken);
 
 // The decoded id attribute of a tag, or empty.
 std::string TagId(std::string_view tag);

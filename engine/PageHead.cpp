@@ -1,5 +1,9 @@
 #include "engine/PageHead.h"
 
+#include "engine/LinkMarkup.h"
+
+#include <algorithm>
+
 namespace {
 
 bool IsSpace(char c)
@@ -155,6 +159,49 @@ std::string HeaderWithHeadLinks(std::string_view header, std::string_view markup
     out.append(markup);
     out.append(header.substr(at));
     return out;
+}
+
+std::string HeaderWithStyleSheet(std::string_view header, std::string_view markup)
+{
+    std::size_t at = std::string_view::npos;
+    std::size_t afterCharset = 0;
+    ForEachHeaderTag(header, [&](std::size_t start, std::size_t end) {
+        const std::string_view tag = header.substr(start, end - start);
+        if (TagNameAt(header, start, "meta")) {
+            std::string lower(tag);
+            for (char& c : lower)
+                c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            if (lower.find("charset") != std::string::npos)
+                afterCharset = end;
+        } else if (at == std::string_view::npos &&
+                   (TagNameAt(header, start, "link") || TagNameAt(header, start, "style"))) {
+            at = start;
+        } else if (header.compare(start, 2, "</") == 0 &&
+                   TagNameAt(header.substr(start + 1), 0, "head")) {
+            return false;
+        }
+        return true;
+    });
+    if (at == std::string_view::npos)
+        return HeaderWithHeadLinks(header, markup);
+    at = std::max(at, afterCharset);
+    std::string out;
+    out.reserve(header.size() + markup.size());
+    out.append(header.substr(0, at));
+    out.append(markup);
+    out.append(header.substr(at));
+    return out;
+}
+
+bool HeaderHasLinkRel(std::string_view header, std::string_view lowerRel)
+{
+    bool found = false;
+    ForEachHeaderTag(header, [&](std::size_t start, std::size_t end) {
+        found = TagNameAt(header, start, "link") &&
+                TagHasRel(header.substr(start, end - start), lowerRel);
+        return !found;
+    });
+    return found;
 }
 
 std::string HeadLinksMarkup(std::string_view prevHref, std::string_view nextHref,

@@ -19,6 +19,14 @@ std::string HeaderWithPageTitle(std::string_view header, std::string_view headin
 // (the body tag) when it has none; at the end when it has no tag at all. Comments are skipped.
 std::string HeaderWithHeadLinks(std::string_view header, std::string_view markup);
 
+// The header with markup inserted ahead of the document's own style sheets: before its first
+// <link> or <style> tag, but after a <meta> tag that names the encoding (which must stay near
+// the start); where it has neither, as HeaderWithHeadLinks does. Comments are skipped.
+std::string HeaderWithStyleSheet(std::string_view header, std::string_view markup);
+
+// Whether the header has a <link> tag whose rel holds the keyword lowerRel.
+bool HeaderHasLinkRel(std::string_view header, std::string_view lowerRel);
+
 // '<link rel="prev" href="...">' and so on, each followed by CR LF, for the hrefs given;
 // an empty href gives no link. Hrefs go in as they are (already made safe for a URL).
 std::string HeadLinksMarkup(std::string_view prevHref, std::string_view nextHref,

@@ -89,12 +89,22 @@ void AppendJsonString(std::string& out, std::string_view text)
 } // namespace
 
 std::string ManifestJson(std::string_view sourceFileName, std::string_view indexFileName,
-                         const std::vector<ManifestPage>& pages)
+                         const std::vector<ManifestPage>& pages,
+                         const std::vector<std::string>& files)
 {
     std::string out = "{\n  \"source\": ";
     AppendJsonString(out, sourceFileName);
     out += ",\n  \"index\": ";
     AppendJsonString(out, indexFileName);
+    if (!files.empty()) {
+        out += ",\n  \"files\": [";
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (i > 0)
+                out += ", ";
+            AppendJsonString(out, files[i]);
+        }
+        out += ']';
+    }
     out += ",\n  \"pages\": [";
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const ManifestPage& page = pages[i];

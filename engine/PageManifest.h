@@ -17,5 +17,8 @@ struct ManifestPage
 // "heading": ..., "anchors": [...]}, ...]}, with "level" and "heading" null for a page without
 // a split heading. Strings are valid UTF-8 whatever the document's bytes: a byte that is not
 // part of a valid UTF-8 sequence is taken as Latin-1. Ends with a line feed.
+// files: further files written beside the pages (such as the sidebar's style sheet), listed as
+// "files": [...] after "index"; no such key when there are none.
 std::string ManifestJson(std::string_view sourceFileName, std::string_view indexFileName,
-                         const std::vector<ManifestPage>& pages);
+                         const std::vector<ManifestPage>& pages,
+                         const std::vector<std::string>& files = {});

@@ -6,6 +6,7 @@
 #include "engine/PageHead.h"
 #include "engine/PageManifest.h"
 #include "engine/PageMarkup.h"
+#include "engine/PageSidebar.h"
 #include "engine/PathNames.h"
 #include "engine/SectionWriter.h"
 #include "engine/SplitError.h"
@@ -129,6 +130,8 @@ private:
     void PrepareOutputFolder();
     void CollectAnchors();
     std::string PageHeader(bool isLastPage) const;
+    std::string PageHead(int page) const;
+    void WriteStyleSheet();
     TrailState TrailForPage() const;
     void WriteManifest();
 
@@ -159,6 +162,7 @@ private:
     bool m_headLinks = false;
     bool m_tolerateMissingEnd = false;
     bool m_manifest = false;
+    bool m_sidebar = false;
     std::string m_outputFolder;
     std::string m_sourceFolder;
     AnchorMap m_anchors;
@@ -166,6 +170,13 @@ private:
     std::string m_rewritten;
     std::string m_pageHeading; // the page's split heading as title text
     std::vector<ManifestPage> m_manifestPages;
+    // The head every page starts from (with the sidebar's style sheet), and whether the
+    // document's own head already links its neighbours.
+    std::string m_pageHead;
+    bool m_headHasPrev = false;
+    bool m_headHasNext = false;
+    std::optional<PageSidebar> m_contents;
+    std::vector<std::string> m_extraFiles; // written beside the pages, for the manifest
 };
 
 const std::string* SplitRun::PassTag(std::string_view tag)
@@ -207,22 +218,52 @@ void SplitRun::CollectAnchors()
     m_source->Rewind();
     m_source->ReadHeader();
     AnchorPass pass(*m_source, Settings().BreakOn, m_tag.get(), m_heading.get(), m_pump);
-    if (!pass.Run(m_anchors))
+    AnchorPass::HeadingSeen seen;
+    if (m_sidebar) {
+        m_contents.emplace(PageHref(m_linkNames, 0));
+        seen = [this](int page, TTagKind kind, std::string_view tag, std::string_view content) {
+            std::string href = PageHref(m_linkNames, page);
+            if (m_fixLinks) {
+                const std::string id = TagId(tag);
+                if (!id.empty())
+                    href += "#" + FragmentHref(id);
+            }
+            const std::string_view text = content.substr(0, content.rfind('<'));
+            m_contents->Add(kind == tkH1   ? 1
+                            : kind == tkH2 ? 2
+                                           : 3,
+                            page, std::move(href), HeadingText(text));
+        };
+    }
+    if (!pass.Run(m_fixLinks ? &m_anchors : nullptr, seen))
         return;
     m_source->Rewind();
     m_source->ReadHeader();
-    Log("   Anchors collected. " + std::to_string(m_anchors.Size()) + " anchors on " +
-        std::to_string(pass.Pages()) + " pages.");
+    if (m_fixLinks)
+        Log("   Anchors collected. " + std::to_string(m_anchors.Size()) + " anchors on " +
+            std::to_string(pass.Pages()) + " pages.");
+    if (m_sidebar)
+        Log("   Contents collected. " + std::to_string(m_contents->Size()) + " headings on " +
+            std::to_string(pass.Pages()) + " pages.");
+}
+
+std::string SplitRun::PageHead(int page) const
+{
+    // Links of the head that lead to anchors on other pages are fixed like those of the body.
+    return m_fixLinks ? RewriteMarkupLinks(m_pageHead, page, m_anchors, m_linkNames) : m_pageHead;
 }
 
 std::string SplitRun::PageHeader(bool isLastPage) const
 {
-    std::string header = m_source->Header();
+    std::string header = PageHead(m_pageNumber);
     if (m_pageTitles)
         header = HeaderWithPageTitle(header, m_pageHeading);
     if (m_headLinks) {
-        const std::string prev = m_pageNumber > 1 ? PageHref(m_linkNames, m_pageNumber - 1) : "";
-        const std::string next = isLastPage ? "" : PageHref(m_linkNames, m_pageNumber + 1);
+        // A head that links its neighbours itself keeps its own links.
+        const std::string prev =
+            m_pageNumber > 1 && !m_headHasPrev ? PageHref(m_linkNames, m_pageNumber - 1) : "";
+        const std::string next =
+            isLastPage || m_headHasNext ? "" : PageHref(m_linkNames, m_pageNumber + 1);
         header = HeaderWithHeadLinks(header, HeadLinksMarkup(prev, next, PageHref(m_linkNames, 0)));
     }
     return header;
@@ -239,6 +280,19 @@ TrailState SplitRun::TrailForPage() const
     return trail;
 }
 
+void SplitRun::WriteStyleSheet()
+{
+    const std::string name = m_names.BaseName + "quirefold.css";
+    const std::string path = m_pageFolder + name;
+    HTMLFile file(path, false, &m_sourceIdentity);
+    file.WriteText(PageSidebar::StyleSheet());
+    file.Close();
+    m_extraFiles.push_back(name);
+    const std::string link = "<link rel=\"stylesheet\" href=\"" + FileHref(name) + "\">\r\n";
+    m_pageHead = HeaderWithStyleSheet(m_pageHead, link);
+    Log("   Style sheet " + path + " written.");
+}
+
 void SplitRun::WriteManifest()
 {
     const std::string path = m_names.Stem + "pages.json";
@@ -248,7 +302,7 @@ void SplitRun::WriteManifest()
     try {
         HTMLFile file(partial, false, &m_sourceIdentity);
         file.WriteText(ManifestJson(FileNamePart(m_sourcePath), FileNamePart(OutputPath("000")),
-                                    m_manifestPages));
+                                    m_manifestPages, m_extraFiles));
         file.Close();
         if (filecalls::Rename(partial.c_str(), path.c_str()) != 0)
             throw SplitError("File could not be written");
@@ -303,7 +357,7 @@ void SplitRun::WritePage()
     // A head that names the page's heading or its neighbours waits until the page is read.
     const bool headerLater = m_pageTitles || m_headLinks;
     if (!headerLater) {
-        page.WriteText(m_source->Header());
+        page.WriteText(PageHead(m_pageNumber));
         Log("      Header written to " + pagePath + ".");
         m_host.ScrollStatus();
     }
@@ -399,6 +453,8 @@ void SplitRun::WritePage()
     const TrailState trail = TrailForPage();
     page.WriteText(BuildNavBlock(Settings(), m_pageNumber, m_names.BaseName, m_names.Extension,
                                  isLastPage, true, trail, m_pageFolder, m_sourceFolder));
+    if (m_contents)
+        page.WriteText(m_contents->For(m_pageNumber));
     // The page's end, unless the scan was cut short.
     std::string end;
     if (m_lastKind == tkBodyEnd || IsSplitHeading(m_lastKind, Settings().BreakOn)) {
@@ -439,6 +495,7 @@ SplitOutcome SplitRun::Run()
     m_headLinks = settings.HeadLinks;
     m_tolerateMissingEnd = settings.TolerateMissingBodyEnd;
     m_manifest = settings.Manifest;
+    m_sidebar = settings.Sidebar;
     m_outputFolder = settings.OutputFolder;
     m_names = SplitSourcePath(m_sourcePath);
     m_sourceFolder = std::string(FolderPart(m_sourcePath));
@@ -448,7 +505,11 @@ SplitOutcome SplitRun::Run()
         RefuseOutputOverSource(m_sourcePath, m_pageFolder, m_names);
     const std::size_t headerLength = m_source->ReadHeader();
     Log("   Header read. " + std::to_string(headerLength) + " bytes.");
-    if (m_fixLinks)
+    m_pageHead = m_source->Header();
+    m_headHasPrev =
+        HeaderHasLinkRel(m_pageHead, "prev") || HeaderHasLinkRel(m_pageHead, "previous");
+    m_headHasNext = HeaderHasLinkRel(m_pageHead, "next");
+    if (m_fixLinks || m_sidebar)
         CollectAnchors();
     if (!m_outputFolder.empty()) {
         // Nothing is made for a document that cannot be split at all.
@@ -459,10 +520,14 @@ SplitOutcome SplitRun::Run()
     const std::string indexPath = OutputPath("000");
     m_index.emplace(indexPath, false, &m_sourceIdentity);
     Log("   Index file " + indexPath + " created.");
-    m_index->WriteText(m_source->Header());
+    m_index->WriteText(m_fixLinks
+                           ? RewriteMarkupLinks(m_source->Header(), 0, m_anchors, m_linkNames)
+                           : m_source->Header());
     // From here on the pages an earlier manifest lists are being replaced.
     if (m_manifest)
         RemoveFileNamed(m_names.Stem + "pages.json");
+    if (m_sidebar)
+        WriteStyleSheet();
 
     while (m_lastKind != tkBodyEnd && Busy())
         WritePage();

@@ -23,6 +23,7 @@ struct SplitSettings
     bool HeadLinks = false;              // prev/next/index <link>s in each page's head
     bool TolerateMissingBodyEnd = false; // a document without </body> ends at its end
     bool Manifest = false;               // DOCpages.json lists the pages written
+    bool Sidebar = false;                // every page carries the contents beside its text
     std::string OutputFolder;            // where the outputs go; empty: beside the source
 
     // Values for a user who has nothing stored. programFolder ends with a separator.

@@ -57,6 +57,7 @@ constexpr StoredSetting kSettings[] = {
          &SplitSettings::TolerateMissingBodyEnd),
     Flag("Manifest", "manifest", &SplitSettings::Manifest),
     Text("OutputFolder", "output-dir", &SplitSettings::OutputFolder),
+    Flag("Sidebar", "sidebar", &SplitSettings::Sidebar),
 };
 
 } // namespace

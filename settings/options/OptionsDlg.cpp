@@ -62,6 +62,7 @@ QCheckBox* FlagCheckbox(const Ui::TOptionsDlg& ui, bool SplitSettings::*flag)
         {&SplitSettings::HeadLinks, ui.HeadLinksCheckbox},
         {&SplitSettings::TolerateMissingBodyEnd, ui.MissingBodyEndCheckbox},
         {&SplitSettings::Manifest, ui.ManifestCheckbox},
+        {&SplitSettings::Sidebar, ui.SidebarCheckbox},
     };
     for (const auto& [member, box] : boxes) {
         if (member == flag)

@@ -29,6 +29,7 @@ SplitSettings Edited()
     s.Breadcrumbs = true;
     s.BreadcrumbsText = "Path:";
     s.FixLinks = s.PageTitles = s.HeadLinks = s.TolerateMissingBodyEnd = s.Manifest = true;
+    s.Sidebar = true;
     s.OutputFolder = "/out/pages \"here\"";
     return s;
 }
@@ -82,7 +83,7 @@ TEST_F(SettingsLoadTest, SavedSettingsLoadBackUnchanged)
     EXPECT_EQ(InitialSettings(), off);
 }
 
-TEST_F(SettingsLoadTest, SaveWritesTheEighteenValuesWithFlagsAsNumbers)
+TEST_F(SettingsLoadTest, SaveWritesTheNineteenValuesWithFlagsAsNumbers)
 {
     SaveSettings(Edited());
     const std::pair<std::string, RegistryValue> stored[] = {
@@ -104,6 +105,7 @@ TEST_F(SettingsLoadTest, SaveWritesTheEighteenValuesWithFlagsAsNumbers)
         {"TolerateMissingBodyEnd", RegistryValue::Dword(1)},
         {"Manifest", RegistryValue::Dword(1)},
         {"OutputFolder", RegistryValue::String("/out/pages \"here\"")},
+        {"Sidebar", RegistryValue::Dword(1)},
     };
     std::vector<std::string> names = storedkey::ValueNames();
     EXPECT_EQ(names.size(), std::size(stored));
@@ -113,11 +115,12 @@ TEST_F(SettingsLoadTest, SaveWritesTheEighteenValuesWithFlagsAsNumbers)
     SplitSettings off = Edited();
     off.AddLinks = off.UseImages = off.Navigation = off.Breadcrumbs = false;
     off.FixLinks = off.PageTitles = off.HeadLinks = off.TolerateMissingBodyEnd = off.Manifest =
-        false;
+        off.Sidebar = false;
     off.OutputFolder.clear();
     SaveSettings(off);
-    for (const char* flag : {"NoLinks", "UseImages", "Navigation", "Breadcrumbs", "FixLinks",
-                             "PageTitles", "HeadLinks", "TolerateMissingBodyEnd", "Manifest"})
+    for (const char* flag :
+         {"NoLinks", "UseImages", "Navigation", "Breadcrumbs", "FixLinks", "PageTitles",
+          "HeadLinks", "TolerateMissingBodyEnd", "Manifest", "Sidebar"})
         EXPECT_EQ(storedkey::Value(flag), RegistryValue::Dword(0)) << flag;
     // An empty folder is stored as such, so that it clears one stored before.
     EXPECT_EQ(storedkey::Value("OutputFolder"), RegistryValue::String(""));
@@ -144,7 +147,8 @@ TEST_F(SettingsLoadTest, SaveWritesTheValuesInTheirOrder)
                                   "\"HeadLinks\"=dword:00000001\n"
                                   "\"TolerateMissingBodyEnd\"=dword:00000001\n"
                                   "\"Manifest\"=dword:00000001\n"
-                                  "\"OutputFolder\"=\"/out/pages \\\"here\\\"\""));
+                                  "\"OutputFolder\"=\"/out/pages \\\"here\\\"\"\n"
+                                  "\"Sidebar\"=dword:00000001"));
 }
 #endif
 
@@ -218,12 +222,12 @@ TEST_F(SettingsLoadTest, StoreFromBeforeTheLaterOptionsReadsThemOffAndLeavesThem
     // The twelve values an older version saved, all switched on.
     SplitSettings old = Edited();
     old.FixLinks = old.PageTitles = old.HeadLinks = old.TolerateMissingBodyEnd = old.Manifest =
-        false;
+        old.Sidebar = false;
     old.OutputFolder.clear();
     SaveSettings(Edited());
-    const std::vector<std::string> later = {"FixLinks",  "PageTitles",
-                                            "HeadLinks", "TolerateMissingBodyEnd",
-                                            "Manifest",  "OutputFolder"};
+    const std::vector<std::string> later = {
+        "FixLinks", "PageTitles",   "HeadLinks", "TolerateMissingBodyEnd",
+        "Manifest", "OutputFolder", "Sidebar"};
     std::vector<std::pair<std::string, RegistryValue>> kept;
     for (const std::string& name : storedkey::ValueNames()) {
         if (std::find(later.begin(), later.end(), name) == later.end())

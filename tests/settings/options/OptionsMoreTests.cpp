@@ -12,8 +12,9 @@
 namespace optionstest {
 namespace {
 
-const char* const kMoreChecks[] = {"FixLinksCheckbox", "PageTitlesCheckbox", "HeadLinksCheckbox",
-                                   "MissingBodyEndCheckbox", "ManifestCheckbox"};
+const char* const kMoreChecks[] = {"FixLinksCheckbox",  "PageTitlesCheckbox",
+                                   "HeadLinksCheckbox", "MissingBodyEndCheckbox",
+                                   "ManifestCheckbox",  "SidebarCheckbox"};
 
 // The dialog's controls as they read: group by group, row by row, left to right, with their
 // captions (none for the edits, the preview and the line). Sizes follow the font, so the
@@ -69,6 +70,7 @@ const std::vector<Group>& Groups()
           {{"HeadLinksCheckbox", "Previous/next links in page heads"}},
           {{"MissingBodyEndCheckbox", "Accept a missing end of body"}},
           {{"ManifestCheckbox", "Write a manifest (DOCpages.json)"}},
+          {{"SidebarCheckbox", "Contents beside every page"}},
           {{"OutputFolderLabel", "Output folder:"},
            {"OutputFolderEdit", nullptr},
            {"BrowseFolderBtn", "Browse..."}}}},
@@ -283,18 +285,19 @@ TEST_F(OptionsMoreTest, TheNewGroupLeavesEveryOtherControlWhereItWas)
     EXPECT_NE(EarlierPlaces(), with);
 }
 
-TEST_F(OptionsMoreTest, TheSixValuesComeFromTheStoreCancelRestoresThemAndThePreviewIgnoresThem)
+TEST_F(OptionsMoreTest, TheSevenValuesComeFromTheStoreCancelRestoresThemAndThePreviewIgnoresThem)
 {
     WriteFileText(
         KeyWith("\"FixLinks\"=dword:00000001\n\"PageTitles\"=dword:00000000\n"
                 "\"HeadLinks\"=dword:00000001\n\"TolerateMissingBodyEnd\"=dword:00000000\n"
-                "\"Manifest\"=dword:00000001\n\"OutputFolder\"=\"/srv/pages\""));
+                "\"Manifest\"=dword:00000001\n\"OutputFolder\"=\"/srv/pages\"\n"
+                "\"Sidebar\"=dword:00000000"));
     Create();
-    const std::vector<QString> stored = {"on", "off", "on", "off", "on", "/srv/pages"};
+    const std::vector<QString> stored = {"on", "off", "on", "off", "on", "off", "/srv/pages"};
     EXPECT_EQ(MoreShown(), stored);
     SplitSettings settings = dlg->CurrentSettings();
     EXPECT_TRUE(settings.FixLinks && settings.HeadLinks && settings.Manifest);
-    EXPECT_FALSE(settings.PageTitles || settings.TolerateMissingBodyEnd);
+    EXPECT_FALSE(settings.PageTitles || settings.TolerateMissingBodyEnd || settings.Sidebar);
     EXPECT_EQ(settings.OutputFolder, "/srv/pages");
 
     const QString preview = dlg->BuildPreviewHtml();
@@ -304,7 +307,7 @@ TEST_F(OptionsMoreTest, TheSixValuesComeFromTheStoreCancelRestoresThemAndThePrev
     Type(Edit("OutputFolderEdit"), "elsewhere");
     settings = dlg->CurrentSettings();
     EXPECT_FALSE(settings.FixLinks || settings.HeadLinks || settings.Manifest);
-    EXPECT_TRUE(settings.PageTitles && settings.TolerateMissingBodyEnd);
+    EXPECT_TRUE(settings.PageTitles && settings.TolerateMissingBodyEnd && settings.Sidebar);
     EXPECT_EQ(settings.OutputFolder, "elsewhere");
     EXPECT_EQ(dlg->BuildPreviewHtml(), preview);
     EXPECT_EQ(Shown(), shown);
@@ -316,7 +319,7 @@ TEST_F(OptionsMoreTest, TheSixValuesComeFromTheStoreCancelRestoresThemAndThePrev
     // Nothing stored: all off and no folder.
     WriteFileText(KeyWith(""));
     Create();
-    EXPECT_EQ(MoreShown(), std::vector<QString>({"off", "off", "off", "off", "off", ""}));
+    EXPECT_EQ(MoreShown(), std::vector<QString>({"off", "off", "off", "off", "off", "off", ""}));
     EXPECT_FALSE(Edit("OutputFolderEdit")->placeholderText().isEmpty());
 }
 

@@ -67,6 +67,7 @@ TEST_F(OptionsStoreTest, OkStoresEveryValueAndANewDialogShowsThem)
     SetChecked(Check("FixLinksCheckbox"), true);
     SetChecked(Check("HeadLinksCheckbox"), true);
     SetChecked(Check("MissingBodyEndCheckbox"), true);
+    SetChecked(Check("SidebarCheckbox"), true);
     Type(Edit("OutputFolderEdit"), "out/pages");
 
     QTest::mouseClick(Button("OKBtn"), Qt::LeftButton);
@@ -90,7 +91,8 @@ TEST_F(OptionsStoreTest, OkStoresEveryValueAndANewDialogShowsThem)
                                   "\"HeadLinks\"=dword:00000001\n"
                                   "\"TolerateMissingBodyEnd\"=dword:00000001\n"
                                   "\"Manifest\"=dword:00000000\n"
-                                  "\"OutputFolder\"=\"out/pages\""));
+                                  "\"OutputFolder\"=\"out/pages\"\n"
+                                  "\"Sidebar\"=dword:00000001"));
 
     const SplitSettings saved = dlg->CurrentSettings();
     Create();
