@@ -4,9 +4,10 @@
 # for the job) and with a line-based splitter (csplit), how much processor time it spends in
 # itself, and how much memory it needs.
 # Then, on documents where every section has one anchor and one link to another section,
-# quirefold-split --fix-links against the same split without it.
-# Usage: bench/run engine [all|fix-links]: everything (the default), or only the --fix-links
-# measurement (about 2 minutes). Environment: QUIREFOLD_BUILD_DIR (default build),
+# quirefold-split --fix-links against the same split without it, and --sidebar --fix-links
+# against the same split without either, with what the sidebar adds to each page.
+# Usage: bench/run engine [all|fix-links|sidebar]: everything (the default), or only one of the
+# option measurements (about 2 minutes each). Environment: QUIREFOLD_BUILD_DIR (default build),
 # QUIREFOLD_BENCH_RUNS (default 5), TMPDIR (where the test documents go).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -15,9 +16,9 @@ build="${QUIREFOLD_BUILD_DIR:-build}"
 runs="${QUIREFOLD_BENCH_RUNS:-5}"
 part="${1:-all}"
 case "$part" in
-  all | fix-links) ;;
+  all | fix-links | sidebar) ;;
   *)
-    echo "usage: bench/run engine [all|fix-links]" >&2
+    echo "usage: bench/run engine [all|fix-links|sidebar]" >&2
     exit 2
     ;;
 esac
@@ -47,6 +48,12 @@ fix_links=0
 if "$split" --help 2>/dev/null | grep -q -- --fix-links; then fix_links=1; fi
 if [ "$part" = fix-links ] && [ "$fix_links" -eq 0 ]; then
   echo "bench: $split has no --fix-links option" >&2
+  exit 1
+fi
+sidebar=0
+if "$split" --help 2>/dev/null | grep -q -- --sidebar; then sidebar=$fix_links; fi
+if [ "$part" = sidebar ] && [ "$sidebar" -eq 0 ]; then
+  echo "bench: $split has no --sidebar option" >&2
   exit 1
 fi
 
@@ -162,10 +169,19 @@ check_links() { # DIR SECTIONS
   fi
 }
 
-# fix_links_run NAME SECTIONS: sets fix_on, fix_off (medians), fix_ratio, the *_times and rss.
-fix_links_run() {
+# The pages' sizes, by name, in a file.
+page_sizes() { # DIR OUT
+  find "$1" -maxdepth 1 -name 'doc[0-9][0-9][0-9]*.html' ! -name 'doc000.html' -printf '%f %s\n' |
+    sort >"$2"
+}
+
+# option_run NAME SECTIONS OPTION...: the split with the options against the same without them.
+# Sets fix_on, fix_off (medians), fix_ratio, the *_times and rss.
+option_run() {
   local dir="$work/fix-$1" sections=$2 i mode
-  echo "Fix links, $1 sections: 256 MiB, $sections split headings, $runs runs each ..."
+  shift 2
+  local options=("$@")
+  echo "${options[*]}, $(basename "$dir" | sed 's/^fix-//') sections: 256 MiB, $sections split headings, $runs runs each ..."
   fix_on_times=() fix_off_times=() fix_on_rss=0 fix_off_rss=0
   # Untimed: the first pages in a fresh folder are created faster than those of every later run.
   measure "$dir" -- "$split" "${split_args[@]}"
@@ -175,23 +191,34 @@ fix_links_run() {
     for mode in $((i % 2)) $(((i + 1) % 2)); do
       clean_pages "$dir"
       if [ "$mode" -eq 0 ]; then
-        measure "$dir" -- "$split" --fix-links "${split_args[@]}"
+        measure "$dir" -- "$split" "${options[@]}" "${split_args[@]}"
         fix_on_times+=("$secs")
         if [ "$rss_kib" -gt "$fix_on_rss" ]; then fix_on_rss=$rss_kib; fi
-        if [ "$i" -eq 0 ]; then check_pages "$dir" "$sections" && check_links "$dir" "$sections"; fi
+        if [ "$i" -eq 0 ]; then
+          check_pages "$dir" "$sections" && check_links "$dir" "$sections"
+          page_sizes "$dir" "$work/sizes-with"
+        fi
       else
         measure "$dir" -- "$split" "${split_args[@]}"
         fix_off_times+=("$secs")
         if [ "$rss_kib" -gt "$fix_off_rss" ]; then fix_off_rss=$rss_kib; fi
+        if [ "$i" -eq 0 ]; then page_sizes "$dir" "$work/sizes-without"; fi
       fi
     done
   done
   clean_pages "$dir"
   fix_on=$(median "${fix_on_times[@]}") fix_off=$(median "${fix_off_times[@]}")
   fix_ratio=$(ratio "$fix_on" "$fix_off")
+  # What the options add to a page: the largest and the mean growth.
+  growth_line=$(join "$work/sizes-with" "$work/sizes-without" |
+    awk '{ d = $2 - $3; if (d > max) max = d; sum += d; n++ }
+         END { printf "pages grow by %.1f KiB at most, %.1f KiB on average", max / 1024, sum / n / 1024 }')
+  max_growth_kib=$(join "$work/sizes-with" "$work/sizes-without" |
+    awk '{ d = $2 - $3; if (d > max) max = d } END { printf "%.1f", max / 1024 }')
 }
 
-if [ "$fix_links" -eq 1 ]; then
+if { [ "$fix_links" -eq 1 ] && [ "$part" != sidebar ]; } ||
+  { [ "$sidebar" -eq 1 ] && [ "$part" != fix-links ]; }; then
   # The documents of the other measurements are done with; make room for these.
   rm -rf "$work/few" "$work/many" "$work/small" "$work/dd" "$work/csplit"
   mkdir -p "$work/fix-few" "$work/fix-many"
@@ -200,10 +227,12 @@ if [ "$fix_links" -eq 1 ]; then
   "$docgen" --size 256M --sections $few_sections --cross-links --out "$work/fix-few/doc.html" >/dev/null
   "$docgen" --size 256M --sections $many_sections --cross-links --out "$work/fix-many/doc.html" >/dev/null
 
-  fix_links_run few $few_sections
+fi
+if [ "$fix_links" -eq 1 ] && [ "$part" != sidebar ]; then
+  option_run few $few_sections --fix-links
   few_line="fix-links-few: with $fix_on s ($(spread "${fix_on_times[@]}")), without $fix_off s ($(spread "${fix_off_times[@]}")), median of $runs; peak memory $(mib "$fix_on_rss") with, $(mib "$fix_off_rss") without"
   few_fix_ratio=$fix_ratio
-  fix_links_run many $many_sections
+  option_run many $many_sections --fix-links
   many_line="fix-links-many: with $fix_on s ($(spread "${fix_on_times[@]}")), without $fix_off s ($(spread "${fix_off_times[@]}")), median of $runs; peak memory $(mib "$fix_on_rss") with, $(mib "$fix_off_rss") without"
   many_fix_ratio=$fix_ratio
 
@@ -215,9 +244,33 @@ if [ "$fix_links" -eq 1 ]; then
     "$few_fix_ratio" "v <= $fix_target"
   report "fix-links-many: quirefold-split --fix-links / without = $many_fix_ratio (target <= $fix_target)" \
     "$many_fix_ratio" "v <= $fix_target"
-else
+elif [ "$part" != sidebar ]; then
   echo
   echo "fix-links: $split has no --fix-links option; not measured"
+fi
+
+# ---- the contents beside every page: --sidebar (with --fix-links) against a plain split ----
+if [ "$sidebar" -eq 1 ] && [ "$part" != fix-links ]; then
+  sidebar_target=2.2
+  option_run few $few_sections --sidebar --fix-links
+  few_side_ratio=$fix_ratio
+  few_line="sidebar-few: with $fix_on s ($(spread "${fix_on_times[@]}")), without $fix_off s ($(spread "${fix_off_times[@]}")), median of $runs; peak memory $(mib "$fix_on_rss") with, $(mib "$fix_off_rss") without; $growth_line"
+  few_growth=$max_growth_kib
+  option_run many $many_sections --sidebar --fix-links
+  many_side_ratio=$fix_ratio
+  many_line="sidebar-many: with $fix_on s ($(spread "${fix_on_times[@]}")), without $fix_off s ($(spread "${fix_off_times[@]}")), median of $runs; peak memory $(mib "$fix_on_rss") with, $(mib "$fix_off_rss") without; $growth_line"
+  many_growth=$max_growth_kib
+
+  echo
+  echo "$few_line"
+  echo "$many_line"
+  echo
+  report "sidebar-few: quirefold-split --sidebar --fix-links / plain = $few_side_ratio (target <= $sidebar_target)" \
+    "$few_side_ratio" "v <= $sidebar_target"
+  report "sidebar-many: quirefold-split --sidebar --fix-links / plain = $many_side_ratio (target <= $sidebar_target)" \
+    "$many_side_ratio" "v <= $sidebar_target"
+  report "sidebar-growth: largest page growth $few_growth KiB / $many_growth KiB (target <= 32)" \
+    "$many_growth" "v <= 32 && $few_growth <= 32"
 fi
 
 exit $failed

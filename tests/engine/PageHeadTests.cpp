@@ -30,6 +30,19 @@ TEST(PageHeadTest, TitleReplacedWhereThereIsOne)
     EXPECT_EQ(HeaderWithPageTitle("<title>Doc</title>", ""), "<title>Doc</title>");
 }
 
+TEST(PageHeadTest, StyleSheetGoesAheadOfTheDocumentsOwnButAfterItsEncoding)
+{
+    const std::string link = "<L>";
+    EXPECT_EQ(HeaderWithStyleSheet("<head><title>T</title><LINK rel=icon><style></style>", link),
+              "<head><title>T</title><L><LINK rel=icon><style></style>");
+    // An encoding named after the first style sheet must stay ahead of what is inserted.
+    EXPECT_EQ(HeaderWithStyleSheet("<head><style></style><META CharSet=utf-8><title>", link),
+              "<head><style></style><META CharSet=utf-8><L><title>");
+    // Neither in the head (a comment does not count): where the head links go.
+    EXPECT_EQ(HeaderWithStyleSheet("<head><!-- <style> --></head><body><style>", link),
+              "<head><!-- <style> --><L></head><body><style>");
+}
+
 TEST(PageHeadTest, HeadLinksGoBeforeTheHeadEndOrTheBodyTag)
 {
     const std::string links = HeadLinksMarkup("d001.htm", "", "d000.htm");
