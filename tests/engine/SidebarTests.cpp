@@ -148,10 +148,9 @@ TEST_F(SidebarTest, BeyondThreeHundredEntriesAPageShowsItsSurroundingsWithinTheB
 
 TEST_F(SidebarTest, TheHeadsOwnLinksLeadToTheirPagesAndAreNotDoubled)
 {
-    const std::string doc =
-        "<html><head><title>T</title><link rel=\"Next\" href=\"#b\">"
-        "<link rel=\"contents\" href=\"doc.html#c\"></head><body>"
-        "one<h1 id=a>A</h1>a<h1 id=b>B</h1>b<h1 id=c>C</h1>c</body></html>";
+    const std::string doc = "<html><head><title>T</title><link rel=\"Next\" href=\"#b\">"
+                            "<link rel=\"contents\" href=\"doc.html#c\"></head><body>"
+                            "one<h1 id=a>A</h1>a<h1 id=b>B</h1>b<h1 id=c>C</h1>c</body></html>";
     m_host.settings.BreakOn = 1;
     m_host.settings.FixLinks = true;
     m_host.settings.HeadLinks = true;
