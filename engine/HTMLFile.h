@@ -392,6 +392,10 @@ ScanEnd HTMLFile::ScanBodyWith(Target& target, char* tag, std::size_t limit, std
                     else if (lastStarts != 0)
                         openAt =
                             lastBase + 63 - static_cast<std::size_t>(std::countl_zero(lastStarts));
+                    // A watcher's tag still open is seen to its end: its '=' may lie in a block
+                    // before the one with its '>', which alone would pass quietly.
+                    if constexpr (TagWatcher<Sink>)
+                        openKnown = openAt != kNone;
                     if (!known)
                         continue;
                     haveTags = true;
