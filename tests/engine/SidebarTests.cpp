@@ -6,6 +6,7 @@
 #include "tests/common/TestSupport.h"
 #include "tests/engine/FakeHost.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <regex>
 
