@@ -526,7 +526,8 @@ SplitOutcome SplitRun::Run()
     // From here on the pages an earlier manifest lists are being replaced.
     if (m_manifest)
         RemoveFileNamed(m_names.Stem + "pages.json");
-    if (m_sidebar)
+    // A run stopped in its first pass makes no page, so nothing for a style sheet to serve.
+    if (m_sidebar && Busy())
         WriteStyleSheet();
 
     while (m_lastKind != tkBodyEnd && Busy())

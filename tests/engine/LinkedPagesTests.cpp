@@ -299,6 +299,7 @@ TEST_F(LinkedPagesTest, StopDuringTheAnchorPassWritesNoPage)
 {
     m_host.settings.FixLinks = true;
     m_host.settings.Manifest = true;
+    m_host.settings.Sidebar = true;
     m_host.onPump = [](FakeHost& host) {
         if (host.pumps == 3)
             host.busy = false;
@@ -306,6 +307,7 @@ TEST_F(LinkedPagesTest, StopDuringTheAnchorPassWritesNoPage)
     EXPECT_EQ(Split(kLinked), SplitOutcome::Stopped);
     EXPECT_FALSE(Has("doc001.html"));
     EXPECT_FALSE(Has("docpages.json"));
+    EXPECT_FALSE(Has("docquirefold.css"));
 }
 
 } // namespace
