@@ -3,6 +3,7 @@
 #include "engine/LinkMarkup.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -102,10 +103,11 @@ std::string HeadingText(std::string_view headingMarkup)
     return out;
 }
 
-std::string HeaderWithPageTitle(std::string_view header, std::string_view headingText)
+namespace {
+
+// Where the text of the header's first <title> element starts and ends; npos when it has none.
+std::pair<std::size_t, std::size_t> TitleText(std::string_view header)
 {
-    if (headingText.empty())
-        return std::string(header);
     std::size_t textStart = std::string_view::npos;
     std::size_t textEnd = std::string_view::npos;
     ForEachHeaderTag(header, [&](std::size_t start, std::size_t end) {
@@ -116,7 +118,7 @@ std::string HeaderWithPageTitle(std::string_view header, std::string_view headin
     });
     // The title's text is raw: only its end tag ends it, whatever else looks like a tag.
     if (textStart == std::string_view::npos || textStart >= header.size())
-        return std::string(header);
+        return {std::string_view::npos, std::string_view::npos};
     for (std::size_t pos = header.find('<', textStart); pos != std::string_view::npos;
          pos = header.find('<', pos + 1)) {
         if (pos + 1 < header.size() && header[pos + 1] == '/' &&
@@ -126,6 +128,26 @@ std::string HeaderWithPageTitle(std::string_view header, std::string_view headin
         }
     }
     if (textEnd == std::string_view::npos)
+        return {std::string_view::npos, std::string_view::npos};
+    return {textStart, textEnd};
+}
+
+} // namespace
+
+std::string HeaderTitle(std::string_view header)
+{
+    const auto [textStart, textEnd] = TitleText(header);
+    if (textStart == std::string_view::npos)
+        return {};
+    return Collapsed(header.substr(textStart, textEnd - textStart));
+}
+
+std::string HeaderWithPageTitle(std::string_view header, std::string_view headingText)
+{
+    if (headingText.empty())
+        return std::string(header);
+    const auto [textStart, textEnd] = TitleText(header);
+    if (textStart == std::string_view::npos)
         return std::string(header);
 
     std::string out(header.substr(0, textStart));

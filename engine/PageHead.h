@@ -15,6 +15,10 @@ std::string HeadingText(std::string_view headingMarkup);
 // letter case; a <title> inside a comment does not count.
 std::string HeaderWithPageTitle(std::string_view header, std::string_view headingText);
 
+// The text of the header's first <title> element, white space collapsed as above; empty when
+// it has none.
+std::string HeaderTitle(std::string_view header);
+
 // The header with markup inserted just before its first </head> tag, or before its final tag
 // (the body tag) when it has none; at the end when it has no tag at all. Comments are skipped.
 std::string HeaderWithHeadLinks(std::string_view header, std::string_view markup);

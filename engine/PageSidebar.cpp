@@ -4,9 +4,9 @@
 
 namespace {
 
-constexpr std::string_view kOpen = "<nav class=\"quirefold_sidebar\" aria-label=\"Contents\">\r\n"
-                                   "<details class=\"quirefold_sidebar_box\" open>"
-                                   "<summary>Contents</summary>\r\n<ul>\r\n";
+constexpr std::string_view kNavOpen = "<nav class=\"quirefold_sidebar\" aria-label=\"Contents\">\r\n";
+constexpr std::string_view kBoxOpen = "<details class=\"quirefold_sidebar_box\" open>"
+                                      "<summary>Contents</summary>\r\n<ul>\r\n";
 constexpr std::string_view kClose = "</ul>\r\n</details>\r\n</nav>\r\n";
 // Window sizes a bounded sidebar tries, widest first, until it fits kMaxBytes.
 constexpr std::size_t kWindows[] = {20, 8, 3, 1, 0};
@@ -157,7 +157,9 @@ std::string PageSidebar::For(int page) const
 
 std::string PageSidebar::Build(const View& view) const
 {
-    std::string out(kOpen);
+    std::string out(kNavOpen);
+    out += m_searchForm;
+    out += kBoxOpen;
     AppendList(m_top, view, out);
     out += kClose;
     return out;

@@ -24,6 +24,8 @@ public:
     // Entries in document order. level 1..3; href made safe for an attribute; text the
     // heading as HeadingText gives it, in the document's own bytes.
     void Add(int level, int page, std::string href, std::string_view text);
+    // Markup shown above the tree on every page (the search box).
+    void SetSearchForm(std::string markup) { m_searchForm = std::move(markup); }
     std::size_t Size() const { return m_entries.size(); }
 
     // The <nav> for page, ending with CR LF; empty when there are no entries.
@@ -62,6 +64,7 @@ private:
     std::string Build(const View& view) const;
 
     std::string m_indexHref;
+    std::string m_searchForm;
     std::vector<Entry> m_entries;
     std::vector<int> m_top;
 };

@@ -19,6 +19,8 @@ void SectionWriter::Write(const char* data, std::size_t count)
 {
     if (count == 0)
         return;
+    if (m_index)
+        m_index->Feed(data, count);
     const auto at = reinterpret_cast<std::uintptr_t>(data);
     const auto ring = reinterpret_cast<std::uintptr_t>(m_ring.data());
     if (at >= ring && at - ring < m_ring.size()) {

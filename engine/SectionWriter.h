@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/HTMLFile.h"
+#include "engine/SearchIndex.h"
 
 #include <cstddef>
 #include <string>
@@ -19,6 +20,9 @@ public:
     // ring: the source's reading ring. The temporary file is made only when something goes to
     // it, but whatever stands under its name is replaced at once (HTMLFile's deferred writer).
     SectionWriter(const std::string& tempPath, std::string_view ring, const FileIdentity* keepOff);
+
+    // Every byte written also goes to index, when given.
+    void SetIndex(SearchIndex* index) { m_index = index; }
 
     // A scan's target.
     void Write(const char* data, std::size_t count);
@@ -52,4 +56,5 @@ private:
     std::vector<Piece> m_pieces;
     std::string m_owned;
     bool m_spilled = false;
+    SearchIndex* m_index = nullptr;
 };

@@ -8,6 +8,8 @@
 #include "engine/PageMarkup.h"
 #include "engine/PageSidebar.h"
 #include "engine/PathNames.h"
+#include "engine/SearchIndex.h"
+#include "engine/SearchUiScript.h"
 #include "engine/SectionWriter.h"
 #include "engine/SplitError.h"
 #include "engine/SplitHost.h"
@@ -132,6 +134,9 @@ private:
     std::string PageHeader(bool isLastPage) const;
     std::string PageHead(int page) const;
     void WriteStyleSheet();
+    std::string SearchForm() const;
+    void WriteSearchFiles();
+    void WriteOwnFile(const std::string& name, std::string_view text);
     TrailState TrailForPage() const;
     void WriteManifest();
 
@@ -163,6 +168,7 @@ private:
     bool m_tolerateMissingEnd = false;
     bool m_manifest = false;
     bool m_sidebar = false;
+    bool m_searchOn = false;
     std::string m_outputFolder;
     std::string m_sourceFolder;
     AnchorMap m_anchors;
@@ -176,6 +182,7 @@ private:
     bool m_headHasPrev = false;
     bool m_headHasNext = false;
     std::optional<PageSidebar> m_contents;
+    std::optional<SearchIndex> m_search;
     std::vector<std::string> m_extraFiles; // written beside the pages, for the manifest
 };
 
@@ -221,6 +228,8 @@ void SplitRun::CollectAnchors()
     AnchorPass::HeadingSeen seen;
     if (m_sidebar) {
         m_contents.emplace(PageHref(m_linkNames, 0));
+        if (m_searchOn)
+            m_contents->SetSearchForm(SearchForm());
         seen = [this](int page, TTagKind kind, std::string_view tag, std::string_view content) {
             std::string href = PageHref(m_linkNames, page);
             if (m_fixLinks) {
@@ -280,17 +289,74 @@ TrailState SplitRun::TrailForPage() const
     return trail;
 }
 
+void SplitRun::WriteOwnFile(const std::string& name, std::string_view text)
+{
+    const std::string path = m_pageFolder + name;
+    HTMLFile file(path, false, &m_sourceIdentity);
+    file.WriteText(text);
+    file.Close();
+    m_extraFiles.push_back(name);
+}
+
 void SplitRun::WriteStyleSheet()
 {
     const std::string name = m_names.BaseName + "quirefold.css";
-    const std::string path = m_pageFolder + name;
-    HTMLFile file(path, false, &m_sourceIdentity);
-    file.WriteText(PageSidebar::StyleSheet());
-    file.Close();
-    m_extraFiles.push_back(name);
-    const std::string link = "<link rel=\"stylesheet\" href=\"" + FileHref(name) + "\">\r\n";
-    m_pageHead = HeaderWithStyleSheet(m_pageHead, link);
-    Log("   Style sheet " + path + " written.");
+    WriteOwnFile(name, PageSidebar::StyleSheet());
+    Log("   Style sheet " + m_pageFolder + name + " written.");
+    if (!m_sidebar)
+        return;
+    std::string head = "<link rel=\"stylesheet\" href=\"" + FileHref(name) + "\">\r\n";
+    if (m_searchOn) {
+        head += "<script src=\"" + FileHref(m_names.BaseName + "search-ui.js") +
+                "\" charset=\"utf-8\" defer></script>\r\n";
+    }
+    m_pageHead = HeaderWithStyleSheet(m_pageHead, head);
+}
+
+std::string SplitRun::SearchForm() const
+{
+    return "<form class=\"quirefold_search\" role=\"search\" action=\"" +
+           FileHref(m_names.BaseName + "search.html") + "\" data-index=\"" +
+           FileHref(m_names.BaseName + "search.js") +
+           "\">\r\n<input type=\"search\" name=\"q\" placeholder=\"Search\" "
+           "aria-label=\"Search this document\" autocomplete=\"off\">\r\n"
+           "<div class=\"quirefold_search_status\" role=\"status\" aria-live=\"polite\"></div>\r\n"
+           "<ul class=\"quirefold_results\"></ul>\r\n</form>\r\n";
+}
+
+void SplitRun::WriteSearchFiles()
+{
+    const std::string index = m_names.BaseName + "search.js";
+    WriteOwnFile(index, m_search->Script());
+    WriteOwnFile(m_names.BaseName + "search-ui.js", kSearchUiScript);
+    if (!m_sidebar) {
+        // Without the sidebar the search has a page of its own, linked from the index page.
+        std::string title;
+        for (const char c : m_search->Title()) {
+            if (c == '&')
+                title += "&amp;";
+            else if (c == '<')
+                title += "&lt;";
+            else
+                title += c;
+        }
+        std::string page = "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n"
+                           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n"
+                           "<title>Search";
+        if (!title.empty())
+            page += " - " + title;
+        page += "</title>\r\n<link rel=\"stylesheet\" href=\"" +
+                FileHref(m_names.BaseName + "quirefold.css") + "\">\r\n<script src=\"" +
+                FileHref(m_names.BaseName + "search-ui.js") +
+                "\" charset=\"utf-8\" defer></script>\r\n</head>\r\n"
+                "<body class=\"quirefold_search_page\">\r\n<p><a href=\"" +
+                PageHref(m_linkNames, 0) + "\">Contents</a></p>\r\n<h1>Search</h1>\r\n" +
+                SearchForm() + "</body>\r\n</html>\r\n";
+        WriteOwnFile(m_names.BaseName + "search.html", page);
+    }
+    Log("   Search index " + m_pageFolder + index + " written. " +
+        std::to_string(m_search->Sections()) + " sections, " +
+        std::to_string(m_search->Words()) + " words.");
 }
 
 void SplitRun::WriteManifest()
@@ -368,6 +434,10 @@ void SplitRun::WritePage()
     const std::string tempPath = OutputPath(PageNumberText(m_pageNumber) + "temp");
     m_section = std::make_unique<SectionWriter>(tempPath, m_source->Ring(), &m_sourceIdentity);
     m_source->SetKeeper(m_section.get());
+    if (m_search) {
+        m_search->StartPage(PageHref(m_linkNames, m_pageNumber));
+        m_section->SetIndex(&*m_search);
+    }
 
     if (m_pageNumber > 1) {
         std::string heading = StartSection(m_lastKind);
@@ -496,6 +566,7 @@ SplitOutcome SplitRun::Run()
     m_tolerateMissingEnd = settings.TolerateMissingBodyEnd;
     m_manifest = settings.Manifest;
     m_sidebar = settings.Sidebar;
+    m_searchOn = settings.Search;
     m_outputFolder = settings.OutputFolder;
     m_names = SplitSourcePath(m_sourcePath);
     m_sourceFolder = std::string(FolderPart(m_sourcePath));
@@ -509,6 +580,9 @@ SplitOutcome SplitRun::Run()
     m_headHasPrev =
         HeaderHasLinkRel(m_pageHead, "prev") || HeaderHasLinkRel(m_pageHead, "previous");
     m_headHasNext = HeaderHasLinkRel(m_pageHead, "next");
+    if (m_searchOn) {
+        m_search.emplace(searchtext::DetectEncoding(m_pageHead), HeaderTitle(m_pageHead));
+    }
     if (m_fixLinks || m_sidebar)
         CollectAnchors();
     if (!m_outputFolder.empty()) {
@@ -527,8 +601,12 @@ SplitOutcome SplitRun::Run()
     if (m_manifest)
         RemoveFileNamed(m_names.Stem + "pages.json");
     // A run stopped in its first pass makes no page, so nothing for a style sheet to serve.
-    if (m_sidebar && Busy())
+    if ((m_sidebar || m_searchOn) && Busy())
         WriteStyleSheet();
+    if (m_searchOn && !m_sidebar) {
+        m_index->WriteText("<p class=\"quirefold_search_link\"><a href=\"" +
+                           FileHref(m_names.BaseName + "search.html") + "\">Search</a></p>\r\n");
+    }
 
     while (m_lastKind != tkBodyEnd && Busy())
         WritePage();
@@ -544,6 +622,9 @@ SplitOutcome SplitRun::Run()
     Log("   Index file " + indexPath + " closed.");
     m_source.reset();
     Log("   Source file " + m_sourcePath + " closed.");
+    // The index covers the whole document or is not written.
+    if (m_search && outcome == SplitOutcome::Split)
+        WriteSearchFiles();
     if (m_manifest && outcome == SplitOutcome::Split)
         WriteManifest();
 

@@ -24,6 +24,7 @@ struct SplitSettings
     bool TolerateMissingBodyEnd = false; // a document without </body> ends at its end
     bool Manifest = false;               // DOCpages.json lists the pages written
     bool Sidebar = false;                // every page carries the contents beside its text
+    bool Search = false;                 // a search index and script beside the pages
     std::string OutputFolder;            // where the outputs go; empty: beside the source
 
     // Values for a user who has nothing stored. programFolder ends with a separator.

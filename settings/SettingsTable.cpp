@@ -58,6 +58,7 @@ constexpr StoredSetting kSettings[] = {
     Flag("Manifest", "manifest", &SplitSettings::Manifest),
     Text("OutputFolder", "output-dir", &SplitSettings::OutputFolder),
     Flag("Sidebar", "sidebar", &SplitSettings::Sidebar),
+    Flag("Search", "search", &SplitSettings::Search),
 };
 
 } // namespace

@@ -1,0 +1,457 @@
+#include "engine/SearchIndex.h"
+
+#include "engine/LinkMarkup.h"
+
+#include <algorithm>
+#include <cstring>
+
+using searchtext::Encoding;
+
+namespace {
+
+constexpr std::size_t kWordRoom = 64;     // code points a word keeps
+constexpr std::size_t kHeadingRoom = 200; // code points of a heading shown in a result
+constexpr std::size_t kExcerptRoom = 160; // code points of text shown under it
+constexpr std::size_t kTagRoom = 256;     // bytes of a tag kept to read its name and id
+constexpr std::uint64_t kHashStart = 14695981039346656037ull;
+
+// windows-1252 for bytes 0x80 to 0x9F.
+constexpr char32_t kC1[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                              0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
+                              0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                              0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+
+char32_t FromWindows1252(unsigned char b)
+{
+    return b >= 0x80 && b < 0xA0 ? kC1[b - 0x80] : b;
+}
+
+bool IsAsciiAlnum(unsigned char b)
+{
+    return (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+}
+
+bool IsSpace(char32_t cp)
+{
+    return cp == ' ' || cp == '\t' || cp == '\n' || cp == '\r' || cp == '\f' || cp == 0xA0;
+}
+
+void AppendJson(std::string& out, std::string_view text)
+{
+    out += '"';
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else if (c == 0xE2 && i + 2 < text.size() && text[i + 1] == '\x80' &&
+                   (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
+            // Line and paragraph separators end a line in older script engines.
+            out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+            i += 2;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    out += '"';
+}
+
+void AppendBase36(std::string& out, std::uint32_t value)
+{
+    char digits[8];
+    int n = 0;
+    do {
+        digits[n++] = "0123456789abcdefghijklmnopqrstuvwxyz"[value % 36];
+        value /= 36;
+    } while (value != 0);
+    while (n > 0)
+        out += digits[--n];
+}
+
+} // namespace
+
+SearchIndex::Postings& SearchIndex::Find(std::string_view word, std::uint64_t hash)
+{
+    std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        Slot& slot = m_slots[i];
+        if (slot.Word == 0) {
+            m_words.push_back({std::string(word), {}});
+            slot = {hash, static_cast<std::uint32_t>(m_words.size())};
+            break;
+        }
+        if (slot.Hash == hash && m_words[slot.Word - 1].Text == word)
+            return m_words[slot.Word - 1].Lists;
+    }
+    if (m_words.size() * 2 > m_slots.size()) {
+        std::vector<Slot> slots(m_slots.size() * 2);
+        mask = slots.size() - 1;
+        for (const Slot& slot : m_slots) {
+            if (slot.Word == 0)
+                continue;
+            std::size_t i = slot.Hash & mask;
+            while (slots[i].Word != 0)
+                i = (i + 1) & mask;
+            slots[i] = slot;
+        }
+        m_slots = std::move(slots);
+    }
+    return m_words.back().Lists;
+}
+
+SearchIndex::SearchIndex(Encoding encoding, std::string_view documentTitle)
+    : m_encoding(encoding), m_wordHash(kHashStart)
+{
+    // The title as plain UTF-8 text, read by the rules of the body.
+    if (!documentTitle.empty()) {
+        SearchIndex title(encoding, {});
+        title.StartPage({});
+        title.StartSection({});
+        title.m_textRoom = kHeadingRoom;
+        title.Feed(documentTitle.data(), documentTitle.size());
+        title.Feed(" ", 1);
+        m_title = title.m_sections.back().Excerpt;
+    }
+}
+
+void SearchIndex::StartPage(std::string pageHref)
+{
+    EndWord();
+    m_pageHref = std::move(pageHref);
+    m_pageSectionOpen = false;
+    m_headingLevel = 0;
+}
+
+void SearchIndex::StartSection(std::string href)
+{
+    m_sections.push_back({std::move(href), {}, {}});
+    m_pageSectionOpen = true;
+    m_pendingSpace = false;
+    m_textRoom = kExcerptRoom;
+}
+
+void SearchIndex::Feed(const char* data, std::size_t count)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    Bytes(p, p + count);
+}
+
+void SearchIndex::Bytes(const unsigned char* p, const unsigned char* end)
+{
+    while (p < end) {
+        const unsigned char b = *p++;
+        switch (m_state) {
+        case State::Text:
+            if (b < 0x80 && m_utf8Left == 0) {
+                if (IsAsciiAlnum(b)) {
+                    // The common case, kept short: a letter or digit of a word.
+                    if (m_wordBytes == 0 && !m_pageSectionOpen)
+                        StartSection(m_pageHref);
+                    if (m_wordLength < kWordRoom) {
+                        WordByte(static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b));
+                        ++m_wordLength;
+                    }
+                    if (m_textRoom != 0)
+                        Character(b);
+                } else if (b == '<') {
+                    EndWord();
+                    m_state = State::TagStart;
+                } else if (b == '&') {
+                    m_reference.assign(1, '&');
+                    m_state = State::Reference;
+                } else {
+                    CodePoint(b);
+                }
+                break;
+            }
+            if (m_encoding == Encoding::Latin1) {
+                CodePoint(FromWindows1252(b));
+            } else if (m_encoding == Encoding::Other) {
+                CodePoint(0xFFFD);
+            } else if (m_utf8Left > 0 && b >= 0x80 && b <= 0xBF) {
+                m_utf8 = (m_utf8 << 6) | (b & 0x3F);
+                m_utf8Bytes += static_cast<char>(b);
+                if (--m_utf8Left == 0) {
+                    const std::size_t n = m_utf8Bytes.size();
+                    const char32_t least = n == 2 ? 0x80 : n == 3 ? 0x800 : 0x10000;
+                    if (m_utf8 < least || m_utf8 > 0x10FFFF ||
+                        (m_utf8 >= 0xD800 && m_utf8 <= 0xDFFF)) {
+                        for (const char c : m_utf8Bytes)
+                            CodePoint(FromWindows1252(static_cast<unsigned char>(c)));
+                    } else {
+                        CodePoint(m_utf8);
+                    }
+                    m_utf8Bytes.clear();
+                }
+            } else {
+                if (m_utf8Left > 0) {
+                    // Cut short: its bytes stand for themselves, and this one starts afresh.
+                    m_utf8Left = 0;
+                    for (const char c : m_utf8Bytes)
+                        CodePoint(FromWindows1252(static_cast<unsigned char>(c)));
+                    m_utf8Bytes.clear();
+                    --p;
+                    break;
+                }
+                m_utf8Left = b >= 0xC2 && b <= 0xDF ? 1 : b >= 0xE0 && b <= 0xEF ? 2
+                                                      : b >= 0xF0 && b <= 0xF4   ? 3
+                                                                                 : 0;
+                if (m_utf8Left == 0) {
+                    CodePoint(FromWindows1252(b));
+                } else {
+                    m_utf8 = b & (0x3F >> m_utf8Left);
+                    m_utf8Bytes.assign(1, static_cast<char>(b));
+                }
+            }
+            break;
+        case State::TagStart:
+            if (b == '!') {
+                m_state = State::Bang;
+            } else if (b == '/' || b == '?' || IsAsciiAlnum(b)) {
+                m_tag.assign(1, '<');
+                m_tag += static_cast<char>(b);
+                m_state = State::Tag;
+            } else {
+                // "a < b": the '<' is text.
+                m_state = State::Text;
+                CodePoint('<');
+                --p;
+            }
+            break;
+        case State::Bang:
+        case State::BangDash:
+            if (b == '-' && m_state == State::BangDash) {
+                m_commentDashes = 0;
+                m_state = State::Comment;
+            } else if (b == '-') {
+                m_state = State::BangDash;
+            } else {
+                m_tag = "<!";
+                m_state = State::Tag;
+                --p;
+            }
+            break;
+        case State::Tag: {
+            // Up to the '>' at once: tags are many, and only their first bytes matter.
+            --p;
+            const auto* gt = static_cast<const unsigned char*>(
+                std::memchr(p, '>', static_cast<std::size_t>(end - p)));
+            const unsigned char* stop = gt ? gt : end;
+            const std::size_t room = kTagRoom - std::min(kTagRoom, m_tag.size());
+            m_tag.append(reinterpret_cast<const char*>(p),
+                         std::min(room, static_cast<std::size_t>(stop - p)));
+            p = stop;
+            if (gt) {
+                ++p;
+                m_state = State::Text;
+                TagDone();
+            }
+            break;
+        }
+        case State::Comment:
+            if (b == '>' && m_commentDashes >= 2)
+                m_state = State::Text;
+            m_commentDashes = b == '-' ? m_commentDashes + 1 : 0;
+            break;
+        case State::RawText: {
+            const unsigned char lower = b >= 'A' && b <= 'Z' ? b + 32 : b;
+            if (lower == static_cast<unsigned char>(m_rawEnd[m_rawMatched])) {
+                if (++m_rawMatched == m_rawEnd.size()) {
+                    m_tag = m_rawEnd;
+                    m_state = State::Tag;
+                }
+            } else {
+                m_rawMatched = b == '<' ? 1 : 0;
+            }
+            break;
+        }
+        case State::Reference:
+            if (b == ';' || (m_reference.size() < 12 &&
+                             (IsAsciiAlnum(b) || (b == '#' && m_reference.size() == 1)))) {
+                m_reference += static_cast<char>(b);
+                if (b == ';')
+                    ReferenceDone();
+                break;
+            }
+            ReferenceDone();
+            --p;
+            break;
+        }
+    }
+}
+
+void SearchIndex::ReferenceDone()
+{
+    m_state = State::Text;
+    const std::string reference = std::move(m_reference);
+    char32_t cp = 0;
+    const std::size_t length = searchtext::CharacterReferenceAt(reference, 0, cp);
+    std::size_t rest = length;
+    if (length == 0) {
+        CodePoint('&');
+        rest = 1;
+    } else {
+        CodePoint(cp);
+    }
+    // What followed the '&' without making a reference is text.
+    const auto* p = reinterpret_cast<const unsigned char*>(reference.data());
+    Bytes(p + rest, p + reference.size());
+}
+
+void SearchIndex::CodePoint(char32_t cp)
+{
+    if (searchtext::IsWordCodePoint(cp) && !(m_encoding == Encoding::Other && cp >= 0x80)) {
+        if (m_wordBytes == 0 && !m_pageSectionOpen)
+            StartSection(m_pageHref);
+        if (m_wordLength < kWordRoom) {
+            std::string bytes;
+            AppendUtf8(bytes, searchtext::FoldCodePoint(cp));
+            for (const char c : bytes)
+                WordByte(c);
+            ++m_wordLength;
+        }
+    } else {
+        EndWord();
+    }
+    if (m_textRoom != 0)
+        Character(cp);
+}
+
+void SearchIndex::Character(char32_t cp)
+{
+    if (!m_pageSectionOpen)
+        return;
+    if (IsSpace(cp)) {
+        Space();
+        return;
+    }
+    Section& section = m_sections.back();
+    std::string& text = m_headingLevel != 0 ? section.Heading : section.Excerpt;
+    if (m_pendingSpace && !text.empty()) {
+        text += ' ';
+        if (--m_textRoom == 0)
+            return;
+    }
+    m_pendingSpace = false;
+    AppendUtf8(text, cp == 0 ? 0xFFFD : cp);
+    --m_textRoom;
+}
+
+void SearchIndex::Space()
+{
+    m_pendingSpace = true;
+}
+
+void SearchIndex::EndWord()
+{
+    if (m_wordBytes == 0)
+        return;
+    const auto section = static_cast<std::int32_t>(m_sections.size()) - 1;
+    const bool heading = m_headingLevel != 0;
+    Seen& seen = m_seen[m_wordHash & (kSeenSlots - 1)];
+    if (seen.Hash == m_wordHash && seen.Section == section && (seen.Heading || !heading)) {
+        m_wordBytes = m_wordLength = 0;
+        m_wordHash = kHashStart;
+        return;
+    }
+    // The hash spreads the low bits poorly for short words; mixed once more for the table.
+    const std::uint64_t mixed = (m_wordHash ^ (m_wordHash >> 29)) * 0xbf58476d1ce4e5b9ull;
+    Postings& postings = Find(std::string_view(m_word, m_wordBytes), mixed ^ (mixed >> 32));
+    if (postings.Last != section) {
+        AppendPosting(postings.Body, postings.Last, section);
+        postings.Last = section;
+    }
+    if (m_headingLevel != 0 && postings.LastHeading != section) {
+        AppendPosting(postings.Heading, postings.LastHeading, section);
+        postings.LastHeading = section;
+    }
+    // Two words with one 64-bit hash would share their postings here; at most a result too
+    // few for one of them, with odds far below anything else that can go wrong.
+    seen = {m_wordHash, section, heading || (seen.Section == section && seen.Hash == m_wordHash)};
+    m_wordBytes = m_wordLength = 0;
+    m_wordHash = kHashStart;
+}
+
+void SearchIndex::AppendPosting(std::string& list, std::int32_t last, std::int32_t section)
+{
+    if (!list.empty())
+        list += ',';
+    AppendBase36(list, static_cast<std::uint32_t>(last < 0 ? section : section - last));
+}
+
+void SearchIndex::TagDone()
+{
+    const bool endTag = m_tag.size() > 1 && m_tag[1] == '/';
+    std::size_t nameEnd = endTag ? 2 : 1;
+    while (nameEnd < m_tag.size() && IsAsciiAlnum(static_cast<unsigned char>(m_tag[nameEnd])))
+        ++nameEnd;
+    std::string name = m_tag.substr(endTag ? 2 : 1, nameEnd - (endTag ? 2 : 1));
+    for (char& c : name)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    const int level = name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6'
+                          ? name[1] - '0'
+                          : 0;
+    if (!endTag && (name == "script" || name == "style")) {
+        m_rawEnd = "</" + name;
+        m_rawMatched = 0;
+        m_state = State::RawText;
+    } else if (!endTag && level != 0) {
+        // Each heading starts a section that its anchor leads to.
+        const std::string id = TagId(m_tag + ">");
+        StartSection(id.empty() ? m_pageHref : m_pageHref + "#" + FragmentHref(id));
+        m_headingLevel = level;
+        m_textRoom = kHeadingRoom;
+    } else if (endTag && level != 0 && level == m_headingLevel) {
+        EndWord();
+        m_headingLevel = 0;
+        m_pendingSpace = false;
+        m_textRoom = kExcerptRoom;
+    } else {
+        Space();
+    }
+}
+
+std::string SearchIndex::Script()
+{
+    EndWord();
+    std::string out = "quirefoldSearchIndex({\"v\": 1, \"asciiOnly\": ";
+    out += m_encoding == Encoding::Other ? "true" : "false";
+    out += ",\n\"sections\": [";
+    for (std::size_t i = 0; i < m_sections.size(); ++i) {
+        const Section& section = m_sections[i];
+        out += i == 0 ? "\n[" : ",\n[";
+        AppendJson(out, section.Href);
+        out += ", ";
+        AppendJson(out, section.Heading.empty() ? m_title : section.Heading);
+        out += ", ";
+        AppendJson(out, section.Excerpt);
+        out += ']';
+    }
+    std::vector<const Word*> words;
+    words.reserve(m_words.size());
+    for (const Word& word : m_words)
+        words.push_back(&word);
+    std::sort(words.begin(), words.end(), [](auto a, auto b) { return a->Text < b->Text; });
+    for (const bool headings : {false, true}) {
+        out += headings ? "},\n\"headingWords\": {" : "\n],\n\"words\": {";
+        bool first = true;
+        for (const auto* word : words) {
+            const std::string& list = headings ? word->Lists.Heading : word->Lists.Body;
+            if (list.empty())
+                continue;
+            out += first ? "\n" : ",\n";
+            first = false;
+            AppendJson(out, word->Text);
+            out += ": \"";
+            out += list;
+            out += '"';
+        }
+    }
+    out += "\n}});\n";
+    return out;
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "engine/SearchText.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The search index of a split, built from the pages' markup as it streams by: every heading
+// starts a section (the part of a page before its first heading is one too), and each word
+// of the text as a browser shows it (tags dropped, references decoded, scripts and styles
+// left out) notes the sections it occurs in. Memory grows with the vocabulary and the
+// sections, not with the document.
+class SearchIndex
+{
+public:
+    // documentTitle: what the search shows for a section without a heading of its own, in the
+    // document's bytes.
+    SearchIndex(searchtext::Encoding encoding, std::string_view documentTitle);
+
+    // A page begins; pageHref is its name made safe for an href.
+    void StartPage(std::string pageHref);
+    // The next bytes of the page's body, in pieces of any size.
+    void Feed(const char* data, std::size_t count);
+
+    // The index file: one call of quirefoldSearchIndex({...}) in UTF-8.
+    std::string Script();
+    std::size_t Sections() const { return m_sections.size(); }
+    std::size_t Words() const { return m_words.size(); }
+    // The document's title as plain UTF-8 text.
+    const std::string& Title() const { return m_title; }
+
+private:
+    enum class State : std::uint8_t
+    {
+        Text,
+        TagStart,  // just after '<'
+        Bang,      // "<!"
+        BangDash,  // "<!-"
+        Tag,       // to the first '>'
+        Comment,   // to "-->"
+        RawText,   // script or style, to its end tag
+        Reference, // after '&'
+    };
+
+    struct Section
+    {
+        std::string Href;
+        std::string Heading;
+        std::string Excerpt;
+    };
+
+    struct Postings
+    {
+        std::int32_t Last = -1;
+        std::int32_t LastHeading = -1;
+        std::string Body;    // base-36 differences, comma-separated
+        std::string Heading; // the same for heading words
+    };
+
+    struct Word
+    {
+        std::string Text;
+        Postings Lists;
+    };
+    // The vocabulary's table: open addressing on the words' hashes, half full at most.
+    struct Slot
+    {
+        std::uint64_t Hash = 0;
+        std::uint32_t Word = 0; // index in m_words + 1; 0: empty
+    };
+
+    void Bytes(const unsigned char* p, const unsigned char* end);
+    void CodePoint(char32_t cp);
+    void WordByte(char c)
+    {
+        m_word[m_wordBytes++] = c;
+        m_wordHash = (m_wordHash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    void EndWord();
+    void TagDone();
+    void StartSection(std::string href);
+    void Character(char32_t cp); // text for the heading or excerpt
+    void Space();
+    void ReferenceDone();
+    static void AppendPosting(std::string& list, std::int32_t last, std::int32_t section);
+
+    searchtext::Encoding m_encoding;
+    std::string m_title;
+    std::string m_pageHref;
+    bool m_pageSectionOpen = false; // the page's text so far belongs to a section
+
+    State m_state = State::Text;
+    std::string m_tag;        // the current tag's first bytes
+    std::string m_rawEnd;     // "</script" or "</style" while in raw text
+    std::size_t m_rawMatched = 0;
+    int m_commentDashes = 0;
+    std::string m_reference;  // "&..." so far
+    char32_t m_utf8 = 0;      // a UTF-8 sequence being read
+    int m_utf8Left = 0;
+    std::string m_utf8Bytes;  // its bytes, taken as windows-1252 when it turns out invalid
+
+    // The word being read: folded, UTF-8, with its hash so far.
+    static constexpr std::size_t kWordBytes = 64 * 4;
+    char m_word[kWordBytes];
+    std::size_t m_wordBytes = 0;
+    std::size_t m_wordLength = 0; // in code points
+    std::uint64_t m_wordHash = 0;
+    // Words already noted for the current section, by hash: in a long section nearly every
+    // word is a repeat, and this spares the vocabulary's lookup.
+    struct Seen
+    {
+        std::uint64_t Hash = 0;
+        std::int32_t Section = -1;
+        bool Heading = false;
+    };
+    static constexpr std::size_t kSeenSlots = 4096;
+    std::vector<Seen> m_seen = std::vector<Seen>(kSeenSlots);
+    int m_headingLevel = 0;   // inside <hN>
+    bool m_pendingSpace = false;
+    std::size_t m_textRoom = 0; // code points the heading or excerpt still takes
+
+    std::vector<Section> m_sections;
+    std::vector<Word> m_words;
+    std::vector<Slot> m_slots = std::vector<Slot>(1024);
+
+    Postings& Find(std::string_view word, std::uint64_t hash);
+};
