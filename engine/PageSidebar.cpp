@@ -4,7 +4,8 @@
 
 namespace {
 
-constexpr std::string_view kNavOpen = "<nav class=\"quirefold_sidebar\" aria-label=\"Contents\">\r\n";
+constexpr std::string_view kNavOpen =
+    "<nav class=\"quirefold_sidebar\" aria-label=\"Contents\">\r\n";
 constexpr std::string_view kBoxOpen = "<details class=\"quirefold_sidebar_box\" open>"
                                       "<summary>Contents</summary>\r\n<ul>\r\n";
 constexpr std::string_view kClose = "</ul>\r\n</details>\r\n</nav>\r\n";
@@ -99,8 +100,56 @@ std::string_view PageSidebar::StyleSheet()
 :where(body:has(> .quirefold_sidebar)) pre {
   overflow-x: auto;
 }
+/* The search box, in the sidebar or on the search page, and its results. */
+.quirefold_search {
+  margin: 0 0 0.75em;
+}
+.quirefold_search input {
+  box-sizing: border-box;
+  width: 100%;
+  font: inherit;
+  padding: 0.25em 0.4em;
+}
+.quirefold_search_status:empty {
+  display: none;
+}
+.quirefold_search_status {
+  font-size: 0.85em;
+  margin: 0.3em 0;
+}
+.quirefold_results {
+  list-style: none;
+  margin: 0;
+  padding: 0;
+}
+.quirefold_results li {
+  margin: 0.4em 0;
+}
+.quirefold_results a {
+  display: block;
+  text-decoration: none;
+}
+.quirefold_result_heading {
+  font-weight: bold;
+  text-decoration: underline;
+}
+.quirefold_result_page {
+  font-size: 0.8em;
+  opacity: 0.75;
+}
+.quirefold_result_excerpt {
+  display: block;
+  font-size: 0.85em;
+  color: CanvasText;
+}
+.quirefold_search_page {
+  max-width: 40em;
+  margin: 1em auto;
+  padding: 0 1em;
+}
 @media print {
-  .quirefold_sidebar {
+  .quirefold_sidebar,
+  .quirefold_search {
     display: none;
   }
 }

@@ -3,6 +3,7 @@
 #include "engine/LinkMarkup.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 using searchtext::Encoding;
@@ -13,7 +14,43 @@ constexpr std::size_t kWordRoom = 64;     // code points a word keeps
 constexpr std::size_t kHeadingRoom = 200; // code points of a heading shown in a result
 constexpr std::size_t kExcerptRoom = 160; // code points of text shown under it
 constexpr std::size_t kTagRoom = 256;     // bytes of a tag kept to read its name and id
-constexpr std::uint64_t kHashStart = 14695981039346656037ull;
+
+// How the text loop takes each ASCII byte.
+enum : unsigned char
+{
+    kOther,  // ends a word
+    kLetter, // a letter or digit
+    kMarkup, // '<' or '&'
+    kHigh,   // not ASCII
+};
+
+constexpr auto kAsciiClass = [] {
+    std::array<unsigned char, 256> table{};
+    for (int b = 0; b < 256; ++b) {
+        const bool alnum =
+            (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+        table[b] = b >= 0x80 ? kHigh : alnum ? kLetter : b == '<' || b == '&' ? kMarkup : kOther;
+    }
+    return table;
+}();
+
+// A word's hash, eight bytes at a time.
+std::uint64_t HashWord(const char* p, std::size_t n)
+{
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    while (n >= 8) {
+        std::uint64_t v;
+        std::memcpy(&v, p, 8);
+        h = (h ^ v) * 0xbf58476d1ce4e5b9ull;
+        h ^= h >> 31;
+        p += 8;
+        n -= 8;
+    }
+    std::uint64_t v = 0;
+    std::memcpy(&v, p, n);
+    h = (h ^ v) * 0x94d049bb133111ebull;
+    return h ^ (h >> 29);
+}
 
 // windows-1252 for bytes 0x80 to 0x9F.
 constexpr char32_t kC1[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
@@ -104,8 +141,7 @@ SearchIndex::Postings& SearchIndex::Find(std::string_view word, std::uint64_t ha
     return m_words.back().Lists;
 }
 
-SearchIndex::SearchIndex(Encoding encoding, std::string_view documentTitle)
-    : m_encoding(encoding), m_wordHash(kHashStart)
+SearchIndex::SearchIndex(Encoding encoding, std::string_view documentTitle) : m_encoding(encoding)
 {
     // The title as plain UTF-8 text, read by the rules of the body.
     if (!documentTitle.empty()) {
@@ -141,25 +177,56 @@ void SearchIndex::Feed(const char* data, std::size_t count)
     Bytes(p, p + count);
 }
 
+const unsigned char* SearchIndex::AsciiText(const unsigned char* p, const unsigned char* end)
+{
+    // Nearly all of a document is ASCII text between tags: its words are read here, a run at a
+    // time, and only the rest goes through the byte-by-byte states.
+    while (p < end) {
+        const unsigned char kind = kAsciiClass[*p];
+        if (kind == kLetter) {
+            if (m_wordBytes == 0 && !m_pageSectionOpen)
+                StartSection(m_pageHref);
+            const unsigned char* q = p;
+            while (q < end && kAsciiClass[*q] == kLetter)
+                ++q;
+            const std::size_t take =
+                std::min(static_cast<std::size_t>(q - p), kWordRoom - m_wordLength);
+            for (std::size_t i = 0; i < take; ++i)
+                m_word[m_wordBytes + i] =
+                    static_cast<char>(p[i] | ((p[i] >= 'A' && p[i] <= 'Z') << 5));
+            m_wordBytes += take;
+            m_wordLength += take;
+            if (m_textRoom != 0) {
+                for (const unsigned char* c = p; c < q && m_textRoom != 0; ++c)
+                    Character(*c);
+            }
+            p = q;
+        } else if (kind == kOther) {
+            EndWord();
+            if (m_textRoom != 0)
+                Character(*p);
+            ++p;
+        } else {
+            break;
+        }
+    }
+    return p;
+}
+
 void SearchIndex::Bytes(const unsigned char* p, const unsigned char* end)
 {
     while (p < end) {
+        if (m_state == State::Text && m_utf8Left == 0) {
+            p = AsciiText(p, end);
+            if (p == end)
+                break;
+        }
         const unsigned char b = *p++;
         switch (m_state) {
         case State::Text:
             if (b < 0x80 && m_utf8Left == 0) {
-                if (IsAsciiAlnum(b)) {
-                    // The common case, kept short: a letter or digit of a word.
-                    if (m_wordBytes == 0 && !m_pageSectionOpen)
-                        StartSection(m_pageHref);
-                    if (m_wordLength < kWordRoom) {
-                        WordByte(static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b));
-                        ++m_wordLength;
-                    }
-                    if (m_textRoom != 0)
-                        Character(b);
-                } else if (b == '<') {
-                    EndWord();
+                if (b == '<') {
+                    // Whether the tag ends a word is known at its end.
                     m_state = State::TagStart;
                 } else if (b == '&') {
                     m_reference.assign(1, '&');
@@ -198,9 +265,10 @@ void SearchIndex::Bytes(const unsigned char* p, const unsigned char* end)
                     --p;
                     break;
                 }
-                m_utf8Left = b >= 0xC2 && b <= 0xDF ? 1 : b >= 0xE0 && b <= 0xEF ? 2
-                                                      : b >= 0xF0 && b <= 0xF4   ? 3
-                                                                                 : 0;
+                m_utf8Left = b >= 0xC2 && b <= 0xDF   ? 1
+                             : b >= 0xE0 && b <= 0xEF ? 2
+                             : b >= 0xF0 && b <= 0xF4 ? 3
+                                                      : 0;
                 if (m_utf8Left == 0) {
                     CodePoint(FromWindows1252(b));
                 } else {
@@ -305,14 +373,17 @@ void SearchIndex::ReferenceDone()
 
 void SearchIndex::CodePoint(char32_t cp)
 {
+    // A soft hyphen is no character of the text as shown.
+    if (cp == 0xAD)
+        return;
     if (searchtext::IsWordCodePoint(cp) && !(m_encoding == Encoding::Other && cp >= 0x80)) {
         if (m_wordBytes == 0 && !m_pageSectionOpen)
             StartSection(m_pageHref);
         if (m_wordLength < kWordRoom) {
             std::string bytes;
             AppendUtf8(bytes, searchtext::FoldCodePoint(cp));
-            for (const char c : bytes)
-                WordByte(c);
+            std::memcpy(m_word + m_wordBytes, bytes.data(), bytes.size());
+            m_wordBytes += bytes.size();
             ++m_wordLength;
         }
     } else {
@@ -353,15 +424,13 @@ void SearchIndex::EndWord()
         return;
     const auto section = static_cast<std::int32_t>(m_sections.size()) - 1;
     const bool heading = m_headingLevel != 0;
-    Seen& seen = m_seen[m_wordHash & (kSeenSlots - 1)];
-    if (seen.Hash == m_wordHash && seen.Section == section && (seen.Heading || !heading)) {
+    const std::uint64_t hash = HashWord(m_word, m_wordBytes);
+    Seen& seen = m_seen[hash & (kSeenSlots - 1)];
+    if (seen.Hash == hash && seen.Section == section && (seen.Heading || !heading)) {
         m_wordBytes = m_wordLength = 0;
-        m_wordHash = kHashStart;
         return;
     }
-    // The hash spreads the low bits poorly for short words; mixed once more for the table.
-    const std::uint64_t mixed = (m_wordHash ^ (m_wordHash >> 29)) * 0xbf58476d1ce4e5b9ull;
-    Postings& postings = Find(std::string_view(m_word, m_wordBytes), mixed ^ (mixed >> 32));
+    Postings& postings = Find(std::string_view(m_word, m_wordBytes), hash >> 12);
     if (postings.Last != section) {
         AppendPosting(postings.Body, postings.Last, section);
         postings.Last = section;
@@ -372,9 +441,8 @@ void SearchIndex::EndWord()
     }
     // Two words with one 64-bit hash would share their postings here; at most a result too
     // few for one of them, with odds far below anything else that can go wrong.
-    seen = {m_wordHash, section, heading || (seen.Section == section && seen.Hash == m_wordHash)};
+    seen = {hash, section, heading || (seen.Section == section && seen.Hash == hash)};
     m_wordBytes = m_wordLength = 0;
-    m_wordHash = kHashStart;
 }
 
 void SearchIndex::AppendPosting(std::string& list, std::int32_t last, std::int32_t section)
@@ -393,9 +461,16 @@ void SearchIndex::TagDone()
     std::string name = m_tag.substr(endTag ? 2 : 1, nameEnd - (endTag ? 2 : 1));
     for (char& c : name)
         c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-    const int level = name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6'
-                          ? name[1] - '0'
-                          : 0;
+    const int level =
+        name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6' ? name[1] - '0' : 0;
+    // Inline markup inside a word ("<b>bold</b>ly") leaves it one word, as a browser shows it.
+    static constexpr std::string_view kInline[] = {
+        "a",    "abbr",   "acronym", "b",   "bdi", "bdo",  "big",  "cite", "code", "data", "del",
+        "dfn",  "em",     "font",    "i",   "ins", "kbd",  "mark", "q",    "s",    "samp", "small",
+        "span", "strike", "strong",  "sub", "sup", "time", "tt",   "u",    "var",  "wbr"};
+    if (std::find(std::begin(kInline), std::end(kInline), name) != std::end(kInline))
+        return;
+    EndWord();
     if (!endTag && (name == "script" || name == "style")) {
         m_rawEnd = "</" + name;
         m_rawMatched = 0;
@@ -407,7 +482,6 @@ void SearchIndex::TagDone()
         m_headingLevel = level;
         m_textRoom = kHeadingRoom;
     } else if (endTag && level != 0 && level == m_headingLevel) {
-        EndWord();
         m_headingLevel = 0;
         m_pendingSpace = false;
         m_textRoom = kExcerptRoom;

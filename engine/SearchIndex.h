@@ -74,11 +74,7 @@ private:
 
     void Bytes(const unsigned char* p, const unsigned char* end);
     void CodePoint(char32_t cp);
-    void WordByte(char c)
-    {
-        m_word[m_wordBytes++] = c;
-        m_wordHash = (m_wordHash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    }
+    const unsigned char* AsciiText(const unsigned char* p, const unsigned char* end);
     void EndWord();
     void TagDone();
     void StartSection(std::string href);
@@ -93,21 +89,20 @@ private:
     bool m_pageSectionOpen = false; // the page's text so far belongs to a section
 
     State m_state = State::Text;
-    std::string m_tag;        // the current tag's first bytes
-    std::string m_rawEnd;     // "</script" or "</style" while in raw text
+    std::string m_tag;    // the current tag's first bytes
+    std::string m_rawEnd; // "</script" or "</style" while in raw text
     std::size_t m_rawMatched = 0;
     int m_commentDashes = 0;
-    std::string m_reference;  // "&..." so far
-    char32_t m_utf8 = 0;      // a UTF-8 sequence being read
+    std::string m_reference; // "&..." so far
+    char32_t m_utf8 = 0;     // a UTF-8 sequence being read
     int m_utf8Left = 0;
-    std::string m_utf8Bytes;  // its bytes, taken as windows-1252 when it turns out invalid
+    std::string m_utf8Bytes; // its bytes, taken as windows-1252 when it turns out invalid
 
     // The word being read: folded, UTF-8, with its hash so far.
     static constexpr std::size_t kWordBytes = 64 * 4;
     char m_word[kWordBytes];
     std::size_t m_wordBytes = 0;
     std::size_t m_wordLength = 0; // in code points
-    std::uint64_t m_wordHash = 0;
     // Words already noted for the current section, by hash: in a long section nearly every
     // word is a repeat, and this spares the vocabulary's lookup.
     struct Seen
@@ -116,9 +111,9 @@ private:
         std::int32_t Section = -1;
         bool Heading = false;
     };
-    static constexpr std::size_t kSeenSlots = 4096;
+    static constexpr std::size_t kSeenSlots = 16384;
     std::vector<Seen> m_seen = std::vector<Seen>(kSeenSlots);
-    int m_headingLevel = 0;   // inside <hN>
+    int m_headingLevel = 0; // inside <hN>
     bool m_pendingSpace = false;
     std::size_t m_textRoom = 0; // code points the heading or excerpt still takes
 

@@ -26,18 +26,17 @@ constexpr char32_t kC1[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x
 
 // The Latin-1 names, for U+00A0 to U+00FF in order.
 constexpr std::string_view kLatin1Names[96] = {
-    "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",
-    "uml",    "copy",   "ordf",   "laquo",  "not",    "shy",    "reg",    "macr",
-    "deg",    "plusmn", "sup2",   "sup3",   "acute",  "micro",  "para",   "middot",
-    "cedil",  "sup1",   "ordm",   "raquo",  "frac14", "frac12", "frac34", "iquest",
-    "Agrave", "Aacute", "Acirc",  "Atilde", "Auml",   "Aring",  "AElig",  "Ccedil",
-    "Egrave", "Eacute", "Ecirc",  "Euml",   "Igrave", "Iacute", "Icirc",  "Iuml",
-    "ETH",    "Ntilde", "Ograve", "Oacute", "Ocirc",  "Otilde", "Ouml",   "times",
-    "Oslash", "Ugrave", "Uacute", "Ucirc",  "Uuml",   "Yacute", "THORN",  "szlig",
-    "agrave", "aacute", "acirc",  "atilde", "auml",   "aring",  "aelig",  "ccedil",
-    "egrave", "eacute", "ecirc",  "euml",   "igrave", "iacute", "icirc",  "iuml",
-    "eth",    "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide",
-    "oslash", "ugrave", "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml"};
+    "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",   "uml",
+    "copy",   "ordf",   "laquo",  "not",    "shy",    "reg",    "macr",   "deg",    "plusmn",
+    "sup2",   "sup3",   "acute",  "micro",  "para",   "middot", "cedil",  "sup1",   "ordm",
+    "raquo",  "frac14", "frac12", "frac34", "iquest", "Agrave", "Aacute", "Acirc",  "Atilde",
+    "Auml",   "Aring",  "AElig",  "Ccedil", "Egrave", "Eacute", "Ecirc",  "Euml",   "Igrave",
+    "Iacute", "Icirc",  "Iuml",   "ETH",    "Ntilde", "Ograve", "Oacute", "Ocirc",  "Otilde",
+    "Ouml",   "times",  "Oslash", "Ugrave", "Uacute", "Ucirc",  "Uuml",   "Yacute", "THORN",
+    "szlig",  "agrave", "aacute", "acirc",  "atilde", "auml",   "aring",  "aelig",  "ccedil",
+    "egrave", "eacute", "ecirc",  "euml",   "igrave", "iacute", "icirc",  "iuml",   "eth",
+    "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide", "oslash", "ugrave",
+    "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml"};
 
 struct OtherName
 {
@@ -45,13 +44,12 @@ struct OtherName
     char32_t CodePoint;
 };
 constexpr OtherName kOtherNames[] = {
-    {"amp", '&'},         {"lt", '<'},          {"gt", '>'},          {"quot", '"'},
-    {"apos", '\''},       {"ndash", 0x2013},    {"mdash", 0x2014},    {"lsquo", 0x2018},
-    {"rsquo", 0x2019},    {"ldquo", 0x201C},    {"rdquo", 0x201D},    {"hellip", 0x2026},
-    {"euro", 0x20AC},     {"trade", 0x2122},    {"bull", 0x2022},     {"OElig", 0x152},
-    {"oelig", 0x153},     {"Scaron", 0x160},    {"scaron", 0x161},    {"Yuml", 0x178},
-    {"zwnj", 0x200C},     {"zwj", 0x200D},      {"thinsp", 0x2009},   {"ensp", 0x2002},
-    {"emsp", 0x2003},     {"rarr", 0x2192},     {"larr", 0x2190},
+    {"amp", '&'},      {"lt", '<'},        {"gt", '>'},        {"quot", '"'},     {"apos", '\''},
+    {"ndash", 0x2013}, {"mdash", 0x2014},  {"lsquo", 0x2018},  {"rsquo", 0x2019}, {"ldquo", 0x201C},
+    {"rdquo", 0x201D}, {"hellip", 0x2026}, {"euro", 0x20AC},   {"trade", 0x2122}, {"bull", 0x2022},
+    {"OElig", 0x152},  {"oelig", 0x153},   {"Scaron", 0x160},  {"scaron", 0x161}, {"Yuml", 0x178},
+    {"zwnj", 0x200C},  {"zwj", 0x200D},    {"thinsp", 0x2009}, {"ensp", 0x2002},  {"emsp", 0x2003},
+    {"rarr", 0x2192},  {"larr", 0x2190},
 };
 
 // The value of charset=... in a tag, lower case, or empty.

@@ -340,9 +340,10 @@ void SplitRun::WriteSearchFiles()
             else
                 title += c;
         }
-        std::string page = "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n"
-                           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n"
-                           "<title>Search";
+        std::string page =
+            "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n"
+            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n"
+            "<title>Search";
         if (!title.empty())
             page += " - " + title;
         page += "</title>\r\n<link rel=\"stylesheet\" href=\"" +
@@ -355,8 +356,8 @@ void SplitRun::WriteSearchFiles()
         WriteOwnFile(m_names.BaseName + "search.html", page);
     }
     Log("   Search index " + m_pageFolder + index + " written. " +
-        std::to_string(m_search->Sections()) + " sections, " +
-        std::to_string(m_search->Words()) + " words.");
+        std::to_string(m_search->Sections()) + " sections, " + std::to_string(m_search->Words()) +
+        " words.");
 }
 
 void SplitRun::WriteManifest()

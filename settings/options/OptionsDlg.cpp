@@ -63,6 +63,7 @@ QCheckBox* FlagCheckbox(const Ui::TOptionsDlg& ui, bool SplitSettings::*flag)
         {&SplitSettings::TolerateMissingBodyEnd, ui.MissingBodyEndCheckbox},
         {&SplitSettings::Manifest, ui.ManifestCheckbox},
         {&SplitSettings::Sidebar, ui.SidebarCheckbox},
+        {&SplitSettings::Search, ui.SearchCheckbox},
     };
     for (const auto& [member, box] : boxes) {
         if (member == flag)

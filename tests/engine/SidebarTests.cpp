@@ -113,6 +113,67 @@ TEST_F(SidebarTest, EveryPageCarriesTheWholeTreeAndOtherwiseStaysAsWithout)
     EXPECT_FALSE(Exists(without / "docquirefold.css"));
 }
 
+TEST_F(SidebarTest, SearchAddsItsFilesAndBoxAndChangesNothingElse)
+{
+    const std::string doc = kStyledHead + "intro<h1 id=a>Alpha</h1>one<h1>Beta</h1>two"
+                                          "</body></html>";
+    m_host.settings.BreakOn = 1;
+    m_host.settings.Manifest = true;
+    m_host.settings.Search = true;
+    TempDir with;
+    TempDir without;
+    ASSERT_EQ(Split(doc, true, with), SplitOutcome::Split) << m_host.LastLine();
+    m_host.settings.Search = false;
+    ASSERT_EQ(Split(doc, true, without), SplitOutcome::Split) << m_host.LastLine();
+
+    const std::string script = "<script src=\"docsearch-ui.js\" charset=\"utf-8\" defer>"
+                               "</script>\r\n";
+    for (int page = 1; page <= 2; ++page) {
+        std::string text = ReadAll(with / PageName(page));
+        const std::size_t form = text.find("<form class=\"quirefold_search\"");
+        ASSERT_NE(form, std::string::npos) << page;
+        EXPECT_LT(text.find("<nav class=\"quirefold_sidebar\""), form);
+        EXPECT_NE(text.find("data-index=\"docsearch.js\""), std::string::npos);
+        text.erase(form, text.find("</form>\r\n", form) + 9 - form);
+        ASSERT_NE(text.find(script), std::string::npos) << page;
+        text.erase(text.find(script), script.size());
+        EXPECT_EQ(text, ReadAll(without / PageName(page))) << page;
+    }
+    EXPECT_EQ(ReadAll(with / "doc000.html"), ReadAll(without / "doc000.html"));
+    EXPECT_NE(ReadAll(with / "docsearch.js").find("[\"doc002.html\", \"Beta\", \"two\"]"),
+              std::string::npos);
+    EXPECT_FALSE(Exists(with / "docsearch.html"));
+    EXPECT_NE(ReadAll(with / "docpages.json")
+                  .find("\"files\": [\"docquirefold.css\", \"docsearch.js\", "
+                        "\"docsearch-ui.js\"]"),
+              std::string::npos);
+
+    // Without the sidebar: a search page, linked from the index page; the pages stay as they are.
+    TempDir alone;
+    TempDir plain;
+    m_host.settings.Search = true;
+    ASSERT_EQ(Split(doc, false, alone), SplitOutcome::Split) << m_host.LastLine();
+    m_host.settings.Search = false;
+    ASSERT_EQ(Split(doc, false, plain), SplitOutcome::Split) << m_host.LastLine();
+    EXPECT_EQ(ReadAll(alone / PageName(1)), ReadAll(plain / PageName(1)));
+    EXPECT_NE(ReadAll(alone / "doc000.html").find("<a href=\"docsearch.html\">Search</a>"),
+              std::string::npos);
+    EXPECT_NE(ReadAll(alone / "docsearch.html").find("<form class=\"quirefold_search\""),
+              std::string::npos);
+
+    // A run stopped before the end writes no index of half the document.
+    TempDir stopped;
+    m_host.settings.Search = true;
+    m_host.onPump = [start = m_host.pumps](FakeHost& host) {
+        if (host.pumps == start + 2)
+            host.busy = false;
+    };
+    EXPECT_EQ(
+        Split(kStyledHead + "<h1>A</h1><p>a</p><p>b</p><h1>B</h1><p>c</p></body>", false, stopped),
+        SplitOutcome::Stopped);
+    EXPECT_FALSE(Exists(stopped / "docsearch.js"));
+}
+
 TEST_F(SidebarTest, BeyondThreeHundredEntriesAPageShowsItsSurroundingsWithinTheBound)
 {
     std::string doc = kStyledHead;

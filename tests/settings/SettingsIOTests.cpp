@@ -29,7 +29,7 @@ SplitSettings Edited()
     s.Breadcrumbs = true;
     s.BreadcrumbsText = "Path:";
     s.FixLinks = s.PageTitles = s.HeadLinks = s.TolerateMissingBodyEnd = s.Manifest = true;
-    s.Sidebar = true;
+    s.Sidebar = s.Search = true;
     s.OutputFolder = "/out/pages \"here\"";
     return s;
 }
@@ -83,7 +83,7 @@ TEST_F(SettingsLoadTest, SavedSettingsLoadBackUnchanged)
     EXPECT_EQ(InitialSettings(), off);
 }
 
-TEST_F(SettingsLoadTest, SaveWritesTheNineteenValuesWithFlagsAsNumbers)
+TEST_F(SettingsLoadTest, SaveWritesTheTwentyValuesWithFlagsAsNumbers)
 {
     SaveSettings(Edited());
     const std::pair<std::string, RegistryValue> stored[] = {
@@ -106,6 +106,7 @@ TEST_F(SettingsLoadTest, SaveWritesTheNineteenValuesWithFlagsAsNumbers)
         {"Manifest", RegistryValue::Dword(1)},
         {"OutputFolder", RegistryValue::String("/out/pages \"here\"")},
         {"Sidebar", RegistryValue::Dword(1)},
+        {"Search", RegistryValue::Dword(1)},
     };
     std::vector<std::string> names = storedkey::ValueNames();
     EXPECT_EQ(names.size(), std::size(stored));
@@ -115,12 +116,12 @@ TEST_F(SettingsLoadTest, SaveWritesTheNineteenValuesWithFlagsAsNumbers)
     SplitSettings off = Edited();
     off.AddLinks = off.UseImages = off.Navigation = off.Breadcrumbs = false;
     off.FixLinks = off.PageTitles = off.HeadLinks = off.TolerateMissingBodyEnd = off.Manifest =
-        off.Sidebar = false;
+        off.Sidebar = off.Search = false;
     off.OutputFolder.clear();
     SaveSettings(off);
     for (const char* flag :
          {"NoLinks", "UseImages", "Navigation", "Breadcrumbs", "FixLinks", "PageTitles",
-          "HeadLinks", "TolerateMissingBodyEnd", "Manifest", "Sidebar"})
+          "HeadLinks", "TolerateMissingBodyEnd", "Manifest", "Sidebar", "Search"})
         EXPECT_EQ(storedkey::Value(flag), RegistryValue::Dword(0)) << flag;
     // An empty folder is stored as such, so that it clears one stored before.
     EXPECT_EQ(storedkey::Value("OutputFolder"), RegistryValue::String(""));
@@ -148,7 +149,8 @@ TEST_F(SettingsLoadTest, SaveWritesTheValuesInTheirOrder)
                                   "\"TolerateMissingBodyEnd\"=dword:00000001\n"
                                   "\"Manifest\"=dword:00000001\n"
                                   "\"OutputFolder\"=\"/out/pages \\\"here\\\"\"\n"
-                                  "\"Sidebar\"=dword:00000001"));
+                                  "\"Sidebar\"=dword:00000001\n"
+                                  "\"Search\"=dword:00000001"));
 }
 #endif
 
@@ -222,12 +224,12 @@ TEST_F(SettingsLoadTest, StoreFromBeforeTheLaterOptionsReadsThemOffAndLeavesThem
     // The twelve values an older version saved, all switched on.
     SplitSettings old = Edited();
     old.FixLinks = old.PageTitles = old.HeadLinks = old.TolerateMissingBodyEnd = old.Manifest =
-        old.Sidebar = false;
+        old.Sidebar = old.Search = false;
     old.OutputFolder.clear();
     SaveSettings(Edited());
     const std::vector<std::string> later = {
         "FixLinks", "PageTitles",   "HeadLinks", "TolerateMissingBodyEnd",
-        "Manifest", "OutputFolder", "Sidebar"};
+        "Manifest", "OutputFolder", "Sidebar",   "Search"};
     std::vector<std::pair<std::string, RegistryValue>> kept;
     for (const std::string& name : storedkey::ValueNames()) {
         if (std::find(later.begin(), later.end(), name) == later.end())

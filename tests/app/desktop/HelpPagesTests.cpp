@@ -150,12 +150,12 @@ TEST(HelpPages, TheMoreOptionsTopicExplainsEachOptionOfItsGroupWithItsFlag)
         captions.append(label->text());
     for (QAbstractButton* button : group->findChildren<QAbstractButton*>())
         captions.append(WithoutMnemonic(button->text()));
-    ASSERT_EQ(captions.size(), 9);
+    ASSERT_EQ(captions.size(), 10);
     for (const QString& caption : captions)
         EXPECT_TRUE(page.Text.contains(caption)) << caption.toStdString();
     for (const char* flag :
          {"--fix-links", "--page-titles", "--head-links", "--tolerate-missing-body-end", "-o DIR",
-          "--output-dir=DIR", "--manifest", "--sidebar"})
+          "--output-dir=DIR", "--manifest", "--sidebar", "--search"})
         EXPECT_TRUE(page.Text.contains(flag)) << flag;
 }
 

@@ -64,8 +64,9 @@ TEST_F(OptionsCliTest, EverythingOnGivesTheSameKeyFile)
 TEST_F(OptionsCliTest, TheMoreOptionsOnAndAnOutputFolderGiveTheSameKeyFile)
 {
     Create();
-    for (const char* name : {"FixLinksCheckbox", "PageTitlesCheckbox", "HeadLinksCheckbox",
-                             "MissingBodyEndCheckbox", "ManifestCheckbox", "SidebarCheckbox"})
+    for (const char* name :
+         {"FixLinksCheckbox", "PageTitlesCheckbox", "HeadLinksCheckbox", "MissingBodyEndCheckbox",
+          "ManifestCheckbox", "SidebarCheckbox", "SearchCheckbox"})
         SetChecked(Check(name), true);
     // Absolute: the command takes a relative folder against its working folder.
     Type(Edit("OutputFolderEdit"), "/srv/split pages");
@@ -73,7 +74,7 @@ TEST_F(OptionsCliTest, TheMoreOptionsOnAndAnOutputFolderGiveTheSameKeyFile)
 
     const std::string command = SavedByCommand({"--fix-links", "--page-titles", "--head-links",
                                                 "--tolerate-missing-body-end", "--manifest",
-                                                "--sidebar", "-o", "/srv/split pages"});
+                                                "--sidebar", "--search", "-o", "/srv/split pages"});
     EXPECT_NE(dialog.find("\"TolerateMissingBodyEnd\"=dword:00000001"), std::string::npos);
     EXPECT_NE(dialog.find("\"OutputFolder\"=\"/srv/split pages\""), std::string::npos);
     EXPECT_EQ(dialog, command);

@@ -12,9 +12,9 @@
 namespace optionstest {
 namespace {
 
-const char* const kMoreChecks[] = {"FixLinksCheckbox",  "PageTitlesCheckbox",
-                                   "HeadLinksCheckbox", "MissingBodyEndCheckbox",
-                                   "ManifestCheckbox",  "SidebarCheckbox"};
+const char* const kMoreChecks[] = {
+    "FixLinksCheckbox", "PageTitlesCheckbox", "HeadLinksCheckbox", "MissingBodyEndCheckbox",
+    "ManifestCheckbox", "SidebarCheckbox",    "SearchCheckbox"};
 
 // The dialog's controls as they read: group by group, row by row, left to right, with their
 // captions (none for the edits, the preview and the line). Sizes follow the font, so the
@@ -71,6 +71,7 @@ const std::vector<Group>& Groups()
           {{"MissingBodyEndCheckbox", "Accept a missing end of body"}},
           {{"ManifestCheckbox", "Write a manifest (DOCpages.json)"}},
           {{"SidebarCheckbox", "Contents beside every page"}},
+          {{"SearchCheckbox", "Search box for the pages"}},
           {{"OutputFolderLabel", "Output folder:"},
            {"OutputFolderEdit", nullptr},
            {"BrowseFolderBtn", "Browse..."}}}},
@@ -285,18 +286,18 @@ TEST_F(OptionsMoreTest, TheNewGroupLeavesEveryOtherControlWhereItWas)
     EXPECT_NE(EarlierPlaces(), with);
 }
 
-TEST_F(OptionsMoreTest, TheSevenValuesComeFromTheStoreCancelRestoresThemAndThePreviewIgnoresThem)
+TEST_F(OptionsMoreTest, TheEightValuesComeFromTheStoreCancelRestoresThemAndThePreviewIgnoresThem)
 {
     WriteFileText(
         KeyWith("\"FixLinks\"=dword:00000001\n\"PageTitles\"=dword:00000000\n"
                 "\"HeadLinks\"=dword:00000001\n\"TolerateMissingBodyEnd\"=dword:00000000\n"
                 "\"Manifest\"=dword:00000001\n\"OutputFolder\"=\"/srv/pages\"\n"
-                "\"Sidebar\"=dword:00000000"));
+                "\"Sidebar\"=dword:00000000\n\"Search\"=dword:00000001"));
     Create();
-    const std::vector<QString> stored = {"on", "off", "on", "off", "on", "off", "/srv/pages"};
+    const std::vector<QString> stored = {"on", "off", "on", "off", "on", "off", "on", "/srv/pages"};
     EXPECT_EQ(MoreShown(), stored);
     SplitSettings settings = dlg->CurrentSettings();
-    EXPECT_TRUE(settings.FixLinks && settings.HeadLinks && settings.Manifest);
+    EXPECT_TRUE(settings.FixLinks && settings.HeadLinks && settings.Manifest && settings.Search);
     EXPECT_FALSE(settings.PageTitles || settings.TolerateMissingBodyEnd || settings.Sidebar);
     EXPECT_EQ(settings.OutputFolder, "/srv/pages");
 
@@ -306,7 +307,7 @@ TEST_F(OptionsMoreTest, TheSevenValuesComeFromTheStoreCancelRestoresThemAndThePr
         SetChecked(Check(name), !Check(name)->isChecked());
     Type(Edit("OutputFolderEdit"), "elsewhere");
     settings = dlg->CurrentSettings();
-    EXPECT_FALSE(settings.FixLinks || settings.HeadLinks || settings.Manifest);
+    EXPECT_FALSE(settings.FixLinks || settings.HeadLinks || settings.Manifest || settings.Search);
     EXPECT_TRUE(settings.PageTitles && settings.TolerateMissingBodyEnd && settings.Sidebar);
     EXPECT_EQ(settings.OutputFolder, "elsewhere");
     EXPECT_EQ(dlg->BuildPreviewHtml(), preview);
@@ -319,7 +320,8 @@ TEST_F(OptionsMoreTest, TheSevenValuesComeFromTheStoreCancelRestoresThemAndThePr
     // Nothing stored: all off and no folder.
     WriteFileText(KeyWith(""));
     Create();
-    EXPECT_EQ(MoreShown(), std::vector<QString>({"off", "off", "off", "off", "off", "off", ""}));
+    EXPECT_EQ(MoreShown(),
+              std::vector<QString>({"off", "off", "off", "off", "off", "off", "off", ""}));
     EXPECT_FALSE(Edit("OutputFolderEdit")->placeholderText().isEmpty());
 }
 

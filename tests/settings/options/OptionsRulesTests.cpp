@@ -282,7 +282,7 @@ TEST_F(OptionsRulesTest, FormStartsWithItsOwnValuesAndEveryHintIsAlsoAStatusTip)
         ++hints;
         EXPECT_EQ(w->statusTip(), w->toolTip()) << w->objectName().toStdString();
     }
-    EXPECT_EQ(hints, 25); // all but the three dialog buttons and the separator line
+    EXPECT_EQ(hints, 26); // all but the three dialog buttons and the separator line
     EXPECT_EQ(Edit("EditHome")->toolTip(), "Every splitted file will contain a link to the home "
                                            "(index) file. This text will appear as the link.");
     EXPECT_EQ(Edit("EditNextImage")->toolTip(),

@@ -68,6 +68,7 @@ TEST_F(OptionsStoreTest, OkStoresEveryValueAndANewDialogShowsThem)
     SetChecked(Check("HeadLinksCheckbox"), true);
     SetChecked(Check("MissingBodyEndCheckbox"), true);
     SetChecked(Check("SidebarCheckbox"), true);
+    SetChecked(Check("SearchCheckbox"), true);
     Type(Edit("OutputFolderEdit"), "out/pages");
 
     QTest::mouseClick(Button("OKBtn"), Qt::LeftButton);
@@ -92,7 +93,8 @@ TEST_F(OptionsStoreTest, OkStoresEveryValueAndANewDialogShowsThem)
                                   "\"TolerateMissingBodyEnd\"=dword:00000001\n"
                                   "\"Manifest\"=dword:00000000\n"
                                   "\"OutputFolder\"=\"out/pages\"\n"
-                                  "\"Sidebar\"=dword:00000001"));
+                                  "\"Sidebar\"=dword:00000001\n"
+                                  "\"Search\"=dword:00000001"));
 
     const SplitSettings saved = dlg->CurrentSettings();
     Create();
