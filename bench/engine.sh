@@ -5,9 +5,10 @@
 # itself, and how much memory it needs.
 # Then, on documents where every section has one anchor and one link to another section,
 # quirefold-split --fix-links against the same split without it, and --sidebar --fix-links
-# against the same split without either, with what the sidebar adds to each page.
-# Usage: bench/run engine [all|fix-links|sidebar]: everything (the default), or only one of the
-# option measurements (about 2 minutes each). Environment: QUIREFOLD_BUILD_DIR (default build),
+# against the same split without either, with what the sidebar adds to each page, and --search
+# against the same split without it, with its memory and the size of its index.
+# Usage: bench/run engine [all|fix-links|sidebar|search]: everything (the default), or only one
+# of the option measurements (about 2 minutes each). Environment: QUIREFOLD_BUILD_DIR (default build),
 # QUIREFOLD_BENCH_RUNS (default 5), TMPDIR (where the test documents go).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -16,9 +17,9 @@ build="${QUIREFOLD_BUILD_DIR:-build}"
 runs="${QUIREFOLD_BENCH_RUNS:-5}"
 part="${1:-all}"
 case "$part" in
-  all | fix-links | sidebar) ;;
+  all | fix-links | sidebar | search) ;;
   *)
-    echo "usage: bench/run engine [all|fix-links|sidebar]" >&2
+    echo "usage: bench/run engine [all|fix-links|sidebar|search]" >&2
     exit 2
     ;;
 esac
@@ -54,6 +55,12 @@ sidebar=0
 if "$split" --help 2>/dev/null | grep -q -- --sidebar; then sidebar=$fix_links; fi
 if [ "$part" = sidebar ] && [ "$sidebar" -eq 0 ]; then
   echo "bench: $split has no --sidebar option" >&2
+  exit 1
+fi
+search=0
+if "$split" --help 2>/dev/null | grep -q -- --search; then search=$fix_links; fi
+if [ "$part" = search ] && [ "$search" -eq 0 ]; then
+  echo "bench: $split has no --search option" >&2
   exit 1
 fi
 
@@ -195,8 +202,10 @@ option_run() {
         fix_on_times+=("$secs")
         if [ "$rss_kib" -gt "$fix_on_rss" ]; then fix_on_rss=$rss_kib; fi
         if [ "$i" -eq 0 ]; then
-          check_pages "$dir" "$sections" && check_links "$dir" "$sections"
+          check_pages "$dir" "$sections"
+          case " ${options[*]} " in *" --fix-links "*) check_links "$dir" "$sections" ;; esac
           page_sizes "$dir" "$work/sizes-with"
+          index_bytes=$(stat -c %s "$dir/docsearch.js" 2>/dev/null || echo 0)
         fi
       else
         measure "$dir" -- "$split" "${split_args[@]}"
@@ -217,8 +226,9 @@ option_run() {
     awk '{ d = $2 - $3; if (d > max) max = d } END { printf "%.1f", max / 1024 }')
 }
 
-if { [ "$fix_links" -eq 1 ] && [ "$part" != sidebar ]; } ||
-  { [ "$sidebar" -eq 1 ] && [ "$part" != fix-links ]; }; then
+if { [ "$fix_links" -eq 1 ] && { [ "$part" = all ] || [ "$part" = fix-links ]; }; } ||
+  { [ "$sidebar" -eq 1 ] && { [ "$part" = all ] || [ "$part" = sidebar ]; }; } ||
+  { [ "$search" -eq 1 ] && { [ "$part" = all ] || [ "$part" = search ]; }; }; then
   # The documents of the other measurements are done with; make room for these.
   rm -rf "$work/few" "$work/many" "$work/small" "$work/dd" "$work/csplit"
   mkdir -p "$work/fix-few" "$work/fix-many"
@@ -228,7 +238,7 @@ if { [ "$fix_links" -eq 1 ] && [ "$part" != sidebar ]; } ||
   "$docgen" --size 256M --sections $many_sections --cross-links --out "$work/fix-many/doc.html" >/dev/null
 
 fi
-if [ "$fix_links" -eq 1 ] && [ "$part" != sidebar ]; then
+if [ "$fix_links" -eq 1 ] && { [ "$part" = all ] || [ "$part" = fix-links ]; }; then
   option_run few $few_sections --fix-links
   few_line="fix-links-few: with $fix_on s ($(spread "${fix_on_times[@]}")), without $fix_off s ($(spread "${fix_off_times[@]}")), median of $runs; peak memory $(mib "$fix_on_rss") with, $(mib "$fix_off_rss") without"
   few_fix_ratio=$fix_ratio
@@ -244,13 +254,13 @@ if [ "$fix_links" -eq 1 ] && [ "$part" != sidebar ]; then
     "$few_fix_ratio" "v <= $fix_target"
   report "fix-links-many: quirefold-split --fix-links / without = $many_fix_ratio (target <= $fix_target)" \
     "$many_fix_ratio" "v <= $fix_target"
-elif [ "$part" != sidebar ]; then
+elif [ "$part" = all ] || [ "$part" = fix-links ]; then
   echo
   echo "fix-links: $split has no --fix-links option; not measured"
 fi
 
 # ---- the contents beside every page: --sidebar (with --fix-links) against a plain split ----
-if [ "$sidebar" -eq 1 ] && [ "$part" != fix-links ]; then
+if [ "$sidebar" -eq 1 ] && { [ "$part" = all ] || [ "$part" = sidebar ]; }; then
   sidebar_target=2.2
   option_run few $few_sections --sidebar --fix-links
   few_side_ratio=$fix_ratio
@@ -271,6 +281,31 @@ if [ "$sidebar" -eq 1 ] && [ "$part" != fix-links ]; then
     "$many_side_ratio" "v <= $sidebar_target"
   report "sidebar-growth: largest page growth $few_growth KiB / $many_growth KiB (target <= 32)" \
     "$many_growth" "v <= 32 && $few_growth <= 32"
+fi
+
+# ---- search: --search against the same split without it ----
+if [ "$search" -eq 1 ] && { [ "$part" = all ] || [ "$part" = search ]; }; then
+  search_target=2.5 search_memory_mib=200
+  option_run few $few_sections --search
+  few_search_ratio=$fix_ratio few_search_rss=$fix_on_rss
+  few_index=$index_bytes
+  few_line="search-few: with $fix_on s ($(spread "${fix_on_times[@]}")), without $fix_off s ($(spread "${fix_off_times[@]}")), median of $runs; peak memory $(mib "$fix_on_rss") with, $(mib "$fix_off_rss") without; index $(mib $((few_index / 1024)))"
+  option_run many $many_sections --search
+  many_search_ratio=$fix_ratio many_search_rss=$fix_on_rss
+  many_index=$index_bytes
+  many_line="search-many: with $fix_on s ($(spread "${fix_on_times[@]}")), without $fix_off s ($(spread "${fix_off_times[@]}")), median of $runs; peak memory $(mib "$fix_on_rss") with, $(mib "$fix_off_rss") without; index $(mib $((many_index / 1024)))"
+  search_rss=$((few_search_rss > many_search_rss ? few_search_rss : many_search_rss))
+
+  echo
+  echo "$few_line"
+  echo "$many_line"
+  echo
+  report "search-few: quirefold-split --search / plain = $few_search_ratio (target <= $search_target)" \
+    "$few_search_ratio" "v <= $search_target"
+  report "search-many: quirefold-split --search / plain = $many_search_ratio (target <= $search_target)" \
+    "$many_search_ratio" "v <= $search_target"
+  report "search-memory: peak $(mib "$search_rss") (target < $search_memory_mib MiB)" \
+    "$search_rss" "v < $search_memory_mib * 1024"
 fi
 
 exit $failed

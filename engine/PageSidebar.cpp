@@ -108,6 +108,8 @@ std::string_view PageSidebar::StyleSheet()
   box-sizing: border-box;
   width: 100%;
   font: inherit;
+  /* Phone browsers zoom the page into a text field set smaller than 16px. */
+  font-size: max(1em, 16px);
   padding: 0.25em 0.4em;
 }
 .quirefold_search_status:empty {
@@ -117,12 +119,13 @@ std::string_view PageSidebar::StyleSheet()
   font-size: 0.85em;
   margin: 0.3em 0;
 }
-.quirefold_results {
+/* Two classes, to outweigh the sidebar's indent for its own lists. */
+.quirefold_search .quirefold_results {
   list-style: none;
   margin: 0;
   padding: 0;
 }
-.quirefold_results li {
+.quirefold_search .quirefold_results li {
   margin: 0.4em 0;
 }
 .quirefold_results a {

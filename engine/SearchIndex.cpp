@@ -426,7 +426,9 @@ void SearchIndex::EndWord()
     const bool heading = m_headingLevel != 0;
     const std::uint64_t hash = HashWord(m_word, m_wordBytes);
     Seen& seen = m_seen[hash & (kSeenSlots - 1)];
-    if (seen.Hash == hash && seen.Section == section && (seen.Heading || !heading)) {
+    const auto tag = static_cast<std::uint32_t>(hash >> 32);
+    const auto stamp = static_cast<std::uint32_t>(section) * 2;
+    if (seen.Tag == tag && (seen.Section == stamp + 1 || (seen.Section == stamp && !heading))) {
         m_wordBytes = m_wordLength = 0;
         return;
     }
@@ -439,17 +441,18 @@ void SearchIndex::EndWord()
         AppendPosting(postings.Heading, postings.LastHeading, section);
         postings.LastHeading = section;
     }
-    // Two words with one 64-bit hash would share their postings here; at most a result too
-    // few for one of them, with odds far below anything else that can go wrong.
-    seen = {hash, section, heading || (seen.Section == section && seen.Hash == hash)};
+    // Two words of one section with the same slot and tag (48 bits of hash) would share their
+    // postings here: at most a result too few for one of them, at odds of one in 2^48.
+    const bool headingBefore = seen.Tag == tag && seen.Section == stamp + 1;
+    seen = {tag, stamp + (heading || headingBefore ? 1u : 0u)};
     m_wordBytes = m_wordLength = 0;
 }
 
 void SearchIndex::AppendPosting(std::string& list, std::int32_t last, std::int32_t section)
 {
-    if (!list.empty())
-        list += ',';
-    AppendBase36(list, static_cast<std::uint32_t>(last < 0 ? section : section - last));
+    std::string digits = list.empty() ? std::string() : std::string(1, ',');
+    AppendBase36(digits, static_cast<std::uint32_t>(last < 0 ? section : section - last));
+    list += digits;
 }
 
 void SearchIndex::TagDone()

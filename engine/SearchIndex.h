@@ -107,11 +107,10 @@ private:
     // word is a repeat, and this spares the vocabulary's lookup.
     struct Seen
     {
-        std::uint64_t Hash = 0;
-        std::int32_t Section = -1;
-        bool Heading = false;
+        std::uint32_t Tag = 0;       // the hash's high half
+        std::uint32_t Section = ~0u; // the section, times two, plus one when in its heading
     };
-    static constexpr std::size_t kSeenSlots = 16384;
+    static constexpr std::size_t kSeenSlots = 65536;
     std::vector<Seen> m_seen = std::vector<Seen>(kSeenSlots);
     int m_headingLevel = 0; // inside <hN>
     bool m_pendingSpace = false;
