@@ -128,9 +128,13 @@ std::string_view PageSidebar::StyleSheet()
 .quirefold_search .quirefold_results li {
   margin: 0.4em 0;
 }
+/* Room inside the focus ring that arrow keys move along, the text still in line with the box. */
 .quirefold_results a {
   display: block;
   text-decoration: none;
+  padding: 0.15em 0.3em;
+  margin: 0 -0.3em;
+  border-radius: 3px;
 }
 .quirefold_result_heading {
   font-weight: bold;

@@ -165,7 +165,8 @@ void SearchIndex::StartPage(std::string pageHref)
 
 void SearchIndex::StartSection(std::string href)
 {
-    m_sections.push_back({std::move(href), {}, {}});
+    m_sections.push_back({std::move(href), {}, {}, false});
+    m_excerptOpen = false;
     m_pageSectionOpen = true;
     m_pendingSpace = false;
     m_textRoom = kExcerptRoom;
@@ -186,6 +187,8 @@ const unsigned char* SearchIndex::AsciiText(const unsigned char* p, const unsign
         if (kind == kLetter) {
             if (m_wordBytes == 0 && !m_pageSectionOpen)
                 StartSection(m_pageHref);
+            if (!m_anchor.empty())
+                m_anchor.clear();
             const unsigned char* q = p;
             while (q < end && kAsciiClass[*q] == kLetter)
                 ++q;
@@ -199,6 +202,9 @@ const unsigned char* SearchIndex::AsciiText(const unsigned char* p, const unsign
             if (m_textRoom != 0) {
                 for (const unsigned char* c = p; c < q && m_textRoom != 0; ++c)
                     Character(*c);
+            } else if (m_excerptOpen) {
+                m_sections.back().Cut = true;
+                m_excerptOpen = false;
             }
             p = q;
         } else if (kind == kOther) {
@@ -379,6 +385,12 @@ void SearchIndex::CodePoint(char32_t cp)
     if (searchtext::IsWordCodePoint(cp) && !(m_encoding == Encoding::Other && cp >= 0x80)) {
         if (m_wordBytes == 0 && !m_pageSectionOpen)
             StartSection(m_pageHref);
+        if (!m_anchor.empty())
+            m_anchor.clear();
+        if (m_excerptOpen && m_textRoom == 0) {
+            m_sections.back().Cut = true;
+            m_excerptOpen = false;
+        }
         if (m_wordLength < kWordRoom) {
             std::string bytes;
             AppendUtf8(bytes, searchtext::FoldCodePoint(cp));
@@ -410,7 +422,8 @@ void SearchIndex::Character(char32_t cp)
     }
     m_pendingSpace = false;
     AppendUtf8(text, cp == 0 ? 0xFFFD : cp);
-    --m_textRoom;
+    if (--m_textRoom == 0 && m_headingLevel == 0)
+        m_excerptOpen = true;
 }
 
 void SearchIndex::Space()
@@ -471,6 +484,20 @@ void SearchIndex::TagDone()
         "a",    "abbr",   "acronym", "b",   "bdi", "bdo",  "big",  "cite", "code", "data", "del",
         "dfn",  "em",     "font",    "i",   "ins", "kbd",  "mark", "q",    "s",    "samp", "small",
         "span", "strike", "strong",  "sub", "sup", "time", "tt",   "u",    "var",  "wbr"};
+    if (!endTag && m_tag.find('=') != std::string::npos) {
+        m_tag += '>';
+        if (TagAnchors(m_tag, m_anchors) > 0) {
+            // An anchor at the start of a heading without one of its own leads to it.
+            Section* open = m_headingLevel != 0 && m_pageSectionOpen ? &m_sections.back() : nullptr;
+            if (open && !m_headingAnchored && open->Heading.empty() && level == 0) {
+                open->Href = m_pageHref + "#" + FragmentHref(m_anchors.front());
+                m_headingAnchored = true;
+            } else {
+                m_anchor = m_anchors.front();
+            }
+            m_anchors.clear();
+        }
+    }
     if (std::find(std::begin(kInline), std::end(kInline), name) != std::end(kInline))
         return;
     EndWord();
@@ -479,8 +506,13 @@ void SearchIndex::TagDone()
         m_rawMatched = 0;
         m_state = State::RawText;
     } else if (!endTag && level != 0) {
-        // Each heading starts a section that its anchor leads to.
-        const std::string id = TagId(m_tag + ">");
+        // Each heading starts a section that its anchor leads to: its own id, or one defined
+        // just before it.
+        std::string id = TagId(m_tag.back() == '>' ? m_tag : m_tag + ">");
+        if (id.empty())
+            id = std::move(m_anchor);
+        m_anchor.clear();
+        m_headingAnchored = !id.empty();
         StartSection(id.empty() ? m_pageHref : m_pageHref + "#" + FragmentHref(id));
         m_headingLevel = level;
         m_textRoom = kHeadingRoom;
@@ -506,7 +538,16 @@ std::string SearchIndex::Script()
         out += ", ";
         AppendJson(out, section.Heading.empty() ? m_title : section.Heading);
         out += ", ";
-        AppendJson(out, section.Excerpt);
+        if (section.Cut) {
+            // Cut at a word's end, and said to be cut.
+            std::string excerpt = section.Excerpt;
+            const std::size_t space = excerpt.rfind(' ');
+            if (space != std::string::npos && space > excerpt.size() / 2)
+                excerpt.resize(space);
+            AppendJson(out, excerpt + " \u2026");
+        } else {
+            AppendJson(out, section.Excerpt);
+        }
         out += ']';
     }
     std::vector<const Word*> words;

@@ -50,6 +50,7 @@ private:
         std::string Href;
         std::string Heading;
         std::string Excerpt;
+        bool Cut = false; // the excerpt stops before the text does
     };
 
     struct Postings
@@ -113,6 +114,12 @@ private:
     static constexpr std::size_t kSeenSlots = 65536;
     std::vector<Seen> m_seen = std::vector<Seen>(kSeenSlots);
     int m_headingLevel = 0; // inside <hN>
+    // An anchor defined since the last word ("<span id=x></span><h2>"), which a heading without
+    // one of its own takes; and whether the open heading has one.
+    std::string m_anchor;
+    bool m_headingAnchored = false;
+    std::vector<std::string> m_anchors; // scratch
+    bool m_excerptOpen = false;         // the excerpt is full, but the text may go on
     bool m_pendingSpace = false;
     std::size_t m_textRoom = 0; // code points the heading or excerpt still takes
 

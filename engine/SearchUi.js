@@ -244,6 +244,20 @@
     return href;
   }
 
+  function marked(className, text, words) {
+    var element = span(className, "");
+    markExcerpt(text, words).forEach(function (part) {
+      if (!part.mark) {
+        element.appendChild(document.createTextNode(part.text));
+        return;
+      }
+      var mark = document.createElement("mark");
+      mark.textContent = part.text;
+      element.appendChild(mark);
+    });
+    return element;
+  }
+
   function span(className, text) {
     var element = document.createElement("span");
     element.className = className;
@@ -264,20 +278,11 @@
       var href = String(section[0] || "");
       var link = document.createElement("a");
       link.href = resultHref(href);
-      link.appendChild(span("quirefold_result_heading", String(section[1] || "")));
+      // The words are marked in the heading too: often only it holds them.
+      link.appendChild(marked("quirefold_result_heading", String(section[1] || ""), found.words));
       link.appendChild(document.createTextNode(" "));
       link.appendChild(span("quirefold_result_page", pageName(href)));
-      var excerpt = span("quirefold_result_excerpt", "");
-      markExcerpt(String(section[2] || ""), found.words).forEach(function (part) {
-        if (!part.mark) {
-          excerpt.appendChild(document.createTextNode(part.text));
-          return;
-        }
-        var mark = document.createElement("mark");
-        mark.textContent = part.text;
-        excerpt.appendChild(mark);
-      });
-      link.appendChild(excerpt);
+      link.appendChild(marked("quirefold_result_excerpt", String(section[2] || ""), found.words));
       var item = document.createElement("li");
       item.appendChild(link);
       box.list.appendChild(item);

@@ -134,7 +134,7 @@ private:
     std::string PageHeader(bool isLastPage) const;
     std::string PageHead(int page) const;
     void WriteStyleSheet();
-    std::string SearchForm() const;
+    std::string SearchForm(bool focused = false) const;
     void WriteSearchFiles();
     void WriteOwnFile(const std::string& name, std::string_view text);
     TrailState TrailForPage() const;
@@ -313,13 +313,15 @@ void SplitRun::WriteStyleSheet()
     m_pageHead = HeaderWithStyleSheet(m_pageHead, head);
 }
 
-std::string SplitRun::SearchForm() const
+std::string SplitRun::SearchForm(bool focused) const
 {
     return "<form class=\"quirefold_search\" role=\"search\" action=\"" +
            FileHref(m_names.BaseName + "search.html") + "\" data-index=\"" +
            FileHref(m_names.BaseName + "search.js") +
            "\">\r\n<input type=\"search\" name=\"q\" placeholder=\"Search\" "
-           "aria-label=\"Search this document\" autocomplete=\"off\">\r\n"
+           "aria-label=\"Search this document\" autocomplete=\"off\"" +
+           std::string(focused ? " autofocus" : "") +
+           ">\r\n"
            "<div class=\"quirefold_search_status\" role=\"status\" aria-live=\"polite\"></div>\r\n"
            "<ul class=\"quirefold_results\"></ul>\r\n</form>\r\n";
 }
@@ -352,8 +354,9 @@ void SplitRun::WriteSearchFiles()
                 "\" charset=\"utf-8\" defer></script>\r\n</head>\r\n"
                 "<body class=\"quirefold_search_page\">\r\n<p><a href=\"" +
                 PageHref(m_linkNames, 0) + "\">Contents</a></p>\r\n<h1>Search</h1>\r\n" +
-                SearchForm() + "</body>\r\n</html>\r\n";
+                SearchForm(true) + "</body>\r\n</html>\r\n";
         WriteOwnFile(m_names.BaseName + "search.html", page);
+        Log("   Search page " + m_pageFolder + m_names.BaseName + "search.html written.");
     }
     Log("   Search index " + m_pageFolder + index + " written. " +
         std::to_string(m_search->Sections()) + " sections, " + std::to_string(m_search->Words()) +

@@ -70,6 +70,20 @@ TEST(SearchIndexTest, WordsAndSectionsAsTheReaderSeesThem)
               "\"usage\": \"2\"");
 }
 
+TEST(SearchIndexTest, HeadingsTakeTheAnchorsJustBeforeOrAtTheirStartAndLongTextIsCut)
+{
+    const std::string script =
+        IndexOf(Encoding::Utf8,
+                {"<span id=\"before\"></span>\n<h2>One</h2>a<div id=far>text</div><h2>Two</h2>b"
+                 "<h3><a name=\"inside\"></a>Three <a id=late></a>x</h3>" +
+                 std::string(200, 'w') + " " + std::string(300, 'z')});
+    EXPECT_EQ(Between(script, "\"sections\": [\n", "\n],"),
+              "[\"doc001.html#before\", \"One\", \"a text\"],\n"
+              "[\"doc001.html\", \"Two\", \"b\"],\n"
+              "[\"doc001.html#inside\", \"Three x\", \"" +
+                  std::string(160, 'w') + " \u2026\"]");
+}
+
 TEST(SearchIndexTest, TheSameIndexHoweverTheBytesArrive)
 {
     const std::string whole = IndexOf(Encoding::Utf8, kPages);
