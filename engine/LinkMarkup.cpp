@@ -70,34 +70,10 @@ constexpr NamedReference kNamedReferences[] = {{"amp", '&'},  {"lt", '<'},    {"
 // text there is no reference we decode.
 std::size_t ReferenceAt(std::string_view text, std::size_t pos, char32_t& cp)
 {
+    if (pos + 1 < text.size() && text[pos + 1] == '#')
+        return NumericReferenceAt(text, pos, cp);
     const std::size_t size = text.size();
-    std::size_t i = pos + 1;
-    if (i < size && text[i] == '#') {
-        ++i;
-        const bool hex = i < size && (text[i] == 'x' || text[i] == 'X');
-        if (hex)
-            ++i;
-        const std::size_t digitsStart = i;
-        std::uint32_t value = 0;
-        for (; i < size; ++i) {
-            const int digit = hex ? HexValue(text[i]) : (IsDigit(text[i]) ? text[i] - '0' : -1);
-            if (digit < 0)
-                break;
-            // Saturate: anything past the last code point is out of range anyway.
-            value = value > 0x10FFFF ? value : value * (hex ? 16 : 10) + digit;
-        }
-        if (i == digitsStart)
-            return 0;
-        if (i < size && text[i] == ';')
-            ++i;
-        if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-            cp = 0xFFFD;
-        else if (value >= 0x80 && value <= 0x9F)
-            cp = kWindows1252[value - 0x80];
-        else
-            cp = value;
-        return i - pos;
-    }
+    const std::size_t i = pos + 1;
     for (const NamedReference& ref : kNamedReferences) {
         const std::size_t end = i + ref.Name.size();
         if (end < size && text[end] == ';' && text.substr(i, ref.Name.size()) == ref.Name) {
@@ -355,6 +331,40 @@ template <typename Visit> void ForEachTag(std::string_view markup, Visit visit)
 }
 
 } // namespace
+
+char32_t Windows1252(unsigned char byte)
+{
+    return byte >= 0x80 && byte <= 0x9F ? kWindows1252[byte - 0x80] : byte;
+}
+
+std::size_t NumericReferenceAt(std::string_view text, std::size_t pos, char32_t& cp)
+{
+    const std::size_t size = text.size();
+    std::size_t i = pos + 2;
+    const bool hex = i < size && (text[i] == 'x' || text[i] == 'X');
+    if (hex)
+        ++i;
+    const std::size_t digitsStart = i;
+    std::uint32_t value = 0;
+    for (; i < size; ++i) {
+        const int digit = hex ? HexValue(text[i]) : (IsDigit(text[i]) ? text[i] - '0' : -1);
+        if (digit < 0)
+            break;
+        // Saturate: anything past the last code point is out of range anyway.
+        value = value > 0x10FFFF ? value : value * (hex ? 16 : 10) + digit;
+    }
+    if (i == digitsStart)
+        return 0;
+    if (i < size && text[i] == ';')
+        ++i;
+    if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        cp = 0xFFFD;
+    else if (value >= 0x80 && value <= 0x9F)
+        cp = kWindows1252[value - 0x80];
+    else
+        cp = value;
+    return i - pos;
+}
 
 void AppendUtf8(std::string& out, char32_t cp)
 {

@@ -25,6 +25,14 @@ struct PageLinkNames
 // character that cannot continue the number). Anything else stays as written.
 std::string DecodeEntities(std::string_view text);
 
+// A numeric character reference at text[pos] ("&#...", "&#x..."): its length and code point
+// as browsers read it (C1 controls as windows-1252, nothing valid as U+FFFD), or 0 when no
+// digit follows.
+std::size_t NumericReferenceAt(std::string_view text, std::size_t pos, char32_t& cp);
+
+// The character a windows-1252 byte stands for.
+char32_t Windows1252(unsigned char byte);
+
 // Appends the code point cp (below 0x110000) as UTF-8.
 void AppendUtf8(std::string& out, char32_t cp);
 

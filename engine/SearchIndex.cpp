@@ -52,17 +52,6 @@ std::uint64_t HashWord(const char* p, std::size_t n)
     return h ^ (h >> 29);
 }
 
-// windows-1252 for bytes 0x80 to 0x9F.
-constexpr char32_t kC1[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                              0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-                              0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                              0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-
-char32_t FromWindows1252(unsigned char b)
-{
-    return b >= 0x80 && b < 0xA0 ? kC1[b - 0x80] : b;
-}
-
 bool IsAsciiAlnum(unsigned char b)
 {
     return (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
@@ -243,7 +232,7 @@ void SearchIndex::Bytes(const unsigned char* p, const unsigned char* end)
                 break;
             }
             if (m_encoding == Encoding::Latin1) {
-                CodePoint(FromWindows1252(b));
+                CodePoint(Windows1252(b));
             } else if (m_encoding == Encoding::Other) {
                 CodePoint(0xFFFD);
             } else if (m_utf8Left > 0 && b >= 0x80 && b <= 0xBF) {
@@ -255,7 +244,7 @@ void SearchIndex::Bytes(const unsigned char* p, const unsigned char* end)
                     if (m_utf8 < least || m_utf8 > 0x10FFFF ||
                         (m_utf8 >= 0xD800 && m_utf8 <= 0xDFFF)) {
                         for (const char c : m_utf8Bytes)
-                            CodePoint(FromWindows1252(static_cast<unsigned char>(c)));
+                            CodePoint(Windows1252(static_cast<unsigned char>(c)));
                     } else {
                         CodePoint(m_utf8);
                     }
@@ -266,7 +255,7 @@ void SearchIndex::Bytes(const unsigned char* p, const unsigned char* end)
                     // Cut short: its bytes stand for themselves, and this one starts afresh.
                     m_utf8Left = 0;
                     for (const char c : m_utf8Bytes)
-                        CodePoint(FromWindows1252(static_cast<unsigned char>(c)));
+                        CodePoint(Windows1252(static_cast<unsigned char>(c)));
                     m_utf8Bytes.clear();
                     --p;
                     break;
@@ -276,7 +265,7 @@ void SearchIndex::Bytes(const unsigned char* p, const unsigned char* end)
                              : b >= 0xF0 && b <= 0xF4 ? 3
                                                       : 0;
                 if (m_utf8Left == 0) {
-                    CodePoint(FromWindows1252(b));
+                    CodePoint(Windows1252(b));
                 } else {
                     m_utf8 = b & (0x3F >> m_utf8Left);
                     m_utf8Bytes.assign(1, static_cast<char>(b));

@@ -1,5 +1,7 @@
 #include "engine/SearchText.h"
 
+#include "engine/LinkMarkup.h"
+
 #include <cstdint>
 #include <iterator>
 #include <string>
@@ -17,12 +19,6 @@ bool IsAsciiAlnum(char c)
 {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
-
-// Numeric references to C1 controls mean the windows-1252 characters to browsers.
-constexpr char32_t kC1[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                              0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-                              0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                              0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
 
 // The Latin-1 names, for U+00A0 to U+00FF in order.
 constexpr std::string_view kLatin1Names[96] = {
@@ -159,35 +155,9 @@ Encoding DetectEncoding(std::string_view header)
 std::size_t CharacterReferenceAt(std::string_view text, std::size_t pos, char32_t& cp)
 {
     const std::size_t size = text.size();
-    std::size_t i = pos + 1;
-    if (i < size && text[i] == '#') {
-        ++i;
-        const bool hex = i < size && (text[i] == 'x' || text[i] == 'X');
-        if (hex)
-            ++i;
-        const std::size_t digitsStart = i;
-        std::uint32_t value = 0;
-        for (; i < size && i - digitsStart < 8; ++i) {
-            const char c = LowerAscii(text[i]);
-            int digit = c >= '0' && c <= '9' ? c - '0' : -1;
-            if (hex && c >= 'a' && c <= 'f')
-                digit = c - 'a' + 10;
-            if (digit < 0)
-                break;
-            value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
-        }
-        if (i == digitsStart)
-            return 0;
-        if (i < size && text[i] == ';')
-            ++i;
-        if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-            cp = 0xFFFD;
-        else if (value >= 0x80 && value <= 0x9F)
-            cp = kC1[value - 0x80];
-        else
-            cp = value;
-        return i - pos;
-    }
+    const std::size_t i = pos + 1;
+    if (i < size && text[i] == '#')
+        return NumericReferenceAt(text, pos, cp);
     std::size_t end = i;
     while (end < size && end - i < 8 && IsAsciiAlnum(text[end]))
         ++end;
