@@ -427,7 +427,10 @@ void SplitRun::WritePage()
     // A head that names the page's heading or its neighbours waits until the page is read.
     const bool headerLater = m_pageTitles || m_headLinks;
     if (!headerLater) {
-        page.WriteText(PageHead(m_pageNumber));
+        if (m_fixLinks)
+            page.WriteText(PageHead(m_pageNumber));
+        else
+            page.WriteText(m_pageHead);
         Log("      Header written to " + pagePath + ".");
         m_host.ScrollStatus();
     }
