@@ -96,9 +96,14 @@ TEST(SearchIndexTest, TheSameIndexHoweverTheBytesArrive)
                            "<h2 id=a>", "</h2>", " ",    "word", "\xe2\x80"};
     for (int i = 0; i < 3000; ++i)
         soup += parts[random() % std::size(parts)];
-    const std::string soupWhole = IndexOf(Encoding::Utf8, {soup});
-    for (const std::size_t piece : {1, 5, 13})
-        EXPECT_EQ(IndexOf(Encoding::Utf8, {soup}, piece), soupWhole) << piece;
+    // And any bytes at all, in every encoding.
+    for (int i = 0; i < 2000; ++i)
+        soup += static_cast<char>(random() % 256);
+    for (const Encoding encoding : {Encoding::Utf8, Encoding::Latin1, Encoding::Other}) {
+        const std::string soupWhole = IndexOf(encoding, {soup, soup});
+        for (const std::size_t piece : {1, 5, 13})
+            EXPECT_EQ(IndexOf(encoding, {soup, soup}, piece), soupWhole) << piece;
+    }
 }
 
 TEST(SearchIndexTest, TheDeclaredEncodingDecidesHowBytesBecomeWords)

@@ -84,3 +84,25 @@ test("a Latin-1 document: accented words found under either case", (t) => {
   assert.match(readFileSync(join(folder, "latin000.html"), "latin1"), /href="latinsearch.html"/);
   assert.match(readFileSync(join(folder, "latinsearch.html"), "utf8"), /<title>Search - Café<\/title>/);
 });
+
+test("an index of any bytes at all is a script the browser runs", (t) => {
+  const folder = mkdtempSync(join(tmpdir(), "quirefold-search-"));
+  t.after(() => rmSync(folder, { recursive: true, force: true }));
+  let seed = 12345;
+  const random = () => (seed = (seed * 1103515245 + 12345) % 2147483648) % 256;
+  for (const charset of ["utf-8", "windows-1252", "koi8-r"]) {
+    const bytes = Buffer.alloc(20000, 0);
+    for (let i = 0; i < bytes.length; i++) bytes[i] = random();
+    const doc = Buffer.concat([
+      Buffer.from(`<html><head><meta charset="${charset}"><title>\u2028</title></head><body>`),
+      bytes,
+      Buffer.from("<h1 id=last>End</h1>x</body></html>"),
+    ]);
+    writeFileSync(join(folder, "noise.html"), doc);
+    splitInto(folder, "noise.html", ["--search"]);
+    const { ui, index, data } = loadIndex(join(folder, "noisesearch.js"));
+    assert.equal(data.asciiOnly, charset === "koi8-r");
+    assert.ok(ui.search(index, "end").total >= 1, charset);
+    rmSync(join(folder, "noisesearch.js"));
+  }
+});
