@@ -34,6 +34,50 @@ constexpr auto kAsciiClass = [] {
     return table;
 }();
 
+// Inline markup inside a word ("<b>bold</b>ly") leaves it one word, as a browser shows it.
+// Asked at every tag, so by first letter.
+bool IsInlineTag(std::string_view name)
+{
+    if (name.empty())
+        return false;
+    static constexpr std::string_view kByLetter[26] = {" a abbr acronym ",
+                                                       " b bdi bdo big ",
+                                                       " cite code ",
+                                                       " data del dfn ",
+                                                       " em ",
+                                                       " font ",
+                                                       "",
+                                                       "",
+                                                       " i ins ",
+                                                       "",
+                                                       " kbd ",
+                                                       "",
+                                                       " mark ",
+                                                       "",
+                                                       "",
+                                                       "",
+                                                       " q ",
+                                                       "",
+                                                       " s samp small span strike strong sub sup ",
+                                                       " time tt ",
+                                                       " u ",
+                                                       " var ",
+                                                       " wbr ",
+                                                       "",
+                                                       "",
+                                                       ""};
+    const char first = name[0];
+    if (first < 'a' || first > 'z')
+        return false;
+    const std::string_view names = kByLetter[first - 'a'];
+    for (std::size_t at = names.find(name); at != std::string_view::npos;
+         at = names.find(name, at + 1)) {
+        if (names[at - 1] == ' ' && names[at + name.size()] == ' ')
+            return true;
+    }
+    return false;
+}
+
 // A word's hash, eight bytes at a time.
 std::uint64_t HashWord(const char* p, std::size_t n)
 {
@@ -463,16 +507,18 @@ void SearchIndex::TagDone()
     std::size_t nameEnd = endTag ? 2 : 1;
     while (nameEnd < m_tag.size() && IsAsciiAlnum(static_cast<unsigned char>(m_tag[nameEnd])))
         ++nameEnd;
-    std::string name = m_tag.substr(endTag ? 2 : 1, nameEnd - (endTag ? 2 : 1));
-    for (char& c : name)
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    // The name in lower case; a name longer than any we look for is left as it is.
+    char lower[8];
+    const std::size_t nameStart = endTag ? 2 : 1;
+    const std::size_t nameLength = nameEnd - nameStart;
+    for (std::size_t i = 0; i < nameLength && i < sizeof lower; ++i) {
+        const char c = m_tag[nameStart + i];
+        lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    }
+    const std::string_view name =
+        nameLength <= sizeof lower ? std::string_view(lower, nameLength) : std::string_view();
     const int level =
         name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6' ? name[1] - '0' : 0;
-    // Inline markup inside a word ("<b>bold</b>ly") leaves it one word, as a browser shows it.
-    static constexpr std::string_view kInline[] = {
-        "a",    "abbr",   "acronym", "b",   "bdi", "bdo",  "big",  "cite", "code", "data", "del",
-        "dfn",  "em",     "font",    "i",   "ins", "kbd",  "mark", "q",    "s",    "samp", "small",
-        "span", "strike", "strong",  "sub", "sup", "time", "tt",   "u",    "var",  "wbr"};
     if (!endTag && m_tag.find('=') != std::string::npos) {
         m_tag += '>';
         if (TagAnchors(m_tag, m_anchors) > 0) {
@@ -487,11 +533,11 @@ void SearchIndex::TagDone()
             m_anchors.clear();
         }
     }
-    if (std::find(std::begin(kInline), std::end(kInline), name) != std::end(kInline))
+    if (IsInlineTag(name))
         return;
     EndWord();
     if (!endTag && (name == "script" || name == "style")) {
-        m_rawEnd = "</" + name;
+        m_rawEnd = "</" + std::string(name);
         m_rawMatched = 0;
         m_state = State::RawText;
     } else if (!endTag && level != 0) {
