@@ -607,6 +607,9 @@ SplitOutcome SplitRun::Run()
     // From here on the pages an earlier manifest lists are being replaced.
     if (m_manifest)
         RemoveFileNamed(m_names.Stem + "pages.json");
+    // Likewise an earlier index: a run that stops leaves none rather than one of other pages.
+    if (m_searchOn)
+        RemoveFileNamed(m_names.Stem + "search.js");
     // A run stopped in its first pass makes no page, so nothing for a style sheet to serve.
     if ((m_sidebar || m_searchOn) && Busy())
         WriteStyleSheet();

@@ -161,8 +161,10 @@ TEST_F(SidebarTest, SearchAddsItsFilesAndBoxAndChangesNothingElse)
     EXPECT_NE(ReadAll(alone / "docsearch.html").find("<form class=\"quirefold_search\""),
               std::string::npos);
 
-    // A run stopped before the end writes no index of half the document.
+    // A run stopped before the end writes no index of half the document, and leaves none of
+    // other pages.
     TempDir stopped;
+    WriteAll(stopped / "docsearch.js", "quirefoldSearchIndex({});");
     m_host.settings.Search = true;
     m_host.onPump = [start = m_host.pumps](FakeHost& host) {
         if (host.pumps == start + 2)
