@@ -534,9 +534,10 @@ std::string EngineWorkspace::Run(const Plan& plan, Ending& ending)
     const std::string_view header = std::string_view(document).substr(0, headerLength);
     const std::string indexPath = (pageFolder / outputName("000")).string();
     const std::string index = ReadFile(indexPath);
-    if (!StartsWith(index, header) || !index.ends_with("</BODY>\r\n</HTML>\r\n"))
+    // Fixed links change the head's links on every page, the index page's too.
+    const bool ownHead = s.PageTitles || s.HeadLinks || s.FixLinks;
+    if ((!s.FixLinks && !StartsWith(index, header)) || !index.ends_with("</BODY>\r\n</HTML>\r\n"))
         return "the index page lacks the header or its trailer";
-    const bool ownHead = s.PageTitles || s.HeadLinks;
     for (long page = 1; page <= pagesReported; ++page) {
         const fs::path pagePath = pageFolder / outputName(PageText(static_cast<int>(page)));
         const std::string text = ReadFile(pagePath);
