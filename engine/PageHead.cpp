@@ -161,6 +161,21 @@ std::string HeaderWithPageTitle(std::string_view header, std::string_view headin
     return out;
 }
 
+namespace {
+
+// The header with markup inserted at offset at.
+std::string InsertedAt(std::string_view header, std::size_t at, std::string_view markup)
+{
+    std::string out;
+    out.reserve(header.size() + markup.size());
+    out.append(header.substr(0, at));
+    out.append(markup);
+    out.append(header.substr(at));
+    return out;
+}
+
+} // namespace
+
 std::string HeaderWithHeadLinks(std::string_view header, std::string_view markup)
 {
     std::size_t at = std::string_view::npos;
@@ -175,12 +190,7 @@ std::string HeaderWithHeadLinks(std::string_view header, std::string_view markup
     });
     if (at == std::string_view::npos)
         at = lastTag == std::string_view::npos ? header.size() : lastTag;
-    std::string out;
-    out.reserve(header.size() + markup.size());
-    out.append(header.substr(0, at));
-    out.append(markup);
-    out.append(header.substr(at));
-    return out;
+    return InsertedAt(header, at, markup);
 }
 
 std::string HeaderWithStyleSheet(std::string_view header, std::string_view markup)
@@ -207,12 +217,7 @@ std::string HeaderWithStyleSheet(std::string_view header, std::string_view marku
     if (at == std::string_view::npos)
         return HeaderWithHeadLinks(header, markup);
     at = std::max(at, afterCharset);
-    std::string out;
-    out.reserve(header.size() + markup.size());
-    out.append(header.substr(0, at));
-    out.append(markup);
-    out.append(header.substr(at));
-    return out;
+    return InsertedAt(header, at, markup);
 }
 
 bool HeaderHasLinkRel(std::string_view header, std::string_view lowerRel)
