@@ -4,7 +4,12 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 using searchtext::Encoding;
 
@@ -34,48 +39,33 @@ constexpr auto kAsciiClass = [] {
     return table;
 }();
 
+// A tag name of up to eight bytes as one number, to compare names at once.
+constexpr std::uint64_t PackName(std::string_view name)
+{
+    std::uint64_t packed = 0;
+    for (const char c : name)
+        packed = packed << 8 | static_cast<unsigned char>(c);
+    return packed;
+}
+
 // Inline markup inside a word ("<b>bold</b>ly") leaves it one word, as a browser shows it.
-// Asked at every tag, so by first letter.
+// Asked at every tag.
 bool IsInlineTag(std::string_view name)
 {
-    if (name.empty())
-        return false;
-    static constexpr std::string_view kByLetter[26] = {" a abbr acronym ",
-                                                       " b bdi bdo big ",
-                                                       " cite code ",
-                                                       " data del dfn ",
-                                                       " em ",
-                                                       " font ",
-                                                       "",
-                                                       "",
-                                                       " i ins ",
-                                                       "",
-                                                       " kbd ",
-                                                       "",
-                                                       " mark ",
-                                                       "",
-                                                       "",
-                                                       "",
-                                                       " q ",
-                                                       "",
-                                                       " s samp small span strike strong sub sup ",
-                                                       " time tt ",
-                                                       " u ",
-                                                       " var ",
-                                                       " wbr ",
-                                                       "",
-                                                       "",
-                                                       ""};
-    const char first = name[0];
-    if (first < 'a' || first > 'z')
-        return false;
-    const std::string_view names = kByLetter[first - 'a'];
-    for (std::size_t at = names.find(name); at != std::string_view::npos;
-         at = names.find(name, at + 1)) {
-        if (names[at - 1] == ' ' && names[at + name.size()] == ' ')
-            return true;
-    }
-    return false;
+    static constexpr auto kInline = [] {
+        std::array<std::uint64_t, 32> names{};
+        const std::string_view list[] = {"a",     "abbr", "acronym", "b",      "bdi", "bdo", "big",
+                                         "cite",  "code", "data",    "del",    "dfn", "em",  "font",
+                                         "i",     "ins",  "kbd",     "mark",   "q",   "s",   "samp",
+                                         "small", "span", "strike",  "strong", "sub", "sup", "time",
+                                         "tt",    "u",    "var",     "wbr"};
+        for (std::size_t i = 0; i < names.size(); ++i)
+            names[i] = PackName(list[i]);
+        std::sort(names.begin(), names.end());
+        return names;
+    }();
+    return !name.empty() && name.size() <= 8 &&
+           std::binary_search(kInline.begin(), kInline.end(), PackName(name));
 }
 
 // A word's hash, eight bytes at a time.
@@ -94,6 +84,44 @@ std::uint64_t HashWord(const char* p, std::size_t n)
     std::memcpy(&v, p, n);
     h = (h ^ v) * 0x94d049bb133111ebull;
     return h ^ (h >> 29);
+}
+
+struct Masks
+{
+    std::uint64_t Letters = 0; // ASCII letters and digits
+    std::uint64_t Stops = 0;   // '<', '&' and bytes that are not ASCII
+};
+
+// Reads 64 bytes.
+Masks Classify64(const unsigned char* p)
+{
+    Masks masks;
+#if defined(__SSE2__)
+    // A byte is in [low, low + count) when byte - low - 128 is below count - 128 as a signed byte.
+    const auto below = [](__m128i x, char low, char count) {
+        return _mm_cmplt_epi8(_mm_sub_epi8(x, _mm_set1_epi8(static_cast<char>(low + 128))),
+                              _mm_set1_epi8(static_cast<char>(count - 128)));
+    };
+    for (int i = 0; i < 4; ++i) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+        const __m128i letter = below(_mm_or_si128(x, _mm_set1_epi8(0x20)), 'a', 26);
+        const __m128i digit = below(x, '0', 10);
+        const __m128i markup = _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('<')),
+                                            _mm_cmpeq_epi8(x, _mm_set1_epi8('&')));
+        const auto bits = [](__m128i m) {
+            return static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(m)));
+        };
+        masks.Letters |= bits(_mm_or_si128(letter, digit)) << (16 * i);
+        masks.Stops |= (bits(markup) | bits(x)) << (16 * i);
+    }
+#else
+    for (int i = 0; i < 64; ++i) {
+        const unsigned char kind = kAsciiClass[p[i]];
+        masks.Letters |= static_cast<std::uint64_t>(kind == kLetter) << i;
+        masks.Stops |= static_cast<std::uint64_t>(kind == kMarkup || kind == kHigh) << i;
+    }
+#endif
+    return masks;
 }
 
 bool IsAsciiAlnum(unsigned char b)
@@ -131,47 +159,84 @@ void AppendJson(std::string& out, std::string_view text)
     out += '"';
 }
 
+// With a comma before it when the list has an entry.
 void AppendBase36(std::string& out, std::uint32_t value)
 {
     char digits[8];
-    int n = 0;
+    char* first = digits + sizeof digits;
     do {
-        digits[n++] = "0123456789abcdefghijklmnopqrstuvwxyz"[value % 36];
+        *--first = "0123456789abcdefghijklmnopqrstuvwxyz"[value % 36];
         value /= 36;
     } while (value != 0);
-    while (n > 0)
-        out += digits[--n];
+    if (!out.empty())
+        *--first = ',';
+    out.append(first, static_cast<std::size_t>(digits + sizeof digits - first));
 }
 
 } // namespace
 
-SearchIndex::Postings& SearchIndex::Find(std::string_view word, std::uint64_t hash)
+SearchIndex::Key SearchIndex::KeyOf(const char* folded, std::size_t length)
 {
-    std::size_t mask = m_slots.size() - 1;
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    Key key;
+    key.Length = static_cast<std::uint32_t>(length);
+    std::memcpy(&key.Head, folded, std::min<std::size_t>(length, 8));
+    if (length > 8)
+        std::memcpy(&key.Tail, folded + 8, std::min<std::size_t>(length - 8, 8));
+    return key;
+}
+
+inline std::uint64_t SearchIndex::KeyHash(const Key& key, const char* folded)
+{
+    std::uint64_t h =
+        (key.Head ^ (key.Tail * 0x9E3779B97F4A7C15ull) ^ key.Length) * 0xbf58476d1ce4e5b9ull;
+    if (key.Length > 16) [[unlikely]]
+        h ^= HashWord(folded + 16, key.Length - 16);
+    return h ^ (h >> 31);
+}
+
+inline SearchIndex::Slot& SearchIndex::Find(const Key& key, const char* folded)
+{
+    const std::size_t mask = m_slots.size() - 1;
+    // An empty slot's head is zero, a word's never is.
+    for (std::size_t i = KeyHash(key, folded) & mask;; i = (i + 1) & mask) {
         Slot& slot = m_slots[i];
-        if (slot.Word == 0) {
-            m_words.push_back({std::string(word), {}});
-            slot = {hash, static_cast<std::uint32_t>(m_words.size())};
-            break;
-        }
-        if (slot.Hash == hash && m_words[slot.Word - 1].Text == word)
-            return m_words[slot.Word - 1].Lists;
+        if (slot.Head == key.Head && slot.Tail == key.Tail && slot.Length == key.Length &&
+            (key.Length <= 16 || std::memcmp(m_words[slot.Index - 1].Text.data() + 16, folded + 16,
+                                             key.Length - 16) == 0))
+            return slot;
+        if (slot.Index == 0)
+            return Insert(i, key, folded);
     }
-    if (m_words.size() * 2 > m_slots.size()) {
-        std::vector<Slot> slots(m_slots.size() * 2);
-        mask = slots.size() - 1;
-        for (const Slot& slot : m_slots) {
-            if (slot.Word == 0)
-                continue;
-            std::size_t i = slot.Hash & mask;
-            while (slots[i].Word != 0)
-                i = (i + 1) & mask;
-            slots[i] = slot;
-        }
-        m_slots = std::move(slots);
+}
+
+SearchIndex::Slot& SearchIndex::Insert(std::size_t at, const Key& key, const char* folded)
+{
+    std::string text(key.Length, '\0');
+    if (folded) {
+        std::memcpy(text.data(), folded, key.Length);
+    } else {
+        // A short word's key holds its bytes.
+        std::memcpy(text.data(), &key.Head, std::min<std::size_t>(key.Length, 8));
+        if (key.Length > 8)
+            std::memcpy(text.data() + 8, &key.Tail, key.Length - 8);
     }
-    return m_words.back().Lists;
+    m_words.push_back({std::move(text), {}, {}});
+    m_slots[at] = {key.Head, key.Tail, key.Length, static_cast<std::uint32_t>(m_words.size())};
+    if (m_words.size() * 2 <= m_slots.size())
+        return m_slots[at];
+    std::vector<Slot> slots(m_slots.size() * 2);
+    const std::size_t mask = slots.size() - 1;
+    for (const Slot& slot : m_slots) {
+        if (slot.Index == 0)
+            continue;
+        const Key old{slot.Head, slot.Tail, slot.Length};
+        std::size_t i = KeyHash(old, m_words[slot.Index - 1].Text.data()) & mask;
+        while (slots[i].Index != 0)
+            i = (i + 1) & mask;
+        slots[i] = slot;
+    }
+    m_slots = std::move(slots);
+    return Find(key, m_words.back().Text.data());
 }
 
 SearchIndex::SearchIndex(Encoding encoding, std::string_view documentTitle) : m_encoding(encoding)
@@ -216,6 +281,13 @@ const unsigned char* SearchIndex::AsciiText(const unsigned char* p, const unsign
     // Nearly all of a document is ASCII text between tags: its words are read here, a run at a
     // time, and only the rest goes through the byte-by-byte states.
     while (p < end) {
+        // Past a section's heading and excerpt, whole words go straight to the vocabulary.
+        if (m_wordBytes == 0 && m_textRoom == 0 && !m_excerptOpen && m_pageSectionOpen &&
+            m_anchor.empty()) {
+            p += WholeWords(p, end);
+            if (p == end)
+                break;
+        }
         const unsigned char kind = kAsciiClass[*p];
         if (kind == kLetter) {
             if (m_wordBytes == 0 && !m_pageSectionOpen)
@@ -228,8 +300,7 @@ const unsigned char* SearchIndex::AsciiText(const unsigned char* p, const unsign
             const std::size_t take =
                 std::min(static_cast<std::size_t>(q - p), kWordRoom - m_wordLength);
             for (std::size_t i = 0; i < take; ++i)
-                m_word[m_wordBytes + i] =
-                    static_cast<char>(p[i] | ((p[i] >= 'A' && p[i] <= 'Z') << 5));
+                m_word[m_wordBytes + i] = static_cast<char>(p[i] | 0x20);
             m_wordBytes += take;
             m_wordLength += take;
             if (m_textRoom != 0) {
@@ -250,6 +321,77 @@ const unsigned char* SearchIndex::AsciiText(const unsigned char* p, const unsign
         }
     }
     return p;
+}
+
+std::size_t SearchIndex::WholeWords(const unsigned char* start, const unsigned char* end)
+{
+    // 64 bytes at a time: bit masks of the letters and of the bytes this loop leaves to the
+    // states ('<', '&' and non-ASCII). A word that touches one of those, or the end of the
+    // bytes, is left too, since it may go on.
+    const unsigned char* base = start;
+    const unsigned char* open = nullptr; // a word that goes on into the next block
+    while (end - base >= 64) {
+        const Masks masks = Classify64(base);
+        const unsigned stop = masks.Stops ? std::countr_zero(masks.Stops) : 64;
+        std::uint64_t letters = masks.Letters;
+        if (open) {
+            if (letters == ~0ull) {
+                base += 64;
+                continue;
+            }
+            const unsigned e = std::countr_zero(~letters);
+            if (e == stop)
+                return static_cast<std::size_t>(open - start);
+            AsciiWord(open, static_cast<std::size_t>(base + e - open), end);
+            open = nullptr;
+            letters &= ~0ull << e;
+        }
+        while (letters) {
+            const unsigned s = std::countr_zero(letters);
+            if (s > stop)
+                break;
+            // The bits shifted in are no letters, so the run ends by bit 64 at the latest.
+            const unsigned e = s + std::countr_zero(~(letters >> s));
+            if (e >= 64) {
+                open = base + s;
+                break;
+            }
+            if (e == stop)
+                return static_cast<std::size_t>(base + s - start);
+            AsciiWord(base + s, e - s, end);
+            letters &= ~0ull << e;
+        }
+        if (masks.Stops)
+            return static_cast<std::size_t>(base + stop - start);
+        base += 64;
+    }
+    return static_cast<std::size_t>((open ? open : base) - start);
+}
+
+void SearchIndex::AsciiWord(const unsigned char* p, std::size_t length, const unsigned char* end)
+{
+    // ASCII letters and digits fold to lower case by setting 0x20.
+    const std::size_t n = std::min(length, kWordRoom);
+    if constexpr (std::endian::native == std::endian::little) {
+        if (n <= 16 && end - p >= 16) {
+            std::uint64_t head, tail;
+            std::memcpy(&head, p, 8);
+            std::memcpy(&tail, p + 8, 8);
+            const std::uint64_t headMask = n >= 8 ? ~0ull : (1ull << (8 * n)) - 1;
+            const std::uint64_t tailMask = n <= 8    ? 0
+                                           : n == 16 ? ~0ull
+                                                     : (1ull << (8 * (n - 8))) - 1;
+            constexpr std::uint64_t kFold = 0x2020202020202020ull;
+            const Key key{(head | kFold) & headMask, (tail | kFold) & tailMask,
+                          static_cast<std::uint32_t>(n)};
+            NoteWord(key, nullptr);
+            return;
+        }
+    }
+    char folded[kWordRoom];
+    for (std::size_t i = 0; i < n; ++i)
+        folded[i] = static_cast<char>(p[i] | 0x20);
+    NoteWord(KeyOf(folded, n), folded);
 }
 
 void SearchIndex::Bytes(const unsigned char* p, const unsigned char* end)
@@ -468,37 +610,33 @@ void SearchIndex::EndWord()
 {
     if (m_wordBytes == 0)
         return;
-    const auto section = static_cast<std::int32_t>(m_sections.size()) - 1;
-    const bool heading = m_headingLevel != 0;
-    const std::uint64_t hash = HashWord(m_word, m_wordBytes);
-    Seen& seen = m_seen[hash & (kSeenSlots - 1)];
-    const auto tag = static_cast<std::uint32_t>(hash >> 32);
-    const auto stamp = static_cast<std::uint32_t>(section) * 2;
-    if (seen.Tag == tag && (seen.Section == stamp + 1 || (seen.Section == stamp && !heading))) {
-        m_wordBytes = m_wordLength = 0;
-        return;
-    }
-    Postings& postings = Find(std::string_view(m_word, m_wordBytes), hash >> 12);
-    if (postings.Last != section) {
-        AppendPosting(postings.Body, postings.Last, section);
-        postings.Last = section;
-    }
-    if (m_headingLevel != 0 && postings.LastHeading != section) {
-        AppendPosting(postings.Heading, postings.LastHeading, section);
-        postings.LastHeading = section;
-    }
-    // Two words of one section with the same slot and tag (48 bits of hash) would share their
-    // postings here: at most a result too few for one of them, at odds of one in 2^48.
-    const bool headingBefore = seen.Tag == tag && seen.Section == stamp + 1;
-    seen = {tag, stamp + (heading || headingBefore ? 1u : 0u)};
+    NoteWord(KeyOf(m_word, m_wordBytes), m_word);
     m_wordBytes = m_wordLength = 0;
+}
+
+void SearchIndex::NoteWord(const Key& key, const char* folded)
+{
+    Slot& slot = Find(key, folded);
+    const auto section = static_cast<std::int32_t>(m_sections.size()) - 1;
+    if (slot.Last != section) {
+        AppendPosting(m_words[slot.Index - 1].Body, slot.Last, section);
+        slot.Last = section;
+    }
+    if (m_headingLevel != 0 && slot.LastHeading != section) {
+        AppendPosting(m_words[slot.Index - 1].Heading, slot.LastHeading, section);
+        slot.LastHeading = section;
+    }
 }
 
 void SearchIndex::AppendPosting(std::string& list, std::int32_t last, std::int32_t section)
 {
-    std::string digits = list.empty() ? std::string() : std::string(1, ',');
-    AppendBase36(digits, static_cast<std::uint32_t>(last < 0 ? section : section - last));
-    list += digits;
+    // Differences as 7-bit groups while reading, written out in base 36 at the end.
+    auto value = static_cast<std::uint32_t>(last < 0 ? section : section - last);
+    while (value >= 0x80) {
+        list += static_cast<char>((value & 0x7F) | 0x80);
+        value >>= 7;
+    }
+    list += static_cast<char>(value);
 }
 
 void SearchIndex::TagDone()
@@ -594,14 +732,25 @@ std::string SearchIndex::Script()
         out += headings ? "},\n\"headingWords\": {" : "\n],\n\"words\": {";
         bool first = true;
         for (const auto* word : words) {
-            const std::string& list = headings ? word->Lists.Heading : word->Lists.Body;
+            const std::string& list = headings ? word->Heading : word->Body;
             if (list.empty())
                 continue;
             out += first ? "\n" : ",\n";
             first = false;
             AppendJson(out, word->Text);
             out += ": \"";
-            out += list;
+            std::string digits;
+            for (std::size_t i = 0; i < list.size();) {
+                std::uint32_t value = 0;
+                for (int shift = 0;; shift += 7) {
+                    const auto byte = static_cast<unsigned char>(list[i++]);
+                    value |= static_cast<std::uint32_t>(byte & 0x7F) << shift;
+                    if (byte < 0x80)
+                        break;
+                }
+                AppendBase36(digits, value);
+            }
+            out += digits;
             out += '"';
         }
     }

@@ -53,36 +53,50 @@ private:
         bool Cut = false; // the excerpt stops before the text does
     };
 
-    struct Postings
-    {
-        std::int32_t Last = -1;
-        std::int32_t LastHeading = -1;
-        std::string Body;    // base-36 differences, comma-separated
-        std::string Heading; // the same for heading words
-    };
-
+    // A word's postings: base-36 differences of section numbers, comma-separated.
     struct Word
     {
         std::string Text;
-        Postings Lists;
+        std::string Body;
+        std::string Heading; // the sections where it is in a heading
     };
-    // The vocabulary's table: open addressing on the words' hashes, half full at most.
+    // The vocabulary's table, open addressing, half full at most. A word is known by its first
+    // sixteen folded bytes and its length, so most lookups compare two numbers; the slot also
+    // holds what each word read is compared with, so that is one cache line.
+    struct Key
+    {
+        std::uint64_t Head = 0;
+        std::uint64_t Tail = 0;
+        std::uint32_t Length = 0;
+    };
     struct Slot
     {
-        std::uint64_t Hash = 0;
-        std::uint32_t Word = 0; // index in m_words + 1; 0: empty
+        std::uint64_t Head = 0;
+        std::uint64_t Tail = 0;
+        std::uint32_t Length = 0;
+        std::uint32_t Index = 0; // in m_words, plus one; 0: empty
+        std::int32_t Last = -1;  // the last section noted, in the body and in a heading
+        std::int32_t LastHeading = -1;
     };
 
     void Bytes(const unsigned char* p, const unsigned char* end);
     void CodePoint(char32_t cp);
     const unsigned char* AsciiText(const unsigned char* p, const unsigned char* end);
     void EndWord();
+    std::size_t WholeWords(const unsigned char* p, const unsigned char* end);
+    void AsciiWord(const unsigned char* p, std::size_t length, const unsigned char* end);
+    void NoteWord(const Key& key, const char* folded);
     void TagDone();
     void StartSection(std::string href);
     void Character(char32_t cp); // text for the heading or excerpt
     void Space();
     void ReferenceDone();
     static void AppendPosting(std::string& list, std::int32_t last, std::int32_t section);
+    // folded: the word's bytes; may be null for a word of sixteen bytes or fewer.
+    Slot& Find(const Key& key, const char* folded);
+    Slot& Insert(std::size_t at, const Key& key, const char* folded);
+    static Key KeyOf(const char* folded, std::size_t length);
+    static std::uint64_t KeyHash(const Key& key, const char* folded);
 
     searchtext::Encoding m_encoding;
     std::string m_title;
@@ -104,16 +118,7 @@ private:
     char m_word[kWordBytes];
     std::size_t m_wordBytes = 0;
     std::size_t m_wordLength = 0; // in code points
-    // Words already noted for the current section, by hash: in a long section nearly every
-    // word is a repeat, and this spares the vocabulary's lookup.
-    struct Seen
-    {
-        std::uint32_t Tag = 0;       // the hash's high half
-        std::uint32_t Section = ~0u; // the section, times two, plus one when in its heading
-    };
-    static constexpr std::size_t kSeenSlots = 65536;
-    std::vector<Seen> m_seen = std::vector<Seen>(kSeenSlots);
-    int m_headingLevel = 0; // inside <hN>
+    int m_headingLevel = 0;       // inside <hN>
     // An anchor defined since the last word ("<span id=x></span><h2>"), which a heading without
     // one of its own takes; and whether the open heading has one.
     std::string m_anchor;
@@ -126,6 +131,4 @@ private:
     std::vector<Section> m_sections;
     std::vector<Word> m_words;
     std::vector<Slot> m_slots = std::vector<Slot>(1024);
-
-    Postings& Find(std::string_view word, std::uint64_t hash);
 };
