@@ -194,11 +194,11 @@ inline std::uint64_t SearchIndex::KeyHash(const Key& key, const char* folded)
     return h ^ (h >> 31);
 }
 
-inline SearchIndex::Slot& SearchIndex::Find(const Key& key, const char* folded)
+inline SearchIndex::Slot& SearchIndex::Find(const Key& key, const char* folded, std::uint64_t hash)
 {
     const std::size_t mask = m_slots.size() - 1;
     // An empty slot's head is zero, a word's never is.
-    for (std::size_t i = KeyHash(key, folded) & mask;; i = (i + 1) & mask) {
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         Slot& slot = m_slots[i];
         if (slot.Head == key.Head && slot.Tail == key.Tail && slot.Length == key.Length &&
             (key.Length <= 16 || std::memcmp(m_words[slot.Index - 1].Text.data() + 16, folded + 16,
@@ -236,7 +236,8 @@ SearchIndex::Slot& SearchIndex::Insert(std::size_t at, const Key& key, const cha
         slots[i] = slot;
     }
     m_slots = std::move(slots);
-    return Find(key, m_words.back().Text.data());
+    const char* stored = m_words.back().Text.data();
+    return Find(key, stored, KeyHash(key, stored));
 }
 
 SearchIndex::SearchIndex(Encoding encoding, std::string_view documentTitle) : m_encoding(encoding)
@@ -374,6 +375,7 @@ void SearchIndex::AsciiWord(const unsigned char* p, std::size_t length, const un
     const std::size_t n = std::min(length, kWordRoom);
     if constexpr (std::endian::native == std::endian::little) {
         if (n <= 16 && end - p >= 16) {
+            // A short word's key is its sixteen bytes from where it is, masked.
             std::uint64_t head, tail;
             std::memcpy(&head, p, 8);
             std::memcpy(&tail, p + 8, 8);
@@ -384,14 +386,15 @@ void SearchIndex::AsciiWord(const unsigned char* p, std::size_t length, const un
             constexpr std::uint64_t kFold = 0x2020202020202020ull;
             const Key key{(head | kFold) & headMask, (tail | kFold) & tailMask,
                           static_cast<std::uint32_t>(n)};
-            NoteWord(key, nullptr);
+            NoteWord(key, nullptr, KeyHash(key, nullptr));
             return;
         }
     }
     char folded[kWordRoom];
     for (std::size_t i = 0; i < n; ++i)
         folded[i] = static_cast<char>(p[i] | 0x20);
-    NoteWord(KeyOf(folded, n), folded);
+    const Key key = KeyOf(folded, n);
+    NoteWord(key, folded, KeyHash(key, folded));
 }
 
 void SearchIndex::Bytes(const unsigned char* p, const unsigned char* end)
@@ -407,7 +410,18 @@ void SearchIndex::Bytes(const unsigned char* p, const unsigned char* end)
         case State::Text:
             if (b < 0x80 && m_utf8Left == 0) {
                 if (b == '<') {
-                    // Whether the tag ends a word is known at its end.
+                    // A tag whose end is at hand is read where it is; whether it ends a word
+                    // is known at its end.
+                    if (p < end && (*p == '/' || *p == '?' || IsAsciiAlnum(*p))) {
+                        const auto* gt = static_cast<const unsigned char*>(std::memchr(
+                            p, '>', std::min(static_cast<std::size_t>(end - p), kTagRoom)));
+                        if (gt) {
+                            TagDone(std::string_view(reinterpret_cast<const char*>(p - 1),
+                                                     static_cast<std::size_t>(gt + 2 - p)));
+                            p = gt + 1;
+                            break;
+                        }
+                    }
                     m_state = State::TagStart;
                 } else if (b == '&') {
                     m_reference.assign(1, '&');
@@ -498,7 +512,8 @@ void SearchIndex::Bytes(const unsigned char* p, const unsigned char* end)
             if (gt) {
                 ++p;
                 m_state = State::Text;
-                TagDone();
+                m_tag += '>';
+                TagDone(m_tag);
             }
             break;
         }
@@ -610,13 +625,14 @@ void SearchIndex::EndWord()
 {
     if (m_wordBytes == 0)
         return;
-    NoteWord(KeyOf(m_word, m_wordBytes), m_word);
+    const Key key = KeyOf(m_word, m_wordBytes);
+    NoteWord(key, m_word, KeyHash(key, m_word));
     m_wordBytes = m_wordLength = 0;
 }
 
-void SearchIndex::NoteWord(const Key& key, const char* folded)
+void SearchIndex::NoteWord(const Key& key, const char* folded, std::uint64_t hash)
 {
-    Slot& slot = Find(key, folded);
+    Slot& slot = Find(key, folded, hash);
     const auto section = static_cast<std::int32_t>(m_sections.size()) - 1;
     if (slot.Last != section) {
         AppendPosting(m_words[slot.Index - 1].Body, slot.Last, section);
@@ -639,27 +655,26 @@ void SearchIndex::AppendPosting(std::string& list, std::int32_t last, std::int32
     list += static_cast<char>(value);
 }
 
-void SearchIndex::TagDone()
+void SearchIndex::TagDone(std::string_view tag)
 {
-    const bool endTag = m_tag.size() > 1 && m_tag[1] == '/';
-    std::size_t nameEnd = endTag ? 2 : 1;
-    while (nameEnd < m_tag.size() && IsAsciiAlnum(static_cast<unsigned char>(m_tag[nameEnd])))
+    const bool endTag = tag.size() > 1 && tag[1] == '/';
+    const std::size_t nameStart = endTag ? 2 : 1;
+    std::size_t nameEnd = nameStart;
+    while (nameEnd < tag.size() && IsAsciiAlnum(static_cast<unsigned char>(tag[nameEnd])))
         ++nameEnd;
     // The name in lower case; a name longer than any we look for is left as it is.
     char lower[8];
-    const std::size_t nameStart = endTag ? 2 : 1;
     const std::size_t nameLength = nameEnd - nameStart;
     for (std::size_t i = 0; i < nameLength && i < sizeof lower; ++i) {
-        const char c = m_tag[nameStart + i];
+        const char c = tag[nameStart + i];
         lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
     }
     const std::string_view name =
         nameLength <= sizeof lower ? std::string_view(lower, nameLength) : std::string_view();
     const int level =
         name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6' ? name[1] - '0' : 0;
-    if (!endTag && m_tag.find('=') != std::string::npos) {
-        m_tag += '>';
-        if (TagAnchors(m_tag, m_anchors) > 0) {
+    if (!endTag && tag.find('=') != std::string_view::npos) {
+        if (TagAnchors(tag, m_anchors) > 0) {
             // An anchor at the start of a heading without one of its own leads to it.
             Section* open = m_headingLevel != 0 && m_pageSectionOpen ? &m_sections.back() : nullptr;
             if (open && !m_headingAnchored && open->Heading.empty() && level == 0) {
@@ -681,7 +696,7 @@ void SearchIndex::TagDone()
     } else if (!endTag && level != 0) {
         // Each heading starts a section that its anchor leads to: its own id, or one defined
         // just before it.
-        std::string id = TagId(m_tag.back() == '>' ? m_tag : m_tag + ">");
+        std::string id = TagId(tag);
         if (id.empty())
             id = std::move(m_anchor);
         m_anchor.clear();

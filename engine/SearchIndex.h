@@ -85,15 +85,15 @@ private:
     void EndWord();
     std::size_t WholeWords(const unsigned char* p, const unsigned char* end);
     void AsciiWord(const unsigned char* p, std::size_t length, const unsigned char* end);
-    void NoteWord(const Key& key, const char* folded);
-    void TagDone();
+    void NoteWord(const Key& key, const char* folded, std::uint64_t hash);
+    void TagDone(std::string_view tag); // from '<' to '>'
     void StartSection(std::string href);
     void Character(char32_t cp); // text for the heading or excerpt
     void Space();
     void ReferenceDone();
     static void AppendPosting(std::string& list, std::int32_t last, std::int32_t section);
     // folded: the word's bytes; may be null for a word of sixteen bytes or fewer.
-    Slot& Find(const Key& key, const char* folded);
+    Slot& Find(const Key& key, const char* folded, std::uint64_t hash);
     Slot& Insert(std::size_t at, const Key& key, const char* folded);
     static Key KeyOf(const char* folded, std::size_t length);
     static std::uint64_t KeyHash(const Key& key, const char* folded);
@@ -104,7 +104,7 @@ private:
     bool m_pageSectionOpen = false; // the page's text so far belongs to a section
 
     State m_state = State::Text;
-    std::string m_tag;    // the current tag's first bytes
+    std::string m_tag;    // the first bytes of a tag read in pieces
     std::string m_rawEnd; // "</script" or "</style" while in raw text
     std::size_t m_rawMatched = 0;
     int m_commentDashes = 0;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/HTMLFile.h"
-#include "engine/SearchIndex.h"
+#include "engine/SearchIndexer.h"
 
 #include <cstddef>
 #include <string>
@@ -22,7 +22,7 @@ public:
     SectionWriter(const std::string& tempPath, std::string_view ring, const FileIdentity* keepOff);
 
     // Every byte written also goes to index, when given.
-    void SetIndex(SearchIndex* index) { m_index = index; }
+    void SetIndex(SearchIndexer* index) { m_index = index; }
 
     // A scan's target.
     void Write(const char* data, std::size_t count);
@@ -56,5 +56,5 @@ private:
     std::vector<Piece> m_pieces;
     std::string m_owned;
     bool m_spilled = false;
-    SearchIndex* m_index = nullptr;
+    SearchIndexer* m_index = nullptr;
 };

@@ -8,7 +8,7 @@
 #include "engine/PageMarkup.h"
 #include "engine/PageSidebar.h"
 #include "engine/PathNames.h"
-#include "engine/SearchIndex.h"
+#include "engine/SearchIndexer.h"
 #include "engine/SearchUiScript.h"
 #include "engine/SectionWriter.h"
 #include "engine/SplitError.h"
@@ -182,7 +182,7 @@ private:
     bool m_headHasPrev = false;
     bool m_headHasNext = false;
     std::optional<PageSidebar> m_contents;
-    std::optional<SearchIndex> m_search;
+    std::optional<SearchIndexer> m_search;
     std::vector<std::string> m_extraFiles; // written beside the pages, for the manifest
 };
 
@@ -329,12 +329,13 @@ std::string SplitRun::SearchForm(bool focused) const
 void SplitRun::WriteSearchFiles()
 {
     const std::string index = m_names.BaseName + "search.js";
-    WriteOwnFile(index, m_search->Script());
+    SearchIndex& search = m_search->Finish();
+    WriteOwnFile(index, search.Script());
     WriteOwnFile(m_names.BaseName + "search-ui.js", kSearchUiScript);
     if (!m_sidebar) {
         // Without the sidebar the search has a page of its own, linked from the index page.
         std::string title;
-        for (const char c : m_search->Title()) {
+        for (const char c : search.Title()) {
             if (c == '&')
                 title += "&amp;";
             else if (c == '<')
@@ -359,7 +360,7 @@ void SplitRun::WriteSearchFiles()
         Log("   Search page " + m_pageFolder + m_names.BaseName + "search.html written.");
     }
     Log("   Search index " + m_pageFolder + index + " written. " +
-        std::to_string(m_search->Sections()) + " sections, " + std::to_string(m_search->Words()) +
+        std::to_string(search.Sections()) + " sections, " + std::to_string(search.Words()) +
         " words.");
 }
 
@@ -635,6 +636,7 @@ SplitOutcome SplitRun::Run()
     // The index covers the whole document or is not written.
     if (m_search && outcome == SplitOutcome::Split)
         WriteSearchFiles();
+    m_search.reset();
     if (m_manifest && outcome == SplitOutcome::Split)
         WriteManifest();
 
