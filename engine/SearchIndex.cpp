@@ -129,6 +129,47 @@ bool IsAsciiAlnum(unsigned char b)
     return (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
 }
 
+// The tag that starts at q ('<'), from '<' to '>', when its end is within reach of a tag's
+// first bytes; empty otherwise, for the states to read.
+std::string_view TagAt(const unsigned char* q, const unsigned char* end)
+{
+    const unsigned char* p = q + 1;
+    if (p >= end || !(*p == '/' || *p == '?' || IsAsciiAlnum(*p)))
+        return {};
+    const auto* gt = static_cast<const unsigned char*>(
+        std::memchr(p, '>', std::min(static_cast<std::size_t>(end - p), kTagRoom)));
+    if (!gt)
+        return {};
+    return {reinterpret_cast<const char*>(q), static_cast<std::size_t>(gt + 1 - q)};
+}
+
+struct TagName
+{
+    bool End = false;
+    char Lower[8] = {};
+    std::size_t Length = 0; // 0 for a name longer than any looked for
+    std::string_view View() const { return {Lower, Length}; }
+};
+
+// The name in lower case; a name longer than any we look for is left out.
+TagName ReadTagName(std::string_view tag)
+{
+    TagName name;
+    name.End = tag.size() > 1 && tag[1] == '/';
+    const std::size_t start = name.End ? 2 : 1;
+    std::size_t stop = start;
+    while (stop < tag.size() && IsAsciiAlnum(static_cast<unsigned char>(tag[stop])))
+        ++stop;
+    if (stop - start > sizeof name.Lower)
+        return name;
+    for (std::size_t i = start; i < stop; ++i) {
+        const char c = tag[i];
+        name.Lower[i - start] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    }
+    name.Length = stop - start;
+    return name;
+}
+
 bool IsSpace(char32_t cp)
 {
     return cp == ' ' || cp == '\t' || cp == '\n' || cp == '\r' || cp == '\f' || cp == 0xA0;
@@ -285,7 +326,7 @@ const unsigned char* SearchIndex::AsciiText(const unsigned char* p, const unsign
         // Past a section's heading and excerpt, whole words go straight to the vocabulary.
         if (m_wordBytes == 0 && m_textRoom == 0 && !m_excerptOpen && m_pageSectionOpen &&
             m_anchor.empty()) {
-            p += WholeWords(p, end);
+            p = PlainText(p, end);
             if (p == end)
                 break;
         }
@@ -324,49 +365,100 @@ const unsigned char* SearchIndex::AsciiText(const unsigned char* p, const unsign
     return p;
 }
 
-std::size_t SearchIndex::WholeWords(const unsigned char* start, const unsigned char* end)
+const unsigned char* SearchIndex::PlainText(const unsigned char* p, const unsigned char* end)
 {
     // 64 bytes at a time: bit masks of the letters and of the bytes this loop leaves to the
-    // states ('<', '&' and non-ASCII). A word that touches one of those, or the end of the
-    // bytes, is left too, since it may go on.
-    const unsigned char* base = start;
+    // states ('&', non-ASCII, and '<' unless it starts a tag that ends within reach). The
+    // words go to the vocabulary and the tags to TagDone, until a tag changes more than that
+    // (a heading, an anchor, a script) or a word may go on where this loop cannot see.
+    const unsigned char* base = p;
+    unsigned at = 0;                     // bytes of the block done
     const unsigned char* open = nullptr; // a word that goes on into the next block
     while (end - base >= 64) {
         const Masks masks = Classify64(base);
-        const unsigned stop = masks.Stops ? std::countr_zero(masks.Stops) : 64;
-        std::uint64_t letters = masks.Letters;
+        const std::uint64_t letters = masks.Letters;
+        const unsigned char* word = nullptr; // a word that ends at a stop
+        bool moved = false;                  // past a tag that ends beyond the block
         if (open) {
             if (letters == ~0ull) {
                 base += 64;
                 continue;
             }
             const unsigned e = std::countr_zero(~letters);
-            if (e == stop)
-                return static_cast<std::size_t>(open - start);
-            AsciiWord(open, static_cast<std::size_t>(base + e - open), end);
+            if (masks.Stops >> e & 1) {
+                word = open;
+                at = e;
+            } else {
+                AsciiWord(open, static_cast<std::size_t>(base + e - open), end);
+                at = e;
+            }
             open = nullptr;
-            letters &= ~0ull << e;
         }
-        while (letters) {
-            const unsigned s = std::countr_zero(letters);
-            if (s > stop)
-                break;
-            // The bits shifted in are no letters, so the run ends by bit 64 at the latest.
-            const unsigned e = s + std::countr_zero(~(letters >> s));
-            if (e >= 64) {
-                open = base + s;
+        for (;;) {
+            const unsigned char* after; // past the tag read
+            if (word) {
+                // A word up to a tag: an inline tag may carry it on ("<b>bold</b>ly").
+                const unsigned char* q = base + at;
+                const std::string_view tag = *q == '<' ? TagAt(q, end) : std::string_view();
+                if (tag.empty())
+                    return word;
+                after = q + tag.size();
+                const TagName name = ReadTagName(tag);
+                if (IsInlineTag(name.View())) {
+                    if ((!name.End && tag.find('=') != std::string_view::npos) || after == end ||
+                        kAsciiClass[*after] != kOther)
+                        return word;
+                    AsciiWord(word, static_cast<std::size_t>(q - word), end);
+                } else {
+                    AsciiWord(word, static_cast<std::size_t>(q - word), end);
+                    TagDone(tag);
+                }
+                word = nullptr;
+            } else {
+                const std::uint64_t rest = ~0ull << at;
+                const std::uint64_t startsAt = letters & rest;
+                const std::uint64_t stopsAt = masks.Stops & rest;
+                const unsigned s = startsAt ? std::countr_zero(startsAt) : 64;
+                const unsigned t = stopsAt ? std::countr_zero(stopsAt) : 64;
+                if (s < t) {
+                    // The bits shifted in are no letters, so the run ends by bit 64 at the latest.
+                    const unsigned e = s + std::countr_zero(~(letters >> s));
+                    if (e == 64) {
+                        open = base + s;
+                        break;
+                    }
+                    if (e == t) {
+                        word = base + s;
+                        at = t;
+                        continue;
+                    }
+                    AsciiWord(base + s, e - s, end);
+                    at = e;
+                    continue;
+                }
+                if (t == 64)
+                    break;
+                const unsigned char* q = base + t;
+                const std::string_view tag = *q == '<' ? TagAt(q, end) : std::string_view();
+                if (tag.empty())
+                    return q;
+                after = q + tag.size();
+                TagDone(tag);
+            }
+            if (!(m_state == State::Text && m_textRoom == 0 && m_anchor.empty()))
+                return after;
+            if (after - base >= 64) {
+                base = after;
+                moved = true;
                 break;
             }
-            if (e == stop)
-                return static_cast<std::size_t>(base + s - start);
-            AsciiWord(base + s, e - s, end);
-            letters &= ~0ull << e;
+            at = static_cast<unsigned>(after - base);
         }
-        if (masks.Stops)
-            return static_cast<std::size_t>(base + stop - start);
-        base += 64;
+        if (!moved)
+            base += 64;
+        at = 0;
     }
-    return static_cast<std::size_t>((open ? open : base) - start);
+    return open ? open : base;
 }
 
 void SearchIndex::AsciiWord(const unsigned char* p, std::size_t length, const unsigned char* end)
@@ -412,15 +504,11 @@ void SearchIndex::Bytes(const unsigned char* p, const unsigned char* end)
                 if (b == '<') {
                     // A tag whose end is at hand is read where it is; whether it ends a word
                     // is known at its end.
-                    if (p < end && (*p == '/' || *p == '?' || IsAsciiAlnum(*p))) {
-                        const auto* gt = static_cast<const unsigned char*>(std::memchr(
-                            p, '>', std::min(static_cast<std::size_t>(end - p), kTagRoom)));
-                        if (gt) {
-                            TagDone(std::string_view(reinterpret_cast<const char*>(p - 1),
-                                                     static_cast<std::size_t>(gt + 2 - p)));
-                            p = gt + 1;
-                            break;
-                        }
+                    const std::string_view tag = TagAt(p - 1, end);
+                    if (!tag.empty()) {
+                        TagDone(tag);
+                        p += tag.size() - 1;
+                        break;
                     }
                     m_state = State::TagStart;
                 } else if (b == '&') {
@@ -657,20 +745,9 @@ void SearchIndex::AppendPosting(std::string& list, std::int32_t last, std::int32
 
 void SearchIndex::TagDone(std::string_view tag)
 {
-    const bool endTag = tag.size() > 1 && tag[1] == '/';
-    const std::size_t nameStart = endTag ? 2 : 1;
-    std::size_t nameEnd = nameStart;
-    while (nameEnd < tag.size() && IsAsciiAlnum(static_cast<unsigned char>(tag[nameEnd])))
-        ++nameEnd;
-    // The name in lower case; a name longer than any we look for is left as it is.
-    char lower[8];
-    const std::size_t nameLength = nameEnd - nameStart;
-    for (std::size_t i = 0; i < nameLength && i < sizeof lower; ++i) {
-        const char c = tag[nameStart + i];
-        lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-    }
-    const std::string_view name =
-        nameLength <= sizeof lower ? std::string_view(lower, nameLength) : std::string_view();
+    const TagName tagName = ReadTagName(tag);
+    const bool endTag = tagName.End;
+    const std::string_view name = tagName.View();
     const int level =
         name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6' ? name[1] - '0' : 0;
     if (!endTag && tag.find('=') != std::string_view::npos) {

@@ -83,7 +83,7 @@ private:
     void CodePoint(char32_t cp);
     const unsigned char* AsciiText(const unsigned char* p, const unsigned char* end);
     void EndWord();
-    std::size_t WholeWords(const unsigned char* p, const unsigned char* end);
+    const unsigned char* PlainText(const unsigned char* p, const unsigned char* end);
     void AsciiWord(const unsigned char* p, std::size_t length, const unsigned char* end);
     void NoteWord(const Key& key, const char* folded, std::uint64_t hash);
     void TagDone(std::string_view tag); // from '<' to '>'
