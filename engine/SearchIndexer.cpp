@@ -30,10 +30,7 @@ SearchIndexer::~SearchIndexer()
 
 void SearchIndexer::StartPage(std::string pageHref)
 {
-    if (m_filling.PageStart || !m_filling.Bytes.empty())
-        Send();
-    m_filling.PageStart = true;
-    m_filling.PageHref = std::move(pageHref);
+    m_filling.Pages.push_back({m_filling.Bytes.size(), std::move(pageHref)});
 }
 
 void SearchIndexer::Feed(const char* data, std::size_t count)
@@ -66,7 +63,7 @@ void SearchIndexer::Send()
 SearchIndex& SearchIndexer::Finish()
 {
     if (!m_finished) {
-        if (m_filling.PageStart || !m_filling.Bytes.empty())
+        if (!m_filling.Pages.empty() || !m_filling.Bytes.empty())
             Send();
         {
             const std::lock_guard lock(m_mutex);
@@ -94,9 +91,13 @@ void SearchIndexer::Run()
         // Every piece is taken, so the split never waits on a thread that has given up.
         if (!m_failure) {
             try {
-                if (piece.PageStart)
-                    m_index.StartPage(std::move(piece.PageHref));
-                m_index.Feed(piece.Bytes.data(), piece.Bytes.size());
+                std::size_t done = 0;
+                for (PageStart& page : piece.Pages) {
+                    m_index.Feed(piece.Bytes.data() + done, page.At - done);
+                    done = page.At;
+                    m_index.StartPage(std::move(page.Href));
+                }
+                m_index.Feed(piece.Bytes.data() + done, piece.Bytes.size() - done);
             } catch (...) {
                 m_failure = std::current_exception();
             }

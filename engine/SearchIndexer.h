@@ -33,11 +33,17 @@ public:
     SearchIndex& Finish();
 
 private:
+    // Bytes, with the pages that start among them: short pages share a piece, since handing
+    // one over wakes the thread.
+    struct PageStart
+    {
+        std::size_t At = 0; // in Bytes
+        std::string Href;
+    };
     struct Piece
     {
-        bool PageStart = false;
-        std::string PageHref;
         std::string Bytes;
+        std::vector<PageStart> Pages;
     };
 
     void Send();
