@@ -346,8 +346,7 @@ const unsigned char* SearchIndex::AsciiText(const unsigned char* p, const unsign
             m_wordBytes += take;
             m_wordLength += take;
             if (m_textRoom != 0) {
-                for (const unsigned char* c = p; c < q && m_textRoom != 0; ++c)
-                    Character(*c);
+                Letters(p, static_cast<std::size_t>(q - p));
             } else if (m_excerptOpen) {
                 m_sections.back().Cut = true;
                 m_excerptOpen = false;
@@ -701,6 +700,26 @@ void SearchIndex::Character(char32_t cp)
     m_pendingSpace = false;
     AppendUtf8(text, cp == 0 ? 0xFFFD : cp);
     if (--m_textRoom == 0 && m_headingLevel == 0)
+        m_excerptOpen = true;
+}
+
+void SearchIndex::Letters(const unsigned char* p, std::size_t count)
+{
+    // Character() for each, at once.
+    if (!m_pageSectionOpen)
+        return;
+    Section& section = m_sections.back();
+    std::string& text = m_headingLevel != 0 ? section.Heading : section.Excerpt;
+    if (m_pendingSpace && !text.empty()) {
+        text += ' ';
+        if (--m_textRoom == 0)
+            return;
+    }
+    m_pendingSpace = false;
+    const std::size_t take = std::min(count, m_textRoom);
+    text.append(reinterpret_cast<const char*>(p), take);
+    m_textRoom -= take;
+    if (m_textRoom == 0 && m_headingLevel == 0)
         m_excerptOpen = true;
 }
 

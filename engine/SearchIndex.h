@@ -88,7 +88,8 @@ private:
     void NoteWord(const Key& key, const char* folded, std::uint64_t hash);
     void TagDone(std::string_view tag); // from '<' to '>'
     void StartSection(std::string href);
-    void Character(char32_t cp); // text for the heading or excerpt
+    void Character(char32_t cp);                             // text for the heading or excerpt
+    void Letters(const unsigned char* p, std::size_t count); // ASCII letters and digits
     void Space();
     void ReferenceDone();
     static void AppendPosting(std::string& list, std::int32_t last, std::int32_t section);

@@ -2,6 +2,7 @@
 // document declares, and the same index however the bytes arrive.
 
 #include "engine/SearchIndex.h"
+#include "engine/SearchIndexer.h"
 #include "engine/SearchText.h"
 
 #include <gtest/gtest.h>
@@ -104,6 +105,43 @@ TEST(SearchIndexTest, TheSameIndexHoweverTheBytesArrive)
         for (const std::size_t piece : {1, 5, 13})
             EXPECT_EQ(IndexOf(encoding, {soup, soup}, piece), soupWhole) << piece;
     }
+}
+
+TEST(SearchIndexTest, TheIndexBuiltOnItsOwnThreadIsTheSame)
+{
+    // Pages of every size: many short ones share a piece handed to the thread, a long one
+    // spans several, and the bytes come in pieces of any size.
+    std::mt19937 random(11);
+    std::vector<std::string> pages;
+    for (int i = 0; i < 2000; ++i) {
+        std::string page = "<h2 id=p" + std::to_string(i) + ">Page " + std::to_string(i) + "</h2>";
+        for (int words = random() % 40; words > 0; --words)
+            page += kPages[random() % 2].substr(0, random() % 60) + " w" +
+                    std::to_string(random() % 500);
+        pages.push_back(page);
+    }
+    std::string longPage;
+    while (longPage.size() < 3 * 1024 * 1024)
+        longPage += "<p>long text of <b>one</b> page " + std::to_string(longPage.size()) + "</p>";
+    pages.insert(pages.begin() + 1000, longPage);
+
+    SearchIndexer indexer(Encoding::Utf8, "Guide");
+    int number = 1;
+    for (const std::string& page : pages) {
+        indexer.StartPage("doc00" + std::to_string(number++) + ".html");
+        for (std::size_t at = 0; at < page.size();) {
+            const std::size_t piece = std::min<std::size_t>(page.size() - at, 1 + random() % 5000);
+            indexer.Feed(page.data() + at, piece);
+            at += piece;
+        }
+    }
+    EXPECT_EQ(indexer.Finish().Script(), IndexOf(Encoding::Utf8, pages));
+
+    // Left unfinished (a split that stops), it stops with the rest unread.
+    SearchIndexer stopped(Encoding::Utf8, "Guide");
+    stopped.StartPage("doc001.html");
+    for (int i = 0; i < 8; ++i)
+        stopped.Feed(longPage.data(), longPage.size());
 }
 
 TEST(SearchIndexTest, TheDeclaredEncodingDecidesHowBytesBecomeWords)
