@@ -295,12 +295,120 @@ SearchIndex::SearchIndex(Encoding encoding, std::string_view documentTitle) : m_
     }
 }
 
+void SearchIndex::EndPage()
+{
+    // What is left open at the end is taken as it stands.
+    if (m_state == State::Reference)
+        ReferenceDone();
+    if (m_utf8Left > 0) {
+        m_utf8Left = 0;
+        for (const char c : m_utf8Bytes)
+            CodePoint(Windows1252(static_cast<unsigned char>(c)));
+        m_utf8Bytes.clear();
+    }
+    EndWord();
+}
+
 void SearchIndex::StartPage(std::string pageHref)
 {
-    EndWord();
+    EndPage();
+    m_state = State::Text;
+    m_tag.clear();
+    m_rawMatched = 0;
+    m_commentDashes = 0;
+    m_anchor.clear();
+    m_headingAnchored = false;
+    m_excerptOpen = false;
+    m_pendingSpace = false;
+    m_textRoom = 0;
     m_pageHref = std::move(pageHref);
     m_pageSectionOpen = false;
     m_headingLevel = 0;
+}
+
+namespace {
+
+// Section numbers from postings: 7-bit groups, each a difference from the last.
+void AppendSections(std::string_view postings, const std::vector<std::uint32_t>& numbers,
+                    std::vector<std::uint32_t>& out)
+{
+    std::uint32_t section = 0;
+    bool first = true;
+    for (std::size_t i = 0; i < postings.size();) {
+        std::uint32_t value = 0;
+        for (int shift = 0;; shift += 7) {
+            const auto byte = static_cast<unsigned char>(postings[i++]);
+            value |= static_cast<std::uint32_t>(byte & 0x7F) << shift;
+            if (byte < 0x80)
+                break;
+        }
+        section = first ? value : section + value;
+        first = false;
+        out.push_back(numbers[section]);
+    }
+}
+
+} // namespace
+
+SearchIndex SearchIndex::Joined(std::vector<SearchIndex>& parts, const std::vector<Run>& runs)
+{
+    for (SearchIndex& part : parts)
+        part.EndPage();
+    // Runs that one part read alone are its own sections, in order.
+    const auto reader = std::find_if(parts.begin(), parts.end(), [](const SearchIndex& part) {
+        return !part.m_sections.empty();
+    });
+    if (reader == parts.end() || std::all_of(reader + 1, parts.end(), [](const SearchIndex& part) {
+            return part.m_sections.empty();
+        }))
+        return std::move(reader == parts.end() ? parts.front() : *reader);
+    SearchIndex whole(parts.front().m_encoding, {});
+    whole.m_title = parts.front().m_title;
+    // Each part's sections get their numbers in the whole.
+    std::vector<std::vector<std::uint32_t>> numbers(parts.size());
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        numbers[i].resize(parts[i].m_sections.size());
+    for (const Run& run : runs) {
+        for (std::size_t s = run.FirstSection; s < run.EndSection; ++s) {
+            numbers[run.Part][s] = static_cast<std::uint32_t>(whole.m_sections.size());
+            whole.m_sections.push_back(std::move(parts[run.Part].m_sections[s]));
+        }
+    }
+    // Each word's sections from every part, in the whole's order.
+    std::vector<std::vector<std::uint32_t>> bodies;
+    std::vector<std::vector<std::uint32_t>> headings;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        for (const Word& word : parts[i].m_words) {
+            const Key key = KeyOf(word.Text.data(), word.Text.size());
+            const std::size_t index =
+                whole.Find(key, word.Text.data(), KeyHash(key, word.Text.data())).Index - 1;
+            if (index >= bodies.size()) {
+                bodies.resize(index + 1);
+                headings.resize(index + 1);
+            }
+            // Each part's sections are in order, so its list merges into the others' at once.
+            for (auto [postings, list] : {std::pair(&word.Body, &bodies[index]),
+                                          std::pair(&word.Heading, &headings[index])}) {
+                const std::size_t before = list->size();
+                AppendSections(*postings, numbers[i], *list);
+                std::inplace_merge(list->begin(),
+                                   list->begin() + static_cast<std::ptrdiff_t>(before),
+                                   list->end());
+            }
+        }
+        parts[i].m_words.clear();
+    }
+    for (std::size_t w = 0; w < whole.m_words.size(); ++w) {
+        for (auto [list, postings] : {std::pair(&bodies[w], &whole.m_words[w].Body),
+                                      std::pair(&headings[w], &whole.m_words[w].Heading)}) {
+            std::int32_t last = -1;
+            for (const std::uint32_t section : *list) {
+                AppendPosting(*postings, last, static_cast<std::int32_t>(section));
+                last = static_cast<std::int32_t>(section);
+            }
+        }
+    }
+    return whole;
 }
 
 void SearchIndex::StartSection(std::string href)
@@ -811,7 +919,7 @@ void SearchIndex::TagDone(std::string_view tag)
 
 std::string SearchIndex::Script()
 {
-    EndWord();
+    EndPage();
     std::string out = "quirefoldSearchIndex({\"v\": 1, \"asciiOnly\": ";
     out += m_encoding == Encoding::Other ? "true" : "false";
     out += ",\n\"sections\": [";

@@ -20,7 +20,8 @@ public:
     // document's bytes.
     SearchIndex(searchtext::Encoding encoding, std::string_view documentTitle);
 
-    // A page begins; pageHref is its name made safe for an href.
+    // A page begins; pageHref is its name made safe for an href. A page is read afresh, as a
+    // browser reads it: nothing open at the end of the last one carries over.
     void StartPage(std::string pageHref);
     // The next bytes of the page's body, in pieces of any size.
     void Feed(const char* data, std::size_t count);
@@ -31,6 +32,17 @@ public:
     std::size_t Words() const { return m_words.size(); }
     // The document's title as plain UTF-8 text.
     const std::string& Title() const { return m_title; }
+
+    // A run of whole pages that one part read: the part, and the part's sections it made.
+    struct Run
+    {
+        std::size_t Part = 0;
+        std::size_t FirstSection = 0;
+        std::size_t EndSection = 0;
+    };
+    // The index of the whole document from parts that each read some of its runs of pages;
+    // runs in the document's order. The parts are used up.
+    static SearchIndex Joined(std::vector<SearchIndex>& parts, const std::vector<Run>& runs);
 
 private:
     enum class State : std::uint8_t
@@ -83,6 +95,7 @@ private:
     void CodePoint(char32_t cp);
     const unsigned char* AsciiText(const unsigned char* p, const unsigned char* end);
     void EndWord();
+    void EndPage();
     const unsigned char* PlainText(const unsigned char* p, const unsigned char* end);
     void AsciiWord(const unsigned char* p, std::size_t length, const unsigned char* end);
     void NoteWord(const Key& key, const char* folded, std::uint64_t hash);

@@ -6,20 +6,26 @@
 #include <cstddef>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
-// Builds the search index on a thread of its own while the pages are written, so the split
-// waits for the index only where the index is the slower. The bytes are copied into a few
-// pieces of bounded size; the split waits when all are in use.
+// Builds the search index on threads of their own while the pages are written, so the split
+// waits for the index only where the index is the slower. The bytes are copied into pieces
+// of bounded size, a few in flight, the split waiting when they are all in use. Runs of whole
+// pages go to the threads in turn, each reading its pages into an index of its own, and the
+// parts are joined at the end into the index one thread would have made.
 class SearchIndexer
 {
 public:
-    SearchIndexer(searchtext::Encoding encoding, std::string_view documentTitle);
-    // Stops the thread; an index not finished is dropped.
+    // threads: 0 for one per processor, two at least and four at most.
+    SearchIndexer(searchtext::Encoding encoding, std::string_view documentTitle,
+                  unsigned threads = 0);
+    // Stops the threads; an index not finished is dropped.
     ~SearchIndexer();
     SearchIndexer(const SearchIndexer&) = delete;
     SearchIndexer& operator=(const SearchIndexer&) = delete;
@@ -33,32 +39,44 @@ public:
     SearchIndex& Finish();
 
 private:
-    // Bytes, with the pages that start among them: short pages share a piece, since handing
-    // one over wakes the thread.
     struct PageStart
     {
         std::size_t At = 0; // in Bytes
         std::string Href;
     };
+    // Bytes, with the pages that start among them: short pages share a piece, since handing
+    // one over wakes a thread.
     struct Piece
     {
         std::string Bytes;
         std::vector<PageStart> Pages;
+        bool NewRun = false; // starts a run of pages; otherwise it goes on with the last piece's
+        std::size_t Run = 0;
+    };
+    struct Worker
+    {
+        std::deque<Piece> Queue;
+        // The runs read: their numbers, and the sections the part had when each began.
+        std::vector<std::pair<std::size_t, std::size_t>> RunStarts;
+        std::exception_ptr Failure;
+        std::thread Thread;
     };
 
     void Send();
-    void Run();
+    void Run(std::size_t worker);
+    void Stop(); // drops what is not read yet and joins the threads
 
-    SearchIndex m_index;
+    std::vector<SearchIndex> m_parts; // one per worker, each touched by its thread only
+    std::optional<SearchIndex> m_whole;
     Piece m_filling;
+    std::size_t m_runs = 0;
+    std::size_t m_runBytes = 0; // fed since the run began
+    std::size_t m_lastWorker = 0;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<Piece> m_queue;
     std::vector<std::string> m_spare; // emptied pieces' buffers, reused
     bool m_closing = false;           // nothing more comes
     bool m_dropping = false;          // the rest is not wanted
-    std::exception_ptr m_failure;
-    bool m_finished = false;
-    std::thread m_thread; // last, so it starts once the rest is built
+    std::vector<std::unique_ptr<Worker>> m_workers;
 };

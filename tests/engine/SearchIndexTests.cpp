@@ -125,17 +125,22 @@ TEST(SearchIndexTest, TheIndexBuiltOnItsOwnThreadIsTheSame)
         longPage += "<p>long text of <b>one</b> page " + std::to_string(longPage.size()) + "</p>";
     pages.insert(pages.begin() + 1000, longPage);
 
-    SearchIndexer indexer(Encoding::Utf8, "Guide");
-    int number = 1;
-    for (const std::string& page : pages) {
-        indexer.StartPage("doc00" + std::to_string(number++) + ".html");
-        for (std::size_t at = 0; at < page.size();) {
-            const std::size_t piece = std::min<std::size_t>(page.size() - at, 1 + random() % 5000);
-            indexer.Feed(page.data() + at, piece);
-            at += piece;
+    // Runs of pages go to each thread in turn; the parts joined are the index of one reader.
+    const std::string direct = IndexOf(Encoding::Utf8, pages);
+    for (const unsigned threads : {1u, 2u, 3u}) {
+        SearchIndexer indexer(Encoding::Utf8, "Guide", threads);
+        int number = 1;
+        for (const std::string& page : pages) {
+            indexer.StartPage("doc00" + std::to_string(number++) + ".html");
+            for (std::size_t at = 0; at < page.size();) {
+                const std::size_t piece =
+                    std::min<std::size_t>(page.size() - at, 1 + random() % 5000);
+                indexer.Feed(page.data() + at, piece);
+                at += piece;
+            }
         }
+        EXPECT_EQ(indexer.Finish().Script(), direct) << threads;
     }
-    EXPECT_EQ(indexer.Finish().Script(), IndexOf(Encoding::Utf8, pages));
 
     // Left unfinished (a split that stops), it stops with the rest unread.
     SearchIndexer stopped(Encoding::Utf8, "Guide");
