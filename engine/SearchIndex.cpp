@@ -200,20 +200,6 @@ void AppendJson(std::string& out, std::string_view text)
     out += '"';
 }
 
-// With a comma before it when the list has an entry.
-void AppendBase36(std::string& out, std::uint32_t value)
-{
-    char digits[8];
-    char* first = digits + sizeof digits;
-    do {
-        *--first = "0123456789abcdefghijklmnopqrstuvwxyz"[value % 36];
-        value /= 36;
-    } while (value != 0);
-    if (!out.empty())
-        *--first = ',';
-    out.append(first, static_cast<std::size_t>(digits + sizeof digits - first));
-}
-
 } // namespace
 
 SearchIndex::Key SearchIndex::KeyOf(const char* folded, std::size_t length)
@@ -328,25 +314,36 @@ void SearchIndex::StartPage(std::string pageHref)
 
 namespace {
 
-// Section numbers from postings: 7-bit groups, each a difference from the last.
-void AppendSections(std::string_view postings, const std::vector<std::uint32_t>& numbers,
-                    std::vector<std::uint32_t>& out)
+// A part's postings read as the whole's section numbers: 7-bit groups, each a difference from
+// the last.
+struct PostingReader
 {
-    std::uint32_t section = 0;
-    bool first = true;
-    for (std::size_t i = 0; i < postings.size();) {
+    std::string_view Postings;
+    const std::vector<std::uint32_t>* Numbers = nullptr;
+    std::size_t At = 0;
+    std::uint32_t Section = 0; // the part's
+    std::uint32_t Whole = 0;
+    bool Started = false;
+    bool Done = false;
+
+    void Next()
+    {
+        if (At == Postings.size()) {
+            Done = true;
+            return;
+        }
         std::uint32_t value = 0;
         for (int shift = 0;; shift += 7) {
-            const auto byte = static_cast<unsigned char>(postings[i++]);
+            const auto byte = static_cast<unsigned char>(Postings[At++]);
             value |= static_cast<std::uint32_t>(byte & 0x7F) << shift;
             if (byte < 0x80)
                 break;
         }
-        section = first ? value : section + value;
-        first = false;
-        out.push_back(numbers[section]);
+        Section = Started ? Section + value : value;
+        Started = true;
+        Whole = (*Numbers)[Section];
     }
-}
+};
 
 } // namespace
 
@@ -374,37 +371,40 @@ SearchIndex SearchIndex::Joined(std::vector<SearchIndex>& parts, const std::vect
             whole.m_sections.push_back(std::move(parts[run.Part].m_sections[s]));
         }
     }
-    // Each word's sections from every part, in the whole's order.
-    std::vector<std::vector<std::uint32_t>> bodies;
-    std::vector<std::vector<std::uint32_t>> headings;
+    // Each word's postings in the parts that have it.
+    std::vector<std::vector<std::pair<std::size_t, const Word*>>> sources;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         for (const Word& word : parts[i].m_words) {
             const Key key = KeyOf(word.Text.data(), word.Text.size());
             const std::size_t index =
                 whole.Find(key, word.Text.data(), KeyHash(key, word.Text.data())).Index - 1;
-            if (index >= bodies.size()) {
-                bodies.resize(index + 1);
-                headings.resize(index + 1);
-            }
-            // Each part's sections are in order, so its list merges into the others' at once.
-            for (auto [postings, list] : {std::pair(&word.Body, &bodies[index]),
-                                          std::pair(&word.Heading, &headings[index])}) {
-                const std::size_t before = list->size();
-                AppendSections(*postings, numbers[i], *list);
-                std::inplace_merge(list->begin(),
-                                   list->begin() + static_cast<std::ptrdiff_t>(before),
-                                   list->end());
-            }
+            if (index >= sources.size())
+                sources.resize(index + 1);
+            sources[index].emplace_back(i, &word);
         }
-        parts[i].m_words.clear();
     }
+    // Each part's sections are in order, so the lists merge as they are read.
+    std::vector<PostingReader> readers;
     for (std::size_t w = 0; w < whole.m_words.size(); ++w) {
-        for (auto [list, postings] : {std::pair(&bodies[w], &whole.m_words[w].Body),
-                                      std::pair(&headings[w], &whole.m_words[w].Heading)}) {
+        for (const bool heading : {false, true}) {
+            readers.clear();
+            for (const auto& [part, word] : sources[w]) {
+                readers.push_back({heading ? word->Heading : word->Body, &numbers[part]});
+                readers.back().Next();
+            }
+            std::string& postings = heading ? whole.m_words[w].Heading : whole.m_words[w].Body;
             std::int32_t last = -1;
-            for (const std::uint32_t section : *list) {
-                AppendPosting(*postings, last, static_cast<std::int32_t>(section));
-                last = static_cast<std::int32_t>(section);
+            for (;;) {
+                PostingReader* first = nullptr;
+                for (PostingReader& reader : readers) {
+                    if (!reader.Done && (!first || reader.Whole < first->Whole))
+                        first = &reader;
+                }
+                if (!first)
+                    break;
+                AppendPosting(postings, last, static_cast<std::int32_t>(first->Whole));
+                last = static_cast<std::int32_t>(first->Whole);
+                first->Next();
             }
         }
     }
@@ -920,7 +920,15 @@ void SearchIndex::TagDone(std::string_view tag)
 std::string SearchIndex::Script()
 {
     EndPage();
-    std::string out = "quirefoldSearchIndex({\"v\": 1, \"asciiOnly\": ";
+    // Reserved at once: the index may be tens of MiB.
+    std::size_t size = 100;
+    for (const Section& section : m_sections)
+        size += 2 * (section.Href.size() + section.Heading.size() + section.Excerpt.size()) + 24;
+    for (const Word& word : m_words)
+        size += 2 * (2 * word.Text.size() + 12) + 3 * (word.Body.size() + word.Heading.size());
+    std::string out;
+    out.reserve(size);
+    out += "quirefoldSearchIndex({\"v\": 1, \"asciiOnly\": ";
     out += m_encoding == Encoding::Other ? "true" : "false";
     out += ",\n\"sections\": [";
     for (std::size_t i = 0; i < m_sections.size(); ++i) {
@@ -958,7 +966,12 @@ std::string SearchIndex::Script()
             first = false;
             AppendJson(out, word->Text);
             out += ": \"";
-            std::string digits;
+            // Written in place: a 7-bit group gives at most two base-36 digits, and each
+            // posting at most one comma.
+            const std::size_t at = out.size();
+            out.resize(at + 3 * list.size());
+            char* const start = out.data() + at;
+            char* to = start;
             for (std::size_t i = 0; i < list.size();) {
                 std::uint32_t value = 0;
                 for (int shift = 0;; shift += 7) {
@@ -967,9 +980,18 @@ std::string SearchIndex::Script()
                     if (byte < 0x80)
                         break;
                 }
-                AppendBase36(digits, value);
+                if (to != start)
+                    *to++ = ',';
+                char digits[8];
+                int n = 0;
+                do {
+                    digits[n++] = "0123456789abcdefghijklmnopqrstuvwxyz"[value % 36];
+                    value /= 36;
+                } while (value != 0);
+                while (n > 0)
+                    *to++ = digits[--n];
             }
-            out += digits;
+            out.resize(static_cast<std::size_t>(to - out.data()));
             out += '"';
         }
     }
