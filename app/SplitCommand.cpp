@@ -30,7 +30,7 @@ int RunSplitCommand(const std::vector<std::string>& args, std::ostream& out, std
     }
 
     SplitSettings settings =
-        options.Defaults ? SplitSettings::WhenNothingStored(ProgramFolder()) : InitialSettings();
+        options.Defaults ? SplitSettings::WhenNothingStored(LinkImageFolder()) : InitialSettings();
     for (const auto& change : options.Overrides)
         change(settings);
     if (options.Save)

@@ -1,11 +1,11 @@
 #include "engine/SplitSettings.h"
 
-SplitSettings SplitSettings::WhenNothingStored(const std::string& programFolder)
+SplitSettings SplitSettings::WhenNothingStored(const std::string& imageFolder)
 {
     SplitSettings s;
-    s.PrevLinkImage = programFolder + "prev1.gif";
-    s.HomeLinkImage = programFolder + "home1.gif";
-    s.NextLinkImage = programFolder + "next1.gif";
+    s.PrevLinkImage = imageFolder + "prev1.gif";
+    s.HomeLinkImage = imageFolder + "home1.gif";
+    s.NextLinkImage = imageFolder + "next1.gif";
     return s;
 }
 

@@ -27,8 +27,9 @@ struct SplitSettings
     bool Search = false;                 // a search index and script beside the pages
     std::string OutputFolder;            // where the outputs go; empty: beside the source
 
-    // Values for a user who has nothing stored. programFolder ends with a separator.
-    static SplitSettings WhenNothingStored(const std::string& programFolder);
+    // Values for a user who has nothing stored. imageFolder (where the link images are) ends
+    // with a separator.
+    static SplitSettings WhenNothingStored(const std::string& imageFolder);
     // Values in force when no settings store can be addressed.
     static SplitSettings WhenStoreUnavailable();
 

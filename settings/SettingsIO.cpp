@@ -38,10 +38,10 @@ void LoadValue(SettingsStore& store, const StoredSetting& setting, SplitSettings
             settings.*setting.Text = std::move(stored);
         break;
     case StoredKind::Image: {
-        // An image stored empty falls back to the image shipped beside the program.
+        // An image stored empty falls back to the image shipped with the program.
         std::string stored = store.ReadString(setting.Name);
         settings.*setting.Text =
-            stored.empty() ? ProgramFolder() + setting.DefaultImage : std::move(stored);
+            stored.empty() ? LinkImageFolder() + setting.DefaultImage : std::move(stored);
         break;
     }
     case StoredKind::Text:

@@ -1,6 +1,9 @@
 #include "settings/VersionInfo.h"
 
+#include "VersionStrings.h"
+
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 
 #ifdef _WIN32
@@ -8,8 +11,6 @@
 #include <windows.h>
 #include <winver.h>
 #else
-#include "VersionStrings.h"
-
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -263,4 +264,22 @@ void ResetProgramVersionInfo()
 std::string ProgramFolder()
 {
     return ExecutableFolder();
+}
+
+std::string LinkImageFolder()
+{
+    return LinkImageFolderFor(ProgramFolder());
+}
+
+std::string LinkImageFolderFor(const std::string& programFolder)
+{
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::path(programFolder + "prev1.gif"), error))
+        return programFolder;
+    std::string installed = std::filesystem::path(programFolder + QUIREFOLD_IMAGES_FROM_PROGRAM)
+                                .lexically_normal()
+                                .string();
+    if (!installed.empty() && installed.back() != programFolder.back())
+        installed += programFolder.back();
+    return installed;
 }

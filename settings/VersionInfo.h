@@ -54,3 +54,9 @@ void ResetProgramVersionInfo();
 
 // Folder of the running executable, ending with a path separator.
 std::string ProgramFolder();
+// Folder of the link images shipped with the program, ending with a path separator: the
+// program's own folder when they are there (the build tree, Windows), otherwise where an
+// installation puts them (share/quirefold/ beside bin/).
+std::string LinkImageFolder();
+// The same for a program in programFolder.
+std::string LinkImageFolderFor(const std::string& programFolder);

@@ -144,7 +144,7 @@ QString PreviewImagePath(const QString& path)
 {
     if (path.isEmpty() || QFileInfo(path).isAbsolute())
         return path;
-    return QString::fromLocal8Bit(ProgramFolder()) + path;
+    return QString::fromLocal8Bit(LinkImageFolder()) + path;
 }
 
 QImage LoadPreviewImage(const QString& path)

@@ -38,7 +38,7 @@ TEST_F(SettingsLoadTest, FirstStartTakesTheDefaultsAndStoresBreakOnAtOnce)
 {
     SplitSettings settings = InitialSettings();
 
-    const std::string folder = ProgramFolder();
+    const std::string folder = LinkImageFolder();
     EXPECT_FALSE(settings.AddLinks);
     EXPECT_EQ(settings.PreviousLinkText, "Previous");
     EXPECT_EQ(settings.HomeLinkText, "Home");
@@ -69,6 +69,26 @@ TEST_F(SettingsLoadTest, ProgramFolderHoldsTheRunningProgram)
     EXPECT_EQ(folder.back(), '/');
     EXPECT_TRUE(fs::is_regular_file(folder + "settings_tests"));
 #endif
+}
+
+TEST_F(SettingsLoadTest, LinkImagesAreBesideTheProgramOrWhereAnInstallationPutsThem)
+{
+    // The build tree has them beside the program.
+    EXPECT_EQ(LinkImageFolder(), ProgramFolder());
+    EXPECT_TRUE(fs::is_regular_file(LinkImageFolder() + "prev1.gif"));
+
+    // An installation: the programs in bin/, the images in share/quirefold/.
+    testsupport::TempDir root;
+    const fs::path bin = root.Path() / "usr" / "bin";
+    const fs::path share = root.Path() / "usr" / "share" / "quirefold";
+    fs::create_directories(bin);
+    fs::create_directories(share);
+    testsupport::WriteAll(share / "prev1.gif", "GIF89a");
+    const std::string programFolder = (bin / "").string();
+    EXPECT_EQ(LinkImageFolderFor(programFolder), (share / "").string());
+    // Images beside the program come first.
+    testsupport::WriteAll(bin / "prev1.gif", "GIF89a");
+    EXPECT_EQ(LinkImageFolderFor(programFolder), programFolder);
 }
 
 TEST_F(SettingsLoadTest, SavedSettingsLoadBackUnchanged)
@@ -264,9 +284,9 @@ TEST_F(SettingsLoadTest, EmptyStoredTextsFallBackExceptTheBreadcrumbLabel)
     EXPECT_EQ(settings.PreviousLinkText, "edited");
     EXPECT_EQ(settings.HomeLinkText, "Home");
     EXPECT_EQ(settings.NextLinkText, "Next");
-    EXPECT_EQ(settings.PrevLinkImage, ProgramFolder() + "prev1.gif");
-    EXPECT_EQ(settings.HomeLinkImage, ProgramFolder() + "home1.gif");
-    EXPECT_EQ(settings.NextLinkImage, ProgramFolder() + "next1.gif");
+    EXPECT_EQ(settings.PrevLinkImage, LinkImageFolder() + "prev1.gif");
+    EXPECT_EQ(settings.HomeLinkImage, LinkImageFolder() + "home1.gif");
+    EXPECT_EQ(settings.NextLinkImage, LinkImageFolder() + "next1.gif");
     EXPECT_EQ(settings.BreadcrumbsText, "");
     EXPECT_TRUE(settings.AddLinks);
     EXPECT_EQ(settings.BreakOn, 3);

@@ -1,6 +1,6 @@
 # The default link images (prev1.gif, home1.gif, next1.gif). The programs look for them in
-# their own folder, so they are copied beside the programs in the build tree and installed
-# with them.
+# their own folder first, so they are copied beside the programs in the build tree; an
+# installation puts them in share/quirefold/ (beside the programs on Windows).
 #
 #   include(${CMAKE_CURRENT_SOURCE_DIR}/resources/images/images.cmake)
 #   quirefold_use_link_images(quirefold-split)   # once per program that needs them
@@ -30,7 +30,11 @@ if(NOT TARGET quirefold_link_images)
     list(APPEND _quirefold_images_out ${_quirefold_images_dir}/${_name})
   endforeach()
   add_custom_target(quirefold_link_images ALL DEPENDS ${_quirefold_images_out})
-  install(FILES ${QUIREFOLD_LINK_IMAGES} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  if(WIN32)
+    install(FILES ${QUIREFOLD_LINK_IMAGES} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  else()
+    install(FILES ${QUIREFOLD_LINK_IMAGES} DESTINATION ${CMAKE_INSTALL_DATADIR}/quirefold)
+  endif()
 endif()
 
 # Makes sure the images are in place whenever the program is built on its own.

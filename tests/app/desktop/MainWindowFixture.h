@@ -50,7 +50,7 @@ inline std::string MakeDocument(int sections, const std::string& title = "Manual
 // every kind of output (and the image copy) takes part.
 inline SplitSettings TestSettings()
 {
-    SplitSettings s = SplitSettings::WhenNothingStored(ProgramFolder());
+    SplitSettings s = SplitSettings::WhenNothingStored(LinkImageFolder());
     s.AddLinks = true;
     s.UseImages = true;
     s.Navigation = true;

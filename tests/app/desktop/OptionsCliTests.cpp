@@ -89,7 +89,7 @@ TEST_F(OptionsCliTest, EverythingOffWithEmptyTextsGivesTheSameKeyFile)
     SetChecked(Check("AddLinksCheckbox"), false);
     ChooseLevel(1);
     Edit("EditPrevImage")->setText("");
-    const std::string folder = ProgramFolder();
+    const std::string folder = LinkImageFolder();
     const std::string dialog = SavedByDialog();
 
     const std::string command = SavedByCommand(

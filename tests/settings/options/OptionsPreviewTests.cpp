@@ -197,12 +197,12 @@ TEST_F(OptionsPreviewTest, TextsGoIntoTheMarkupUnescapedAndThePreviewRendersThem
     EXPECT_TRUE(Shown().contains("<< Back|Home|Next <3 >>")) << Shown().toStdString();
 }
 
-TEST_F(OptionsPreviewTest, ReadableImagesAreShownAbsoluteOrBelowTheProgramFolder)
+TEST_F(OptionsPreviewTest, ReadableImagesAreShownAbsoluteOrBelowTheImageFolder)
 {
     Create();
     const QString wide = WriteImage(files, "wide.png", 40, 12);
-    // The default link images lie beside the program.
-    ASSERT_TRUE(testsupport::Exists(ProgramFolder() + "prev1.gif"));
+    // Relative to the folder of the default link images.
+    ASSERT_TRUE(testsupport::Exists(LinkImageFolder() + "prev1.gif"));
     ShowImages(wide, "prev1.gif", wide);
 
     EXPECT_EQ(ShownImages(), QStringList({wide, "prev1.gif", wide}));
@@ -255,7 +255,7 @@ TEST_F(OptionsPreviewTest, RelativeImagesAreNotLookedForInTheWorkingFolder)
 {
     Create();
     WriteImage(files, "only-here.png", 10, 10);
-    ASSERT_FALSE(testsupport::Exists(ProgramFolder() + "only-here.png"));
+    ASSERT_FALSE(testsupport::Exists(LinkImageFolder() + "only-here.png"));
     const QString before = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(files.Path().string())));
     ShowImages("only-here.png", "only-here.png", "only-here.png");

@@ -20,7 +20,7 @@ protected:
 TEST_F(OptionsStoreTest, FirstStartShowsTheDefaultsAndStoresTheLevelAtOnce)
 {
     Create();
-    EXPECT_EQ(dlg->CurrentSettings(), SplitSettings::WhenNothingStored(ProgramFolder()));
+    EXPECT_EQ(dlg->CurrentSettings(), SplitSettings::WhenNothingStored(LinkImageFolder()));
     EXPECT_EQ(FileText(), KeyWith("\"BreakOn\"=dword:00000002"));
     EXPECT_FALSE(Edit("EditPrev")->isEnabled());
     EXPECT_FALSE(Check("UseImagesCheckbox")->isEnabled());
@@ -101,7 +101,7 @@ TEST_F(OptionsStoreTest, OkStoresEveryValueAndANewDialogShowsThem)
     SplitSettings expected = saved;
     // Stored empty: a link text and an image come back as their defaults, the label stays empty.
     expected.HomeLinkText = "Home";
-    expected.NextLinkImage = ProgramFolder() + "next1.gif";
+    expected.NextLinkImage = LinkImageFolder() + "next1.gif";
     EXPECT_EQ(dlg->CurrentSettings(), expected);
     EXPECT_EQ(dlg->CurrentSettings().BreadcrumbsText, "");
     EXPECT_TRUE(Level(3)->isChecked());
@@ -146,8 +146,8 @@ TEST_F(OptionsStoreTest, CancelRevertsOnlyWhatTheStoreHolds)
     EXPECT_TRUE(Level(3)->isChecked());
     EXPECT_EQ(FileText(), KeyWith(stored + "\n\"BreakOn\"=dword:00000003"));
     EXPECT_EQ(Edit("EditPrevImage")->text(), "p.gif");
-    EXPECT_EQ(Edit("EditHomeImage")->text().toStdString(), ProgramFolder() + "home1.gif");
-    EXPECT_EQ(Edit("EditNextImage")->text().toStdString(), ProgramFolder() + "next1.gif");
+    EXPECT_EQ(Edit("EditHomeImage")->text().toStdString(), LinkImageFolder() + "home1.gif");
+    EXPECT_EQ(Edit("EditNextImage")->text().toStdString(), LinkImageFolder() + "next1.gif");
     EXPECT_FALSE(Check("UseImagesCheckbox")->isChecked());
     EXPECT_TRUE(Check("NavigationCheckbox")->isChecked());
     EXPECT_TRUE(Check("BreadcrumbsCheckbox")->isChecked());
