@@ -2,22 +2,32 @@
 # Builds Quirefold and starts the desktop program on the bundled example manual, which it
 # splits into linked pages at once and opens in the browser. Without a display it says so
 # and splits the example with quirefold-split instead, then says where to point a browser.
-# Output: build/example-output/ (made afresh on every run).
-# QUIREFOLD_BUILD_DIR names another build folder than build/.
+# It builds the two programs and their link images only, in a folder of their own (no tests,
+# fuzzing or benchmarks), so a first run takes a few minutes on two cores.
+# Output: build-example/example-output/ (made afresh on every run).
+# QUIREFOLD_BUILD_DIR names another build folder than build-example/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
-build="${QUIREFOLD_BUILD_DIR:-build}"
+build="${QUIREFOLD_BUILD_DIR:-build-example}"
 mkdir -p "$build"
 build="$(cd "$build" && pwd)"
 out="$build/example-output"
 buildlog="$build/example-build.log"
 echo "Building Quirefold in $build (log: $buildlog) ..."
 configure=(cmake -S . -B "$build")
-# Keep whatever generator an existing build folder was made with.
-[ -f "$build/CMakeCache.txt" ] || configure+=(-G Ninja)
-if ! { "${configure[@]}" && cmake --build "$build" -j"$(nproc)"; } >"$buildlog" 2>&1; then
+# A new folder gets the programs only; keep whatever an existing build folder was made with.
+[ -f "$build/CMakeCache.txt" ] ||
+  configure+=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIREFOLD_BUILD_TESTS=OFF
+    -DQUIREFOLD_FUZZ=OFF -DQUIREFOLD_BUILD_BENCH=OFF)
+targets=(quirefold-split)
+if grep -q '^QUIREFOLD_BUILD_GUI:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null ||
+  [ ! -f "$build/CMakeCache.txt" ]; then
+  targets+=(quirefold)
+fi
+if ! { "${configure[@]}" && cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"; } \
+  >"$buildlog" 2>&1; then
   tail -n 30 "$buildlog" >&2
   echo "run-example: the build failed; see $buildlog" >&2
   exit 1
