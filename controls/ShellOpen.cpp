@@ -9,7 +9,10 @@
 #include <QByteArray>
 #include <QWidget>
 #else
+#include "support/DesktopOpener.h"
+
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
@@ -53,7 +56,15 @@ QUrl DesktopUrl(const QString& target)
 
 void DesktopOpen(const QString& target)
 {
-    QDesktopServices::openUrl(DesktopUrl(target));
+    const QUrl url = DesktopUrl(target);
+    // A page goes where it never comes back to this program, should the desktop hand pages to it.
+    const QString suffix =
+        url.isLocalFile() ? QFileInfo(url.toLocalFile()).suffix().toLower() : QString();
+    if (suffix == QLatin1String("htm") || suffix == QLatin1String("html")) {
+        OpenWithDesktop(QFile::encodeName(url.toLocalFile()).toStdString());
+        return;
+    }
+    QDesktopServices::openUrl(url);
 }
 
 #endif

@@ -16,4 +16,6 @@ struct DesktopOpenRequest
 // Hands a file (its path's own bytes, so that a name that is no valid text still opens) to the
 // desktop's default handler for its type without waiting for it. On Windows an address
 // ("https:", "mailto:") opens as well. Returns false when no handler could be started.
+// On Linux an HTML page never comes back to this program when it is the desktop's handler for
+// pages: the page goes to the handler of http addresses (the web browser) instead.
 bool OpenWithDesktop(const std::string& pathBytes, const DesktopOpenRequest& request = {});

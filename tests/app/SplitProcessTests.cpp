@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -236,6 +237,68 @@ TEST_F(SplitProcessTest, RelativePathsStatusLinesAndExitCodes)
     EXPECT_EQ(ReadAll(m_dir / "stderr.txt"),
               "quirefold-split: invalid value '9' for --break-on (expected 1, 2 or 3)\n"
               "Try 'quirefold-split --help' for more information.\n");
+}
+
+TEST_F(SplitProcessTest, OpenedPagesGoToTheBrowserWhenTheDesktopWouldGiveThemBackToUs)
+{
+    for (const char* tool : {"xdg-mime", "xdg-open", "gio", "file"}) {
+        if (std::system(("command -v " + std::string(tool) + " >/dev/null").c_str()) != 0)
+            GTEST_SKIP() << tool << " is not installed";
+    }
+    // A desktop of desktop entries that note what they were given, this program the handler
+    // for pages among them.
+    const std::filesystem::path apps = m_dir.Path() / "data" / "applications";
+    std::filesystem::create_directories(apps);
+    std::filesystem::create_directories(m_dir.Path() / "none");
+    const std::string opened = m_dir / "opened.txt";
+    const std::string recorder = m_dir / "record.sh";
+    WriteAll(recorder, "#!/bin/sh\necho \"$@\" >> " + opened + "\n");
+    std::filesystem::permissions(recorder, std::filesystem::perms::owner_all);
+    for (const auto& [name, mime] :
+         {std::pair("example.brisendale.Quirefold", "text/html"),
+          std::pair("browser", "x-scheme-handler/http"), std::pair("viewer", "text/html")}) {
+        WriteAll(apps / (std::string(name) + ".desktop"),
+                 "[Desktop Entry]\nType=Application\nName=" + std::string(name) +
+                     "\nExec=" + recorder + " " + name + " %f\nMimeType=" + mime + ";\n");
+    }
+    const auto variable = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::optional<std::string>(value ? std::optional<std::string>(value) : std::nullopt);
+    };
+    const auto dataHome = variable("XDG_DATA_HOME");
+    const auto dataDirs = variable("XDG_DATA_DIRS");
+    const auto display = variable("DISPLAY");
+    testsupport::SetEnv("XDG_DATA_HOME", (m_dir.Path() / "data").string());
+    testsupport::SetEnv("XDG_DATA_DIRS", (m_dir.Path() / "none").string());
+    unsetenv("XDG_CURRENT_DESKTOP");
+    // xdg-open asks the desktop's defaults only where it sees a display; nothing connects to it.
+    testsupport::SetEnv("DISPLAY", ":99");
+    WriteAll(m_dir / "a.htm", "<!DOCTYPE html><html><head><title>A</title></head><body><h1>T</h1>x"
+                              "</body></html>");
+    const auto openedWith = [&](const std::string& pagesHandler) {
+        std::filesystem::create_directories(m_dir.Path() / "config");
+        WriteAll(m_dir / "config/mimeapps.list",
+                 "[Default Applications]\ntext/html=" + pagesHandler +
+                     "\nx-scheme-handler/http=browser.desktop\n");
+        std::filesystem::remove(opened);
+        SplitProcess split(m_dir.Path().string(), {"--defaults", "--open", "-q", "a.htm"});
+        EXPECT_EQ(WEXITSTATUS(split.Wait()), 0);
+        const auto noted = [&] { return Exists(opened) ? ReadAll(opened) : std::string(); };
+        WaitFor([&] { return noted().find('\n') != std::string::npos; });
+        // Whatever else would come has come by then.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return noted();
+    };
+    const std::string index = m_dir / "a000.htm";
+    EXPECT_EQ(openedWith("example.brisendale.Quirefold.desktop"), "browser " + index + "\n");
+    EXPECT_EQ(openedWith("viewer.desktop"), "viewer " + index + "\n");
+    for (const auto& [name, value] :
+         {std::pair("XDG_DATA_HOME", dataHome), std::pair("XDG_DATA_DIRS", dataDirs)}) {
+        if (value)
+            testsupport::SetEnv(name, *value);
+        else
+            unsetenv(name);
+    }
 }
 
 TEST_F(SplitProcessTest, SaveThenRunWithoutOptions)

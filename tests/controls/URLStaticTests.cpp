@@ -264,9 +264,10 @@ TEST(ShellOpen, TheDesktopGetsAddressesAndFiles)
 
     ShellOpen(QStringLiteral("mailto:info@brisendale.example"));
     ShellOpen(QStringLiteral("https://www.brisendale.example/a%20b?x=1#top"));
-    ShellOpen(QStringLiteral("/tmp/split pages/index000.htm"));
-    ShellOpen(QStringLiteral("pages/index000.htm"));
-    ShellOpen(QStringLiteral("file:///tmp/index000.htm"));
+    // (Pages take quirefold-split's opener, which keeps them from coming back to this program.)
+    ShellOpen(QStringLiteral("/tmp/split pages/notes.txt"));
+    ShellOpen(QStringLiteral("pages/notes.txt"));
+    ShellOpen(QStringLiteral("file:///tmp/notes.txt"));
     ShellOpen(QString());
 
     // With a handler set the desktop hears nothing; an empty handler gives it back.
@@ -282,9 +283,9 @@ TEST(ShellOpen, TheDesktopGetsAddressesAndFiles)
     EXPECT_EQ(sink.urls[0].toString(), QStringLiteral("mailto:info@brisendale.example"));
     EXPECT_EQ(sink.urls[1].toString(QUrl::FullyEncoded),
               QStringLiteral("https://www.brisendale.example/a%20b?x=1#top"));
-    EXPECT_EQ(sink.urls[2].toLocalFile(), QStringLiteral("/tmp/split pages/index000.htm"));
-    EXPECT_EQ(sink.urls[3].toLocalFile(), QDir::current().absoluteFilePath("pages/index000.htm"));
-    EXPECT_EQ(sink.urls[4].toLocalFile(), QStringLiteral("/tmp/index000.htm"));
+    EXPECT_EQ(sink.urls[2].toLocalFile(), QStringLiteral("/tmp/split pages/notes.txt"));
+    EXPECT_EQ(sink.urls[3].toLocalFile(), QDir::current().absoluteFilePath("pages/notes.txt"));
+    EXPECT_EQ(sink.urls[4].toLocalFile(), QStringLiteral("/tmp/notes.txt"));
     EXPECT_TRUE(sink.urls[5].isEmpty());
     EXPECT_EQ(sink.urls[6].toString(), QStringLiteral("https://www.brisendale.example/again"));
 }
