@@ -41,8 +41,9 @@ int main(int argc, char** argv)
     // The display name follows the application name; set on its own, the window system would
     // append it to every dialog's title.
     QApplication::setApplicationName(QStringLiteral("Quirefold"));
-    // Lets the desktop match the windows to quirefold.desktop (its icon, its name).
-    QGuiApplication::setDesktopFileName(QStringLiteral("quirefold"));
+    // Lets the desktop match the windows to the installed desktop entry (its icon, its name);
+    // on Wayland it is the windows' app id.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUIREFOLD_APP_ID));
     QApplication::setWindowIcon(ProgramIcon());
 
     QString message;
