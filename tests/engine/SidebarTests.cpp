@@ -228,7 +228,7 @@ TEST_F(SidebarTest, TheHeadsOwnLinksLeadToTheirPagesAndAreNotDoubled)
     EXPECT_NE(two.find("<link rel=\"Next\" href=\"#b\">"), std::string::npos) << two;
     EXPECT_NE(two.find("<link rel=\"prev\" href=\"doc001.html\">"), std::string::npos);
     EXPECT_NE(two.find("<link rel=\"index\" href=\"doc000.html\">"), std::string::npos);
-    for (const std::string page : {one, two})
+    for (const std::string& page : {one, two})
         EXPECT_EQ(Count(page, "rel=\"next\""), 0u) << page;
     EXPECT_NE(ReadAll(dir / "doc000.html").find("<link rel=\"Next\" href=\"doc002.html#b\">"),
               std::string::npos);
