@@ -314,8 +314,19 @@ void SearchIndex::StartPage(std::string pageHref)
 
 namespace {
 
-// A part's postings read as the whole's section numbers: 7-bit groups, each a difference from
-// the last.
+// The next number of postings: 7-bit groups, the last one below 0x80.
+std::uint32_t ReadGroups(std::string_view postings, std::size_t& at)
+{
+    std::uint32_t value = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(postings[at++]);
+        value |= static_cast<std::uint32_t>(byte & 0x7F) << shift;
+        if (byte < 0x80)
+            return value;
+    }
+}
+
+// A part's postings read as the whole's section numbers, each a difference from the last.
 struct PostingReader
 {
     std::string_view Postings;
@@ -332,13 +343,7 @@ struct PostingReader
             Done = true;
             return;
         }
-        std::uint32_t value = 0;
-        for (int shift = 0;; shift += 7) {
-            const auto byte = static_cast<unsigned char>(Postings[At++]);
-            value |= static_cast<std::uint32_t>(byte & 0x7F) << shift;
-            if (byte < 0x80)
-                break;
-        }
+        const std::uint32_t value = ReadGroups(Postings, At);
         Section = Started ? Section + value : value;
         Started = true;
         Whole = (*Numbers)[Section];
@@ -798,37 +803,38 @@ void SearchIndex::Character(char32_t cp)
         Space();
         return;
     }
-    Section& section = m_sections.back();
-    std::string& text = m_headingLevel != 0 ? section.Heading : section.Excerpt;
-    if (m_pendingSpace && !text.empty()) {
-        text += ' ';
-        if (--m_textRoom == 0)
-            return;
+    if (std::string* text = ShownText()) {
+        AppendUtf8(*text, cp == 0 ? 0xFFFD : cp);
+        if (--m_textRoom == 0 && m_headingLevel == 0)
+            m_excerptOpen = true;
     }
-    m_pendingSpace = false;
-    AppendUtf8(text, cp == 0 ? 0xFFFD : cp);
-    if (--m_textRoom == 0 && m_headingLevel == 0)
-        m_excerptOpen = true;
 }
 
 void SearchIndex::Letters(const unsigned char* p, std::size_t count)
 {
     // Character() for each, at once.
+    if (std::string* text = ShownText()) {
+        const std::size_t take = std::min(count, m_textRoom);
+        text->append(reinterpret_cast<const char*>(p), take);
+        m_textRoom -= take;
+        if (m_textRoom == 0 && m_headingLevel == 0)
+            m_excerptOpen = true;
+    }
+}
+
+std::string* SearchIndex::ShownText()
+{
     if (!m_pageSectionOpen)
-        return;
+        return nullptr;
     Section& section = m_sections.back();
     std::string& text = m_headingLevel != 0 ? section.Heading : section.Excerpt;
     if (m_pendingSpace && !text.empty()) {
         text += ' ';
         if (--m_textRoom == 0)
-            return;
+            return nullptr;
     }
     m_pendingSpace = false;
-    const std::size_t take = std::min(count, m_textRoom);
-    text.append(reinterpret_cast<const char*>(p), take);
-    m_textRoom -= take;
-    if (m_textRoom == 0 && m_headingLevel == 0)
-        m_excerptOpen = true;
+    return &text;
 }
 
 void SearchIndex::Space()
@@ -973,13 +979,7 @@ std::string SearchIndex::Script()
             char* const start = out.data() + at;
             char* to = start;
             for (std::size_t i = 0; i < list.size();) {
-                std::uint32_t value = 0;
-                for (int shift = 0;; shift += 7) {
-                    const auto byte = static_cast<unsigned char>(list[i++]);
-                    value |= static_cast<std::uint32_t>(byte & 0x7F) << shift;
-                    if (byte < 0x80)
-                        break;
-                }
+                std::uint32_t value = ReadGroups(list, i);
                 if (to != start)
                     *to++ = ',';
                 char digits[8];

@@ -103,6 +103,7 @@ private:
     void StartSection(std::string href);
     void Character(char32_t cp);                             // text for the heading or excerpt
     void Letters(const unsigned char* p, std::size_t count); // ASCII letters and digits
+    std::string* ShownText(); // where they go: null when nothing more is shown
     void Space();
     void ReferenceDone();
     static void AppendPosting(std::string& list, std::int32_t last, std::int32_t section);
