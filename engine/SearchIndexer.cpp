@@ -103,15 +103,18 @@ SearchIndex& SearchIndexer::Finish()
 {
     if (m_whole)
         return *m_whole;
-    if (!m_filling.Pages.empty() || !m_filling.Bytes.empty())
-        Send();
-    {
-        const std::lock_guard lock(m_mutex);
-        m_closing = true;
+    if (!m_joined) {
+        if (!m_filling.Pages.empty() || !m_filling.Bytes.empty())
+            Send();
+        {
+            const std::lock_guard lock(m_mutex);
+            m_closing = true;
+        }
+        m_changed.notify_all();
+        for (const auto& worker : m_workers)
+            worker->Thread.join();
+        m_joined = true;
     }
-    m_changed.notify_all();
-    for (const auto& worker : m_workers)
-        worker->Thread.join();
     for (const auto& worker : m_workers) {
         if (worker->Failure)
             std::rethrow_exception(worker->Failure);

@@ -71,6 +71,7 @@ private:
     Piece m_filling;
     std::size_t m_runs = 0;
     std::size_t m_runBytes = 0; // fed since the run began
+    bool m_joined = false;      // the threads are done
     std::size_t m_lastWorker = 0;
 
     std::mutex m_mutex;
