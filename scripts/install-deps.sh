@@ -5,7 +5,7 @@ set -euo pipefail
 pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
       libglib2.0-dev libgtest-dev googletest xvfb xauth imagemagick clang-14 libclang-rt-14-dev
       weston qt6-wayland dbus at-spi2-core nodejs groff-base man-db desktop-file-utils appstream
-      "$@")
+      xdg-utils libglib2.0-bin file "$@")
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
