@@ -58,10 +58,10 @@ void DesktopOpen(const QString& target)
 {
     const QUrl url = DesktopUrl(target);
     // A page goes where it never comes back to this program, should the desktop hand pages to it.
-    const QString suffix =
-        url.isLocalFile() ? QFileInfo(url.toLocalFile()).suffix().toLower() : QString();
-    if (suffix == QLatin1String("htm") || suffix == QLatin1String("html")) {
-        OpenWithDesktop(QFile::encodeName(url.toLocalFile()).toStdString());
+    const std::string path =
+        url.isLocalFile() ? QFile::encodeName(url.toLocalFile()).toStdString() : std::string();
+    if (IsPageName(path)) {
+        OpenWithDesktop(path);
         return;
     }
     QDesktopServices::openUrl(url);

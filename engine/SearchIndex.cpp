@@ -497,13 +497,11 @@ const unsigned char* SearchIndex::PlainText(const unsigned char* p, const unsign
                 continue;
             }
             const unsigned e = std::countr_zero(~letters);
-            if (masks.Stops >> e & 1) {
+            if (masks.Stops >> e & 1)
                 word = open;
-                at = e;
-            } else {
+            else
                 AsciiWord(open, static_cast<std::size_t>(base + e - open), end);
-                at = e;
-            }
+            at = e;
             open = nullptr;
         }
         for (;;) {

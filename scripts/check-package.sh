@@ -13,7 +13,7 @@ if dpkg-query -W -f='${Status}' quirefold 2>/dev/null | grep -q "install ok inst
 fi
 
 deb=$(scripts/package.sh)
-version=$(sed -n 's/^project(Quirefold VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(dpkg-deb -f "$deb" Version)
 
 echo "lintian on $deb:"
 # Warnings fail too; the few that stay are explained in debian/quirefold.lintian-overrides.

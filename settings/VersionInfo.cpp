@@ -268,7 +268,9 @@ std::string ProgramFolder()
 
 std::string LinkImageFolder()
 {
-    return LinkImageFolderFor(ProgramFolder());
+    // The program does not move while it runs: looked for once, not at every preview.
+    static const std::string folder = LinkImageFolderFor(ProgramFolder());
+    return folder;
 }
 
 std::string LinkImageFolderFor(const std::string& programFolder)

@@ -1,5 +1,16 @@
 #include "support/DesktopOpener.h"
 
+bool IsPageName(const std::string& pathBytes)
+{
+    const std::size_t dot = pathBytes.rfind('.');
+    if (dot == std::string::npos || pathBytes.find_first_of("/\\", dot) != std::string::npos)
+        return false;
+    std::string extension = pathBytes.substr(dot + 1);
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return extension == "htm" || extension == "html";
+}
+
 #ifdef _WIN32
 // clang-format off
 #include <windows.h>
@@ -19,17 +30,6 @@ bool OpenWithDesktop(const std::string& pathBytes, const DesktopOpenRequest& req
 #include <unistd.h>
 
 namespace {
-
-bool IsHtmlName(const std::string& path)
-{
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
-        return false;
-    std::string extension = path.substr(dot + 1);
-    for (char& c : extension)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    return extension == "htm" || extension == "html";
-}
 
 // A page goes to the web browser when the desktop would hand pages to this program: the
 // handler of http addresses, started from its desktop entry, or the system's browser.
@@ -58,7 +58,7 @@ bool OpenWithDesktop(const std::string& pathBytes, const DesktopOpenRequest& req
 #ifdef __APPLE__
             execlp("open", "open", pathBytes.c_str(), static_cast<char*>(nullptr));
 #else
-            if (IsHtmlName(pathBytes)) {
+            if (IsPageName(pathBytes)) {
                 execlp("sh", "sh", "-c", kPageOpener, "sh", QUIREFOLD_APP_ID ".desktop",
                        pathBytes.c_str(), static_cast<char*>(nullptr));
             } else {

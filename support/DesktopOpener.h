@@ -19,3 +19,7 @@ struct DesktopOpenRequest
 // On Linux an HTML page never comes back to this program when it is the desktop's handler for
 // pages: the page goes to the handler of http addresses (the web browser) instead.
 bool OpenWithDesktop(const std::string& pathBytes, const DesktopOpenRequest& request = {});
+
+// Whether a path names a page (*.htm, *.html in any case), which the above keeps from coming
+// back to this program.
+bool IsPageName(const std::string& pathBytes);
