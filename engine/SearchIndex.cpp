@@ -39,33 +39,75 @@ constexpr auto kAsciiClass = [] {
     return table;
 }();
 
-// A tag name of up to eight bytes as one number, to compare names at once.
+// A name of up to eight bytes as one number, its first byte lowest, as eight bytes of memory
+// read on a little-endian machine hold it.
 constexpr std::uint64_t PackName(std::string_view name)
 {
     std::uint64_t packed = 0;
-    for (const char c : name)
-        packed = packed << 8 | static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i < name.size() && i < 8; ++i)
+        packed |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
     return packed;
 }
 
-// Inline markup inside a word ("<b>bold</b>ly") leaves it one word, as a browser shows it.
-// Asked at every tag.
-bool IsInlineTag(std::string_view name)
+// What a tag without attributes does to the text around it.
+enum class TagKind : unsigned char
 {
-    static constexpr auto kInline = [] {
-        std::array<std::uint64_t, 32> names{};
-        const std::string_view list[] = {"a",     "abbr", "acronym", "b",      "bdi", "bdo", "big",
-                                         "cite",  "code", "data",    "del",    "dfn", "em",  "font",
-                                         "i",     "ins",  "kbd",     "mark",   "q",   "s",   "samp",
-                                         "small", "span", "strike",  "strong", "sub", "sup", "time",
-                                         "tt",    "u",    "var",     "wbr"};
-        for (std::size_t i = 0; i < names.size(); ++i)
-            names[i] = PackName(list[i]);
-        std::sort(names.begin(), names.end());
-        return names;
-    }();
-    return !name.empty() && name.size() <= 8 &&
-           std::binary_search(kInline.begin(), kInline.end(), PackName(name));
+    Break,   // ends a word, as a space
+    Inline,  // leaves a word whole: "<b>bold</b>ly"
+    Special, // a heading, a script or a style: only TagDone knows
+};
+
+// The tags other than breaks, by their packed lower-case names, in a table asked at every tag.
+class TagKinds
+{
+public:
+    constexpr TagKinds()
+    {
+        const std::string_view inlines[] = {
+            "a",      "abbr", "acronym", "b",    "bdi",  "bdo",   "big",  "cite",
+            "code",   "data", "del",     "dfn",  "em",   "font",  "i",    "ins",
+            "kbd",    "mark", "q",       "s",    "samp", "small", "span", "strike",
+            "strong", "sub",  "sup",     "time", "tt",   "u",     "var",  "wbr"};
+        for (const std::string_view name : inlines)
+            Add(name, TagKind::Inline);
+        for (const std::string_view name : {"h1", "h2", "h3", "h4", "h5", "h6", "script", "style"})
+            Add(name, TagKind::Special);
+    }
+    constexpr TagKind Of(std::uint64_t name) const
+    {
+        for (std::size_t i = SlotOf(name);; i = (i + 1) % kSize) {
+            if (m_names[i] == name)
+                return m_kinds[i];
+            if (m_names[i] == 0)
+                return TagKind::Break;
+        }
+    }
+
+private:
+    static constexpr std::size_t kSize = 128;
+    static constexpr std::size_t SlotOf(std::uint64_t name)
+    {
+        return static_cast<std::size_t>((name * 0x9E3779B97F4A7C15ull) >> 57);
+    }
+    constexpr void Add(std::string_view text, TagKind kind)
+    {
+        const std::uint64_t name = PackName(text);
+        std::size_t i = SlotOf(name);
+        while (m_names[i] != 0)
+            i = (i + 1) % kSize;
+        m_names[i] = name;
+        m_kinds[i] = kind;
+    }
+
+    std::array<std::uint64_t, kSize> m_names{};
+    std::array<TagKind, kSize> m_kinds{};
+};
+constexpr TagKinds kTagKinds;
+
+TagKind KindOfTag(std::string_view lowerName)
+{
+    return lowerName.empty() || lowerName.size() > 8 ? TagKind::Break
+                                                     : kTagKinds.Of(PackName(lowerName));
 }
 
 // A word's hash, eight bytes at a time.
@@ -92,26 +134,34 @@ struct Masks
     std::uint64_t Stops = 0;   // '<', '&' and bytes that are not ASCII
 };
 
+#if defined(__SSE2__)
+// 0xFF for each byte in [low, low + count): byte - low - 128 is below count - 128 as a signed byte.
+__m128i BytesIn(__m128i x, char low, char count)
+{
+    return _mm_cmplt_epi8(_mm_sub_epi8(x, _mm_set1_epi8(static_cast<char>(low + 128))),
+                          _mm_set1_epi8(static_cast<char>(count - 128)));
+}
+
+__m128i AlnumBytes(__m128i x)
+{
+    return _mm_or_si128(BytesIn(_mm_or_si128(x, _mm_set1_epi8(0x20)), 'a', 26),
+                        BytesIn(x, '0', 10));
+}
+#endif
+
 // Reads 64 bytes.
 Masks Classify64(const unsigned char* p)
 {
     Masks masks;
 #if defined(__SSE2__)
-    // A byte is in [low, low + count) when byte - low - 128 is below count - 128 as a signed byte.
-    const auto below = [](__m128i x, char low, char count) {
-        return _mm_cmplt_epi8(_mm_sub_epi8(x, _mm_set1_epi8(static_cast<char>(low + 128))),
-                              _mm_set1_epi8(static_cast<char>(count - 128)));
-    };
     for (int i = 0; i < 4; ++i) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-        const __m128i letter = below(_mm_or_si128(x, _mm_set1_epi8(0x20)), 'a', 26);
-        const __m128i digit = below(x, '0', 10);
         const __m128i markup = _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('<')),
                                             _mm_cmpeq_epi8(x, _mm_set1_epi8('&')));
         const auto bits = [](__m128i m) {
             return static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(m)));
         };
-        masks.Letters |= bits(_mm_or_si128(letter, digit)) << (16 * i);
+        masks.Letters |= bits(AlnumBytes(x)) << (16 * i);
         masks.Stops |= (bits(markup) | bits(x)) << (16 * i);
     }
 #else
@@ -170,6 +220,52 @@ TagName ReadTagName(std::string_view tag)
     return name;
 }
 
+// "<name>" or "</name>" with a name of one to eight ASCII letters and digits, nearly every tag
+// of a long document, read from the sixteen bytes at q ('<'): the name folded to lower case
+// and packed, and the tag's size; size 0 for any other tag.
+struct SimpleTag
+{
+    std::uint64_t Name = 0;
+    std::size_t Size = 0;
+};
+
+SimpleTag ReadSimpleTag(const unsigned char* q)
+{
+    const std::size_t start = q[1] == '/' ? 2 : 1;
+#if defined(__SSE2__)
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    const auto alnum = static_cast<std::uint64_t>(_mm_movemask_epi8(AlnumBytes(x)));
+    const auto length = static_cast<std::size_t>(std::countr_zero(~(alnum >> start)));
+#else
+    std::size_t length = 0;
+    while (length < 9 && IsAsciiAlnum(q[start + length]))
+        ++length;
+#endif
+    if (length == 0 || length > 8 || q[start + length] != '>')
+        return {};
+    std::uint64_t name = 0;
+    for (std::size_t i = 0; i < length; ++i)
+        name |= std::uint64_t{static_cast<unsigned char>(q[start + i] | 0x20)} << (8 * i);
+    return {name, start + length + 1};
+}
+
+// A reference to a character that is neither letter nor digit, which in running text only
+// ends a word: its size at q ('&', with eight bytes to read), or 0 for any other.
+std::size_t PunctuationReference(const unsigned char* q)
+{
+    static constexpr std::string_view kReferences[] = {"&amp;", "&lt;",   "&gt;",  "&quot;",
+                                                       "&#39;", "&apos;", "&nbsp;"};
+    std::uint64_t bytes = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        bytes |= std::uint64_t{q[i]} << (8 * i);
+    for (const std::string_view reference : kReferences) {
+        const std::uint64_t mask = (1ull << (8 * reference.size())) - 1;
+        if ((bytes & mask) == PackName(reference))
+            return reference.size();
+    }
+    return 0;
+}
+
 bool IsSpace(char32_t cp)
 {
     return cp == ' ' || cp == '\t' || cp == '\n' || cp == '\r' || cp == '\f' || cp == 0xA0;
@@ -221,7 +317,8 @@ inline std::uint64_t SearchIndex::KeyHash(const Key& key, const char* folded)
     return h ^ (h >> 31);
 }
 
-inline SearchIndex::Slot& SearchIndex::Find(const Key& key, const char* folded, std::uint64_t hash)
+[[gnu::always_inline]] inline SearchIndex::Slot&
+SearchIndex::Find(const Key& key, const char* folded, std::uint64_t hash)
 {
     const std::size_t mask = m_slots.size() - 1;
     // An empty slot's head is zero, a word's never is.
@@ -247,7 +344,7 @@ SearchIndex::Slot& SearchIndex::Insert(std::size_t at, const Key& key, const cha
         if (key.Length > 8)
             std::memcpy(text.data() + 8, &key.Tail, key.Length - 8);
     }
-    m_words.push_back({std::move(text), {}, {}});
+    m_words.push_back({std::move(text)});
     m_slots[at] = {key.Head, key.Tail, key.Length, static_cast<std::uint32_t>(m_words.size())};
     if (m_words.size() * 2 <= m_slots.size())
         return m_slots[at];
@@ -312,46 +409,6 @@ void SearchIndex::StartPage(std::string pageHref)
     m_headingLevel = 0;
 }
 
-namespace {
-
-// The next number of postings: 7-bit groups, the last one below 0x80.
-std::uint32_t ReadGroups(std::string_view postings, std::size_t& at)
-{
-    std::uint32_t value = 0;
-    for (int shift = 0;; shift += 7) {
-        const auto byte = static_cast<unsigned char>(postings[at++]);
-        value |= static_cast<std::uint32_t>(byte & 0x7F) << shift;
-        if (byte < 0x80)
-            return value;
-    }
-}
-
-// A part's postings read as the whole's section numbers, each a difference from the last.
-struct PostingReader
-{
-    std::string_view Postings;
-    const std::vector<std::uint32_t>* Numbers = nullptr;
-    std::size_t At = 0;
-    std::uint32_t Section = 0; // the part's
-    std::uint32_t Whole = 0;
-    bool Started = false;
-    bool Done = false;
-
-    void Next()
-    {
-        if (At == Postings.size()) {
-            Done = true;
-            return;
-        }
-        const std::uint32_t value = ReadGroups(Postings, At);
-        Section = Started ? Section + value : value;
-        Started = true;
-        Whole = (*Numbers)[Section];
-    }
-};
-
-} // namespace
-
 SearchIndex SearchIndex::Joined(std::vector<SearchIndex>& parts, const std::vector<Run>& runs)
 {
     for (SearchIndex& part : parts)
@@ -366,51 +423,35 @@ SearchIndex SearchIndex::Joined(std::vector<SearchIndex>& parts, const std::vect
         return std::move(reader == parts.end() ? parts.front() : *reader);
     SearchIndex whole(parts.front().m_encoding, {});
     whole.m_title = parts.front().m_title;
-    // Each part's sections get their numbers in the whole.
+    // Each part's words get their numbers in the whole.
     std::vector<std::vector<std::uint32_t>> numbers(parts.size());
-    for (std::size_t i = 0; i < parts.size(); ++i)
-        numbers[i].resize(parts[i].m_sections.size());
-    for (const Run& run : runs) {
-        for (std::size_t s = run.FirstSection; s < run.EndSection; ++s) {
-            numbers[run.Part][s] = static_cast<std::uint32_t>(whole.m_sections.size());
-            whole.m_sections.push_back(std::move(parts[run.Part].m_sections[s]));
-        }
-    }
-    // Each word's postings in the parts that have it.
-    std::vector<std::vector<std::pair<std::size_t, const Word*>>> sources;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         for (const Word& word : parts[i].m_words) {
             const Key key = KeyOf(word.Text.data(), word.Text.size());
-            const std::size_t index =
-                whole.Find(key, word.Text.data(), KeyHash(key, word.Text.data())).Index - 1;
-            if (index >= sources.size())
-                sources.resize(index + 1);
-            sources[index].emplace_back(i, &word);
+            numbers[i].push_back(
+                whole.Find(key, word.Text.data(), KeyHash(key, word.Text.data())).Index - 1);
         }
     }
-    // Each part's sections are in order, so the lists merge as they are read.
-    std::vector<PostingReader> readers;
-    for (std::size_t w = 0; w < whole.m_words.size(); ++w) {
-        for (const bool heading : {false, true}) {
-            readers.clear();
-            for (const auto& [part, word] : sources[w]) {
-                readers.push_back({heading ? word->Heading : word->Body, &numbers[part]});
-                readers.back().Next();
-            }
-            std::string& postings = heading ? whole.m_words[w].Heading : whole.m_words[w].Body;
-            std::int32_t last = -1;
-            for (;;) {
-                PostingReader* first = nullptr;
-                for (PostingReader& reader : readers) {
-                    if (!reader.Done && (!first || reader.Whole < first->Whole))
-                        first = &reader;
-                }
-                if (!first)
-                    break;
-                AppendPosting(postings, last, static_cast<std::int32_t>(first->Whole));
-                last = static_cast<std::int32_t>(first->Whole);
-                first->Next();
-            }
+    // The sections in the document's order, each with the words it noted.
+    for (const Run& run : runs) {
+        SearchIndex& part = parts[run.Part];
+        for (std::size_t s = run.FirstSection; s < run.EndSection; ++s) {
+            Section& section = part.m_sections[s];
+            const bool last = s + 1 == part.m_sections.size();
+            const auto copy = [&](const std::vector<std::uint32_t>& from, std::size_t begin,
+                                  std::size_t end, std::vector<std::uint32_t>& to) {
+                for (std::size_t i = begin; i < end; ++i)
+                    to.push_back(numbers[run.Part][from[i]]);
+            };
+            const std::size_t body = section.Noted, heading = section.HeadingNoted;
+            section.Noted = whole.m_noted.size();
+            section.HeadingNoted = whole.m_headingNoted.size();
+            copy(part.m_noted, body, last ? part.m_noted.size() : part.m_sections[s + 1].Noted,
+                 whole.m_noted);
+            copy(part.m_headingNoted, heading,
+                 last ? part.m_headingNoted.size() : part.m_sections[s + 1].HeadingNoted,
+                 whole.m_headingNoted);
+            whole.m_sections.push_back(std::move(section));
         }
     }
     return whole;
@@ -418,7 +459,7 @@ SearchIndex SearchIndex::Joined(std::vector<SearchIndex>& parts, const std::vect
 
 void SearchIndex::StartSection(std::string href)
 {
-    m_sections.push_back({std::move(href), {}, {}, false});
+    m_sections.push_back({std::move(href), {}, {}, false, m_noted.size(), m_headingNoted.size()});
     m_excerptOpen = false;
     m_pageSectionOpen = true;
     m_pendingSpace = false;
@@ -440,7 +481,8 @@ const unsigned char* SearchIndex::AsciiText(const unsigned char* p, const unsign
         if (m_wordBytes == 0 && m_textRoom == 0 && !m_excerptOpen && m_pageSectionOpen &&
             m_anchor.empty()) {
             p = PlainText(p, end);
-            if (p == end)
+            // A script or style it met is read by the states.
+            if (p == end || m_state != State::Text)
                 break;
         }
         const unsigned char kind = kAsciiClass[*p];
@@ -480,9 +522,9 @@ const unsigned char* SearchIndex::AsciiText(const unsigned char* p, const unsign
 const unsigned char* SearchIndex::PlainText(const unsigned char* p, const unsigned char* end)
 {
     // 64 bytes at a time: bit masks of the letters and of the bytes this loop leaves to the
-    // states ('&', non-ASCII, and '<' unless it starts a tag that ends within reach). The
-    // words go to the vocabulary and the tags to TagDone, until a tag changes more than that
-    // (a heading, an anchor, a script) or a word may go on where this loop cannot see.
+    // states ('&', non-ASCII, and '<') unless Markup passes over them. The words go to the
+    // vocabulary and the tags to TagDone, until a tag changes more than that (a heading, an
+    // anchor, a script) or a word may go on where this loop cannot see.
     const unsigned char* base = p;
     unsigned at = 0;                     // bytes of the block done
     const unsigned char* open = nullptr; // a word that goes on into the next block
@@ -490,7 +532,7 @@ const unsigned char* SearchIndex::PlainText(const unsigned char* p, const unsign
         const Masks masks = Classify64(base);
         const std::uint64_t letters = masks.Letters;
         const unsigned char* word = nullptr; // a word that ends at a stop
-        bool moved = false;                  // past a tag that ends beyond the block
+        bool moved = false;                  // past markup that ends beyond the block
         if (open) {
             if (letters == ~0ull) {
                 base += 64;
@@ -505,26 +547,7 @@ const unsigned char* SearchIndex::PlainText(const unsigned char* p, const unsign
             open = nullptr;
         }
         for (;;) {
-            const unsigned char* after; // past the tag read
-            if (word) {
-                // A word up to a tag: an inline tag may carry it on ("<b>bold</b>ly").
-                const unsigned char* q = base + at;
-                const std::string_view tag = *q == '<' ? TagAt(q, end) : std::string_view();
-                if (tag.empty())
-                    return word;
-                after = q + tag.size();
-                const TagName name = ReadTagName(tag);
-                if (IsInlineTag(name.View())) {
-                    if ((!name.End && tag.find('=') != std::string_view::npos) || after == end ||
-                        kAsciiClass[*after] != kOther)
-                        return word;
-                    AsciiWord(word, static_cast<std::size_t>(q - word), end);
-                } else {
-                    AsciiWord(word, static_cast<std::size_t>(q - word), end);
-                    TagDone(tag);
-                }
-                word = nullptr;
-            } else {
+            if (!word) {
                 const std::uint64_t rest = ~0ull << at;
                 const std::uint64_t startsAt = letters & rest;
                 const std::uint64_t stopsAt = masks.Stops & rest;
@@ -548,15 +571,15 @@ const unsigned char* SearchIndex::PlainText(const unsigned char* p, const unsign
                 }
                 if (t == 64)
                     break;
-                const unsigned char* q = base + t;
-                const std::string_view tag = *q == '<' ? TagAt(q, end) : std::string_view();
-                if (tag.empty())
-                    return q;
-                after = q + tag.size();
-                TagDone(tag);
+                at = t;
             }
-            if (!(m_state == State::Text && m_textRoom == 0 && m_anchor.empty()))
+            bool stay = true;
+            const unsigned char* after = Markup(word, base + at, end, stay);
+            if (!after)
+                return word ? word : base + at;
+            if (!stay)
                 return after;
+            word = nullptr;
             if (after - base >= 64) {
                 base = after;
                 moved = true;
@@ -571,7 +594,61 @@ const unsigned char* SearchIndex::PlainText(const unsigned char* p, const unsign
     return open ? open : base;
 }
 
-void SearchIndex::AsciiWord(const unsigned char* p, std::size_t length, const unsigned char* end)
+inline const unsigned char* SearchIndex::Markup(const unsigned char* word, const unsigned char* q,
+                                                const unsigned char* end, bool& stay)
+{
+    const auto noteWord = [&] {
+        if (word)
+            AsciiWord(word, static_cast<std::size_t>(q - word), end);
+    };
+    if (*q == '&') {
+        const std::size_t size = end - q >= 8 ? PunctuationReference(q) : 0;
+        if (size == 0)
+            return nullptr;
+        noteWord();
+        return q + size;
+    }
+    if (*q != '<')
+        return nullptr;
+    if constexpr (std::endian::native == std::endian::little) {
+        if (end - q >= 16) {
+            const SimpleTag tag = ReadSimpleTag(q);
+            if (tag.Size != 0) {
+                const unsigned char* after = q + tag.Size;
+                switch (kTagKinds.Of(tag.Name)) {
+                case TagKind::Inline:
+                    // A word that goes on after it is read by the states, whole.
+                    if (word && (after == end || kAsciiClass[*after] != kOther))
+                        return nullptr;
+                    noteWord();
+                    return after;
+                case TagKind::Break:
+                    noteWord();
+                    Space();
+                    return after;
+                case TagKind::Special:
+                    break;
+                }
+            }
+        }
+    }
+    const std::string_view tag = TagAt(q, end);
+    if (tag.empty())
+        return nullptr;
+    const unsigned char* after = q + tag.size();
+    const TagName name = ReadTagName(tag);
+    if (word && KindOfTag(name.View()) == TagKind::Inline &&
+        ((!name.End && tag.find('=') != std::string_view::npos) || after == end ||
+         kAsciiClass[*after] != kOther))
+        return nullptr;
+    noteWord();
+    TagDone(tag, name.End, name.View());
+    stay = m_state == State::Text && m_textRoom == 0 && m_anchor.empty();
+    return after;
+}
+
+[[gnu::always_inline]] inline void
+SearchIndex::AsciiWord(const unsigned char* p, std::size_t length, const unsigned char* end)
 {
     // ASCII letters and digits fold to lower case by setting 0x20.
     const std::size_t n = std::min(length, kWordRoom);
@@ -849,36 +926,29 @@ void SearchIndex::EndWord()
     m_wordBytes = m_wordLength = 0;
 }
 
-void SearchIndex::NoteWord(const Key& key, const char* folded, std::uint64_t hash)
+[[gnu::always_inline]] inline void SearchIndex::NoteWord(const Key& key, const char* folded,
+                                                         std::uint64_t hash)
 {
     Slot& slot = Find(key, folded, hash);
     const auto section = static_cast<std::int32_t>(m_sections.size()) - 1;
     if (slot.Last != section) {
-        AppendPosting(m_words[slot.Index - 1].Body, slot.Last, section);
+        m_noted.push_back(slot.Index - 1);
         slot.Last = section;
     }
     if (m_headingLevel != 0 && slot.LastHeading != section) {
-        AppendPosting(m_words[slot.Index - 1].Heading, slot.LastHeading, section);
+        m_headingNoted.push_back(slot.Index - 1);
         slot.LastHeading = section;
     }
 }
 
-void SearchIndex::AppendPosting(std::string& list, std::int32_t last, std::int32_t section)
-{
-    // Differences as 7-bit groups while reading, written out in base 36 at the end.
-    auto value = static_cast<std::uint32_t>(last < 0 ? section : section - last);
-    while (value >= 0x80) {
-        list += static_cast<char>((value & 0x7F) | 0x80);
-        value >>= 7;
-    }
-    list += static_cast<char>(value);
-}
-
 void SearchIndex::TagDone(std::string_view tag)
 {
-    const TagName tagName = ReadTagName(tag);
-    const bool endTag = tagName.End;
-    const std::string_view name = tagName.View();
+    const TagName name = ReadTagName(tag);
+    TagDone(tag, name.End, name.View());
+}
+
+void SearchIndex::TagDone(std::string_view tag, bool endTag, std::string_view name)
+{
     const int level =
         name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6' ? name[1] - '0' : 0;
     if (!endTag && tag.find('=') != std::string_view::npos) {
@@ -894,7 +964,7 @@ void SearchIndex::TagDone(std::string_view tag)
             m_anchors.clear();
         }
     }
-    if (IsInlineTag(name))
+    if (KindOfTag(name) == TagKind::Inline)
         return;
     EndWord();
     if (!endTag && (name == "script" || name == "style")) {
@@ -924,12 +994,40 @@ void SearchIndex::TagDone(std::string_view tag)
 std::string SearchIndex::Script()
 {
     EndPage();
+    // Each word's sections, from the words each section noted.
+    const auto invert = [&](const std::vector<std::uint32_t>& noted, bool heading,
+                            std::vector<std::uint32_t>& starts) {
+        starts.assign(m_words.size() + 1, 0);
+        for (const std::uint32_t word : noted)
+            ++starts[word + 1];
+        for (std::size_t w = 0; w < m_words.size(); ++w)
+            starts[w + 1] += starts[w];
+        std::vector<std::uint32_t> sections(noted.size());
+        std::vector<std::uint32_t> at(starts.begin(), starts.end() - 1);
+        for (std::size_t s = 0; s < m_sections.size(); ++s) {
+            const std::size_t begin = heading ? m_sections[s].HeadingNoted : m_sections[s].Noted;
+            const std::size_t end = s + 1 == m_sections.size() ? noted.size()
+                                    : heading                  ? m_sections[s + 1].HeadingNoted
+                                                               : m_sections[s + 1].Noted;
+            for (std::size_t i = begin; i < end; ++i)
+                sections[at[noted[i]]++] = static_cast<std::uint32_t>(s);
+        }
+        return sections;
+    };
+    std::vector<std::uint32_t> bodyStarts, headingStarts;
+    const std::vector<std::uint32_t> body = invert(m_noted, false, bodyStarts);
+    const std::vector<std::uint32_t> headings = invert(m_headingNoted, true, headingStarts);
     // Reserved at once: the index may be tens of MiB.
     std::size_t size = 100;
     for (const Section& section : m_sections)
         size += 2 * (section.Href.size() + section.Heading.size() + section.Excerpt.size()) + 24;
     for (const Word& word : m_words)
-        size += 2 * (2 * word.Text.size() + 12) + 3 * (word.Body.size() + word.Heading.size());
+        size += 2 * (2 * word.Text.size() + 12);
+    // A difference of sections takes at most as many base-36 digits as the last section.
+    std::size_t digits = 1;
+    for (std::size_t n = m_sections.size(); n >= 36; n /= 36)
+        ++digits;
+    size += (digits + 1) * (body.size() + headings.size());
     std::string out;
     out.reserve(size);
     out += "quirefoldSearchIndex({\"v\": 1, \"asciiOnly\": ";
@@ -954,40 +1052,41 @@ std::string SearchIndex::Script()
         }
         out += ']';
     }
-    std::vector<const Word*> words;
-    words.reserve(m_words.size());
-    for (const Word& word : m_words)
-        words.push_back(&word);
-    std::sort(words.begin(), words.end(), [](auto a, auto b) { return a->Text < b->Text; });
-    for (const bool headings : {false, true}) {
-        out += headings ? "},\n\"headingWords\": {" : "\n],\n\"words\": {";
+    std::vector<std::uint32_t> words(m_words.size());
+    for (std::size_t w = 0; w < words.size(); ++w)
+        words[w] = static_cast<std::uint32_t>(w);
+    std::sort(words.begin(), words.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return m_words[a].Text < m_words[b].Text; });
+    for (const bool inHeadings : {false, true}) {
+        out += inHeadings ? "},\n\"headingWords\": {" : "\n],\n\"words\": {";
+        const std::vector<std::uint32_t>& sections = inHeadings ? headings : body;
+        const std::vector<std::uint32_t>& starts = inHeadings ? headingStarts : bodyStarts;
         bool first = true;
-        for (const auto* word : words) {
-            const std::string& list = headings ? word->Heading : word->Body;
-            if (list.empty())
+        for (const std::uint32_t w : words) {
+            if (starts[w] == starts[w + 1])
                 continue;
             out += first ? "\n" : ",\n";
             first = false;
-            AppendJson(out, word->Text);
+            AppendJson(out, m_words[w].Text);
             out += ": \"";
-            // Written in place: a 7-bit group gives at most two base-36 digits, and each
-            // posting at most one comma.
+            // Base-36 differences, written in place.
             const std::size_t at = out.size();
-            out.resize(at + 3 * list.size());
-            char* const start = out.data() + at;
-            char* to = start;
-            for (std::size_t i = 0; i < list.size();) {
-                std::uint32_t value = ReadGroups(list, i);
-                if (to != start)
+            out.resize(at + (digits + 1) * (starts[w + 1] - starts[w]));
+            char* to = out.data() + at;
+            std::uint32_t last = 0;
+            for (std::uint32_t i = starts[w]; i < starts[w + 1]; ++i) {
+                if (i != starts[w])
                     *to++ = ',';
-                char digits[8];
+                std::uint32_t value = sections[i] - last;
+                last = sections[i];
+                char reversed[8];
                 int n = 0;
                 do {
-                    digits[n++] = "0123456789abcdefghijklmnopqrstuvwxyz"[value % 36];
+                    reversed[n++] = "0123456789abcdefghijklmnopqrstuvwxyz"[value % 36];
                     value /= 36;
                 } while (value != 0);
                 while (n > 0)
-                    *to++ = digits[--n];
+                    *to++ = reversed[--n];
             }
             out.resize(static_cast<std::size_t>(to - out.data()));
             out += '"';

@@ -63,14 +63,14 @@ private:
         std::string Heading;
         std::string Excerpt;
         bool Cut = false; // the excerpt stops before the text does
+        // Where its words begin in m_noted and m_headingNoted.
+        std::size_t Noted = 0;
+        std::size_t HeadingNoted = 0;
     };
 
-    // A word's postings: base-36 differences of section numbers, comma-separated.
     struct Word
     {
-        std::string Text;
-        std::string Body;
-        std::string Heading; // the sections where it is in a heading
+        std::string Text; // folded
     };
     // The vocabulary's table, open addressing, half full at most. A word is known by its first
     // sixteen folded bytes and its length, so most lookups compare two numbers; the slot also
@@ -100,13 +100,20 @@ private:
     void AsciiWord(const unsigned char* p, std::size_t length, const unsigned char* end);
     void NoteWord(const Key& key, const char* folded, std::uint64_t hash);
     void TagDone(std::string_view tag); // from '<' to '>'
+    // name: lower case; empty when longer than any looked for.
+    void TagDone(std::string_view tag, bool endTag, std::string_view name);
+    // At a '<', '&' or non-ASCII byte q in plain text, with the word that ends there if any:
+    // passes over a tag or reference that PlainText can read, noting the word. Returns where
+    // the text goes on, with stay false where the states must take over; null where they
+    // must take over at the word or at q.
+    const unsigned char* Markup(const unsigned char* word, const unsigned char* q,
+                                const unsigned char* end, bool& stay);
     void StartSection(std::string href);
     void Character(char32_t cp);                             // text for the heading or excerpt
     void Letters(const unsigned char* p, std::size_t count); // ASCII letters and digits
     std::string* ShownText(); // where they go: null when nothing more is shown
     void Space();
     void ReferenceDone();
-    static void AppendPosting(std::string& list, std::int32_t last, std::int32_t section);
     // folded: the word's bytes; may be null for a word of sixteen bytes or fewer.
     Slot& Find(const Key& key, const char* folded, std::uint64_t hash);
     Slot& Insert(std::size_t at, const Key& key, const char* folded);
@@ -145,5 +152,9 @@ private:
 
     std::vector<Section> m_sections;
     std::vector<Word> m_words;
+    // The words each section has, by section, each once: in its text and in its heading.
+    // Appended as they are met, which is far cheaper than a list per word; Script inverts them.
+    std::vector<std::uint32_t> m_noted;
+    std::vector<std::uint32_t> m_headingNoted;
     std::vector<Slot> m_slots = std::vector<Slot>(1024);
 };
