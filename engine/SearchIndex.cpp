@@ -433,6 +433,13 @@ SearchIndex SearchIndex::Joined(std::vector<SearchIndex>& parts, const std::vect
         }
     }
     // The sections in the document's order, each with the words it noted.
+    std::size_t noted = 0, headingNoted = 0;
+    for (const SearchIndex& part : parts) {
+        noted += part.m_noted.size();
+        headingNoted += part.m_headingNoted.size();
+    }
+    whole.m_noted.reserve(noted);
+    whole.m_headingNoted.reserve(headingNoted);
     for (const Run& run : runs) {
         SearchIndex& part = parts[run.Part];
         for (std::size_t s = run.FirstSection; s < run.EndSection; ++s) {
@@ -454,12 +461,16 @@ SearchIndex SearchIndex::Joined(std::vector<SearchIndex>& parts, const std::vect
             whole.m_sections.push_back(std::move(section));
         }
     }
+    for (SearchIndex& part : parts)
+        part = SearchIndex(part.m_encoding, {});
+    whole.m_section = static_cast<std::int32_t>(whole.m_sections.size()) - 1;
     return whole;
 }
 
 void SearchIndex::StartSection(std::string href)
 {
     m_sections.push_back({std::move(href), {}, {}, false, m_noted.size(), m_headingNoted.size()});
+    m_section = static_cast<std::int32_t>(m_sections.size()) - 1;
     m_excerptOpen = false;
     m_pageSectionOpen = true;
     m_pendingSpace = false;
@@ -658,10 +669,17 @@ SearchIndex::AsciiWord(const unsigned char* p, std::size_t length, const unsigne
             std::uint64_t head, tail;
             std::memcpy(&head, p, 8);
             std::memcpy(&tail, p + 8, 8);
-            const std::uint64_t headMask = n >= 8 ? ~0ull : (1ull << (8 * n)) - 1;
-            const std::uint64_t tailMask = n <= 8    ? 0
-                                           : n == 16 ? ~0ull
-                                                     : (1ull << (8 * (n - 8))) - 1;
+            // The bytes of a word of n bytes in its sixteen, from a table: no branch on n.
+            static constexpr auto kMasks = [] {
+                std::array<std::array<std::uint64_t, 2>, 17> masks{};
+                for (std::size_t i = 0; i < masks.size(); ++i) {
+                    masks[i][0] = i >= 8 ? ~0ull : (1ull << (8 * i)) - 1;
+                    masks[i][1] = i <= 8 ? 0 : i == 16 ? ~0ull : (1ull << (8 * (i - 8))) - 1;
+                }
+                return masks;
+            }();
+            const std::uint64_t headMask = kMasks[n][0];
+            const std::uint64_t tailMask = kMasks[n][1];
             constexpr std::uint64_t kFold = 0x2020202020202020ull;
             const Key key{(head | kFold) & headMask, (tail | kFold) & tailMask,
                           static_cast<std::uint32_t>(n)};
@@ -930,7 +948,7 @@ void SearchIndex::EndWord()
                                                          std::uint64_t hash)
 {
     Slot& slot = Find(key, folded, hash);
-    const auto section = static_cast<std::int32_t>(m_sections.size()) - 1;
+    const std::int32_t section = m_section;
     if (slot.Last != section) {
         m_noted.push_back(slot.Index - 1);
         slot.Last = section;

@@ -151,6 +151,7 @@ private:
     std::size_t m_textRoom = 0; // code points the heading or excerpt still takes
 
     std::vector<Section> m_sections;
+    std::int32_t m_section = -1; // the last, which words read go to
     std::vector<Word> m_words;
     // The words each section has, by section, each once: in its text and in its heading.
     // Appended as they are met, which is far cheaper than a list per word; Script inverts them.
