@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <future>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -1012,6 +1013,54 @@ void SearchIndex::TagDone(std::string_view tag, bool endTag, std::string_view na
 std::string SearchIndex::Script()
 {
     EndPage();
+    // The sections' texts are written on a thread of their own while the words' lists are
+    // made: both take tens of milliseconds for a long document, and the pages wait for them.
+    auto sections =
+        std::async(m_sections.size() >= 1000 ? std::launch::async : std::launch::deferred,
+                   [this] { return SectionsJson(); });
+    std::string words = WordsJson();
+    std::string out = "quirefoldSearchIndex({\"v\": 1, \"asciiOnly\": ";
+    out += m_encoding == Encoding::Other ? "true" : "false";
+    out += ",\n\"sections\": [";
+    const std::string texts = sections.get();
+    out.reserve(out.size() + texts.size() + words.size() + 8);
+    out += texts;
+    out += words;
+    out += "\n}});\n";
+    return out;
+}
+
+std::string SearchIndex::SectionsJson() const
+{
+    std::size_t size = 0;
+    for (const Section& section : m_sections)
+        size += 2 * (section.Href.size() + section.Heading.size() + section.Excerpt.size()) + 24;
+    std::string out;
+    out.reserve(size);
+    for (std::size_t i = 0; i < m_sections.size(); ++i) {
+        const Section& section = m_sections[i];
+        out += i == 0 ? "\n[" : ",\n[";
+        AppendJson(out, section.Href);
+        out += ", ";
+        AppendJson(out, section.Heading.empty() ? m_title : section.Heading);
+        out += ", ";
+        if (section.Cut) {
+            // Cut at a word's end, and said to be cut.
+            std::string excerpt = section.Excerpt;
+            const std::size_t space = excerpt.rfind(' ');
+            if (space != std::string::npos && space > excerpt.size() / 2)
+                excerpt.resize(space);
+            AppendJson(out, excerpt + " \u2026");
+        } else {
+            AppendJson(out, section.Excerpt);
+        }
+        out += ']';
+    }
+    return out;
+}
+
+std::string SearchIndex::WordsJson() const
+{
     // Each word's sections, from the words each section noted.
     const auto invert = [&](const std::vector<std::uint32_t>& noted, bool heading,
                             std::vector<std::uint32_t>& starts) {
@@ -1035,10 +1084,7 @@ std::string SearchIndex::Script()
     std::vector<std::uint32_t> bodyStarts, headingStarts;
     const std::vector<std::uint32_t> body = invert(m_noted, false, bodyStarts);
     const std::vector<std::uint32_t> headings = invert(m_headingNoted, true, headingStarts);
-    // Reserved at once: the index may be tens of MiB.
     std::size_t size = 100;
-    for (const Section& section : m_sections)
-        size += 2 * (section.Href.size() + section.Heading.size() + section.Excerpt.size()) + 24;
     for (const Word& word : m_words)
         size += 2 * (2 * word.Text.size() + 12);
     // A difference of sections takes at most as many base-36 digits as the last section.
@@ -1048,28 +1094,6 @@ std::string SearchIndex::Script()
     size += (digits + 1) * (body.size() + headings.size());
     std::string out;
     out.reserve(size);
-    out += "quirefoldSearchIndex({\"v\": 1, \"asciiOnly\": ";
-    out += m_encoding == Encoding::Other ? "true" : "false";
-    out += ",\n\"sections\": [";
-    for (std::size_t i = 0; i < m_sections.size(); ++i) {
-        const Section& section = m_sections[i];
-        out += i == 0 ? "\n[" : ",\n[";
-        AppendJson(out, section.Href);
-        out += ", ";
-        AppendJson(out, section.Heading.empty() ? m_title : section.Heading);
-        out += ", ";
-        if (section.Cut) {
-            // Cut at a word's end, and said to be cut.
-            std::string excerpt = section.Excerpt;
-            const std::size_t space = excerpt.rfind(' ');
-            if (space != std::string::npos && space > excerpt.size() / 2)
-                excerpt.resize(space);
-            AppendJson(out, excerpt + " \u2026");
-        } else {
-            AppendJson(out, section.Excerpt);
-        }
-        out += ']';
-    }
     std::vector<std::uint32_t> words(m_words.size());
     for (std::size_t w = 0; w < words.size(); ++w)
         words[w] = static_cast<std::uint32_t>(w);
@@ -1110,6 +1134,5 @@ std::string SearchIndex::Script()
             out += '"';
         }
     }
-    out += "\n}});\n";
     return out;
 }

@@ -118,6 +118,9 @@ private:
     Slot& Find(const Key& key, const char* folded, std::uint64_t hash);
     Slot& Insert(std::size_t at, const Key& key, const char* folded);
     static Key KeyOf(const char* folded, std::size_t length);
+    // The parts of Script: the sections' list, and the words' lists after it.
+    std::string SectionsJson() const;
+    std::string WordsJson() const;
     static std::uint64_t KeyHash(const Key& key, const char* folded);
 
     searchtext::Encoding m_encoding;
