@@ -230,6 +230,7 @@ struct SimpleTag
     std::size_t Size = 0;
 };
 
+// The name packed as a little-endian machine reads it.
 SimpleTag ReadSimpleTag(const unsigned char* q)
 {
     const std::size_t start = q[1] == '/' ? 2 : 1;
@@ -244,10 +245,11 @@ SimpleTag ReadSimpleTag(const unsigned char* q)
 #endif
     if (length == 0 || length > 8 || q[start + length] != '>')
         return {};
+    // Letters and digits fold by setting 0x20; the bytes past the name are masked off.
     std::uint64_t name = 0;
-    for (std::size_t i = 0; i < length; ++i)
-        name |= std::uint64_t{static_cast<unsigned char>(q[start + i] | 0x20)} << (8 * i);
-    return {name, start + length + 1};
+    std::memcpy(&name, q + start, 8);
+    const std::uint64_t mask = length == 8 ? ~0ull : (1ull << (8 * length)) - 1;
+    return {(name | 0x2020202020202020ull) & mask, start + length + 1};
 }
 
 // A reference to a character that is neither letter nor digit, which in running text only
@@ -606,56 +608,62 @@ const unsigned char* SearchIndex::PlainText(const unsigned char* p, const unsign
     return open ? open : base;
 }
 
-inline const unsigned char* SearchIndex::Markup(const unsigned char* word, const unsigned char* q,
-                                                const unsigned char* end, bool& stay)
+[[gnu::always_inline]] inline const unsigned char* SearchIndex::Markup(const unsigned char* word,
+                                                                       const unsigned char* q,
+                                                                       const unsigned char* end,
+                                                                       bool& stay)
 {
-    const auto noteWord = [&] {
-        if (word)
-            AsciiWord(word, static_cast<std::size_t>(q - word), end);
-    };
+    const unsigned char* after = nullptr;
+    std::string_view tag; // one for TagDone
+    TagName name;
     if (*q == '&') {
         const std::size_t size = end - q >= 8 ? PunctuationReference(q) : 0;
         if (size == 0)
             return nullptr;
-        noteWord();
-        return q + size;
-    }
-    if (*q != '<')
-        return nullptr;
-    if constexpr (std::endian::native == std::endian::little) {
-        if (end - q >= 16) {
-            const SimpleTag tag = ReadSimpleTag(q);
-            if (tag.Size != 0) {
-                const unsigned char* after = q + tag.Size;
-                switch (kTagKinds.Of(tag.Name)) {
-                case TagKind::Inline:
-                    // A word that goes on after it is read by the states, whole.
-                    if (word && (after == end || kAsciiClass[*after] != kOther))
-                        return nullptr;
-                    noteWord();
-                    return after;
-                case TagKind::Break:
-                    noteWord();
-                    Space();
-                    return after;
-                case TagKind::Special:
-                    break;
+        after = q + size;
+    } else if (*q == '<') {
+        if constexpr (std::endian::native == std::endian::little) {
+            if (end - q >= 16) {
+                const SimpleTag simple = ReadSimpleTag(q);
+                if (simple.Size != 0) {
+                    switch (kTagKinds.Of(simple.Name)) {
+                    case TagKind::Inline:
+                        // A word that goes on after it is read by the states, whole.
+                        if (word &&
+                            (q + simple.Size == end || kAsciiClass[q[simple.Size]] != kOther))
+                            return nullptr;
+                        after = q + simple.Size;
+                        break;
+                    case TagKind::Break:
+                        Space();
+                        after = q + simple.Size;
+                        break;
+                    case TagKind::Special:
+                        break;
+                    }
                 }
             }
         }
+        if (!after) {
+            tag = TagAt(q, end);
+            if (tag.empty())
+                return nullptr;
+            after = q + tag.size();
+            name = ReadTagName(tag);
+            if (word && KindOfTag(name.View()) == TagKind::Inline &&
+                ((!name.End && tag.find('=') != std::string_view::npos) || after == end ||
+                 kAsciiClass[*after] != kOther))
+                return nullptr;
+        }
+    } else {
+        return nullptr;
     }
-    const std::string_view tag = TagAt(q, end);
-    if (tag.empty())
-        return nullptr;
-    const unsigned char* after = q + tag.size();
-    const TagName name = ReadTagName(tag);
-    if (word && KindOfTag(name.View()) == TagKind::Inline &&
-        ((!name.End && tag.find('=') != std::string_view::npos) || after == end ||
-         kAsciiClass[*after] != kOther))
-        return nullptr;
-    noteWord();
-    TagDone(tag, name.End, name.View());
-    stay = m_state == State::Text && m_textRoom == 0 && m_anchor.empty();
+    if (word)
+        AsciiWord(word, static_cast<std::size_t>(q - word), end);
+    if (!tag.empty()) {
+        TagDone(tag, name.End, name.View());
+        stay = m_state == State::Text && m_textRoom == 0 && m_anchor.empty();
+    }
     return after;
 }
 
