@@ -56,8 +56,16 @@ int MakeTemporary(char* pattern)
 
 long long Read(int fd, void* data, std::size_t count)
 {
-    if (Faulted(FileCall::Read, fd))
-        return -1;
+    return ReadFails(fd) ? -1 : ReadUnchecked(fd, data, count);
+}
+
+bool ReadFails(int fd)
+{
+    return Faulted(FileCall::Read, fd);
+}
+
+long long ReadUnchecked(int fd, void* data, std::size_t count)
+{
     ssize_t n;
     do
         n = ::read(fd, data, count);

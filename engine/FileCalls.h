@@ -16,6 +16,10 @@ int Open(const char* path, int flags, unsigned mode = 0666);
 // Creates a new file from a "...XXXXXX" pattern, as mkstemp does.
 int MakeTemporary(char* pattern);
 long long Read(int fd, void* data, std::size_t count);
+// A read in two halves, for a file read ahead on another thread: the fault point, passed where
+// the bytes are taken (true, errno set, where it fails the read), and the system call.
+bool ReadFails(int fd);
+long long ReadUnchecked(int fd, void* data, std::size_t count);
 long long Write(int fd, const void* data, std::size_t count);
 // One write of several pieces in order, as writev: the bytes written of them all together.
 long long WriteParts(int fd, const ::iovec* parts, int count);

@@ -2,6 +2,7 @@
 
 #include "engine/FileCalls.h"
 #include "engine/FileFaults.h"
+#include "engine/ReadAhead.h"
 #include "engine/SplitError.h"
 
 #include <algorithm>
@@ -21,6 +22,8 @@
 namespace {
 
 constexpr std::size_t kReadBufferSize = 256 * 1024;
+// A ring reader's chunk: small enough that the scan finds it still in the processor's cache.
+constexpr std::size_t kRingChunk = 128 * 1024;
 constexpr std::size_t kWriteBufferSize = 64 * 1024;
 
 // Only regular files are read: a pipe or a device could block the run or never end, and a
@@ -93,16 +96,25 @@ std::intptr_t CreateForWriting(const std::string& name, const FileIdentity* keep
     return handle;
 }
 
-// Returns the bytes read, 0 at end of file, -1 on failure.
-long long ReadSome(std::intptr_t handle, char* data, std::size_t count)
+// Whether the fault point fails this read.
+bool ReadFails(std::intptr_t)
 {
-    if (Faulted(FileCall::Read))
-        return -1;
+    return Faulted(FileCall::Read);
+}
+
+// The read itself, past the fault point: the bytes read, 0 at end of file, -1 on failure.
+long long ReadUnchecked(std::intptr_t handle, char* data, std::size_t count)
+{
     DWORD done = 0;
     if (!ReadFile(reinterpret_cast<HANDLE>(handle), data, static_cast<DWORD>(count), &done,
                   nullptr))
         return -1;
     return done;
+}
+
+long long ReadSome(std::intptr_t handle, char* data, std::size_t count)
+{
+    return ReadFails(handle) ? -1 : ReadUnchecked(handle, data, count);
 }
 
 long long WriteSome(std::intptr_t handle, const char* data, std::size_t count)
@@ -197,6 +209,16 @@ FileIdentity IdentityOf(std::intptr_t handle)
 long long ReadSome(std::intptr_t handle, char* data, std::size_t count)
 {
     return filecalls::Read(static_cast<int>(handle), data, count);
+}
+
+bool ReadFails(std::intptr_t handle)
+{
+    return filecalls::ReadFails(static_cast<int>(handle));
+}
+
+long long ReadUnchecked(std::intptr_t handle, char* data, std::size_t count)
+{
+    return filecalls::ReadUnchecked(static_cast<int>(handle), data, count);
 }
 
 long long WriteSome(std::intptr_t handle, const char* data, std::size_t count)
@@ -334,9 +356,20 @@ HTMLFile::HTMLFile(const std::string& name, bool forReading, const FileIdentity*
         std::memset(m_owned.get(), 0, m_capacity + tagfinder::kPadding);
         m_ring = m_owned.get() + 1;
         m_ringSize = ringSize;
+        StartReadAhead();
     }
     if (forReading)
         m_pos = m_len = m_first = 1;
+}
+
+void HTMLFile::StartReadAhead()
+{
+    const std::intptr_t handle = m_handle;
+    // The fault point is passed where the bytes are taken (FillRing), so the reads go in the
+    // same order among the other file calls as without the thread.
+    m_ahead = std::make_unique<ReadAhead>(
+        [handle](char* data, std::size_t count) { return ReadUnchecked(handle, data, count); },
+        kRingChunk);
 }
 
 HTMLFile::HTMLFile(const std::string& name, char* buffer, std::size_t capacity,
@@ -398,6 +431,8 @@ HTMLFile::~HTMLFile()
 
 void HTMLFile::CloseHandle() noexcept
 {
+    // The reading thread stops before the file it reads is closed.
+    m_ahead.reset();
     if (m_handle >= 0)
         CloseFile(m_handle);
     m_handle = -1;
@@ -446,7 +481,7 @@ bool HTMLFile::FillRing()
     // Chunks small enough that the scan finds each one still in the processor's cache where
     // the system copied it; where less room than kLeast is left before the ring's end (or
     // before what is kept), the next chunk starts over at the ring's start.
-    constexpr std::size_t kChunk = 128 * 1024;
+    constexpr std::size_t kChunk = kRingChunk;
     constexpr std::size_t kLeast = 64 * 1024;
     constexpr std::size_t kPad = tagfinder::kPadding;
     const bool delivered = m_pos > m_first;
@@ -492,7 +527,12 @@ bool HTMLFile::FillRing()
     }
     m_data = m_ring + at - 1;
     m_pos = m_len = 1;
-    const long long n = ReadSome(m_handle, m_data + 1, std::min(kChunk, room - kPad));
+    const std::size_t count = std::min(kChunk, room - kPad);
+    long long n = -1;
+    if (!m_ahead)
+        n = ReadSome(m_handle, m_data + 1, count);
+    else if (!ReadFails(m_handle))
+        n = m_ahead->Next(m_data + 1, count);
     if (n < 0)
         throw SplitError("File could not be read");
     m_len += static_cast<std::size_t>(n);
@@ -610,8 +650,13 @@ std::size_t HTMLFile::ReadHeader()
 
 void HTMLFile::Rewind()
 {
+    // What was read ahead is of the pass that ends.
+    const bool ahead = m_ahead != nullptr;
+    m_ahead.reset();
     if (!m_forReading || m_handle < 0 || !SeekToStart(m_handle))
         throw SplitError("File could not be read");
+    if (ahead)
+        StartReadAhead();
     m_data = m_owned.get();
     m_pos = m_len = m_first = 1;
 }

@@ -43,6 +43,8 @@ inline constexpr std::size_t kMaxHeaderLength = 64u * 1024 * 1024;
 // The failure of a run whose output name turns out to be the source itself.
 inline constexpr const char* kWouldOverwriteSource = "Output file would overwrite the source";
 
+class ReadAhead;
+
 // Which file an open handle is (device and file number), whatever name it was opened by.
 struct FileIdentity
 {
@@ -246,6 +248,7 @@ private:
 
     bool Fill();
     bool FillRing();
+    void StartReadAhead();
     void Create();
     void WriteSlow(const char* data, std::size_t count);
     void WriteThrough(const char* data, std::size_t count);
@@ -268,6 +271,7 @@ private:
     char* m_ring = nullptr;  // reading with a ring: its first byte (m_data points into it)
     std::size_t m_ringSize = 0;
     RingKeeper* m_keeper = nullptr;
+    std::unique_ptr<ReadAhead> m_ahead; // a ring reader's reading thread
     std::string m_header;
 };
 
