@@ -450,6 +450,7 @@ void HTMLFile::Close()
         CloseHandle();
         throw;
     }
+    m_ahead.reset(); // stops reading before the file closes
     const bool closed = CloseFile(m_handle);
     m_handle = -1;
     if (!closed && !m_forReading)
