@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 #ifdef _WIN32
@@ -367,9 +368,13 @@ void HTMLFile::StartReadAhead()
     const std::intptr_t handle = m_handle;
     // The fault point is passed where the bytes are taken (FillRing), so the reads go in the
     // same order among the other file calls as without the thread.
-    m_ahead = std::make_unique<ReadAhead>(
-        [handle](char* data, std::size_t count) { return ReadUnchecked(handle, data, count); },
-        kRingChunk);
+    try {
+        m_ahead = std::make_unique<ReadAhead>(
+            [handle](char* data, std::size_t count) { return ReadUnchecked(handle, data, count); },
+            kRingChunk);
+    } catch (const std::system_error&) {
+        m_ahead.reset(); // no thread to be had: the reads are made here
+    }
 }
 
 HTMLFile::HTMLFile(const std::string& name, char* buffer, std::size_t capacity,
