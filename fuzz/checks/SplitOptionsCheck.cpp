@@ -2,6 +2,7 @@
 
 #include "app/SplitOptions.h"
 #include "engine/SplitSettings.h"
+#include "settings/SettingsTable.h"
 
 #include <exception>
 #include <filesystem>
@@ -72,16 +73,12 @@ std::vector<std::string> PlainForm(const SplitOptions& options, const SplitSetti
     flag(options.Quiet, "quiet");
     flag(options.Help, "help");
     flag(options.Version, "version");
-    args.push_back(s.AddLinks ? "--links" : "--no-links");
-    args.push_back(s.UseImages ? "--images" : "--no-images");
-    args.push_back(s.Navigation ? "--navigation" : "--no-navigation");
-    args.push_back(s.Breadcrumbs ? "--breadcrumbs" : "--no-breadcrumbs");
-    args.push_back(s.FixLinks ? "--fix-links" : "--no-fix-links");
-    args.push_back(s.PageTitles ? "--page-titles" : "--no-page-titles");
-    args.push_back(s.HeadLinks ? "--head-links" : "--no-head-links");
-    args.push_back(s.TolerateMissingBodyEnd ? "--tolerate-missing-body-end"
-                                            : "--no-tolerate-missing-body-end");
-    args.push_back(s.Manifest ? "--manifest" : "--no-manifest");
+    // Every on/off setting, from the table the options come from, so a new one is not left out
+    // (the sidebar and the search were).
+    for (const StoredSetting& setting : StoredSettings()) {
+        if (setting.Kind == StoredKind::Flag)
+            args.push_back(std::string(s.*setting.Flag ? "--" : "--no-") + setting.Option);
+    }
     value("prev-text", s.PreviousLinkText);
     value("home-text", s.HomeLinkText);
     value("next-text", s.NextLinkText);
