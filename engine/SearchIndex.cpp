@@ -269,6 +269,13 @@ std::size_t PunctuationReference(const unsigned char* q)
     return 0;
 }
 
+// Whether a word may go on past an inline tag that ends at after ("<b>bold</b>ly"): the text
+// that follows is not at hand, or is not a plain ASCII separator.
+bool WordGoesOnAfter(const unsigned char* after, const unsigned char* end)
+{
+    return after == end || kAsciiClass[*after] != kOther;
+}
+
 bool IsSpace(char32_t cp)
 {
     return cp == ' ' || cp == '\t' || cp == '\n' || cp == '\r' || cp == '\f' || cp == 0xA0;
@@ -412,6 +419,17 @@ void SearchIndex::StartPage(std::string pageHref)
     m_headingLevel = 0;
 }
 
+std::pair<std::size_t, std::size_t> SearchIndex::NotedRange(std::size_t section, bool heading) const
+{
+    const auto start = [&](std::size_t s) {
+        return heading ? m_sections[s].HeadingNoted : m_sections[s].Noted;
+    };
+    const std::size_t end = section + 1 < m_sections.size() ? start(section + 1)
+                            : heading                       ? m_headingNoted.size()
+                                                            : m_noted.size();
+    return {start(section), end};
+}
+
 SearchIndex SearchIndex::Joined(std::vector<SearchIndex>& parts, const std::vector<Run>& runs)
 {
     for (SearchIndex& part : parts)
@@ -446,22 +464,17 @@ SearchIndex SearchIndex::Joined(std::vector<SearchIndex>& parts, const std::vect
     for (const Run& run : runs) {
         SearchIndex& part = parts[run.Part];
         for (std::size_t s = run.FirstSection; s < run.EndSection; ++s) {
-            Section& section = part.m_sections[s];
-            const bool last = s + 1 == part.m_sections.size();
-            const auto copy = [&](const std::vector<std::uint32_t>& from, std::size_t begin,
-                                  std::size_t end, std::vector<std::uint32_t>& to) {
+            for (const bool heading : {false, true}) {
+                const auto [begin, end] = part.NotedRange(s, heading);
+                const std::vector<std::uint32_t>& from =
+                    heading ? part.m_headingNoted : part.m_noted;
+                std::vector<std::uint32_t>& to = heading ? whole.m_headingNoted : whole.m_noted;
+                (heading ? part.m_sections[s].HeadingNoted : part.m_sections[s].Noted) = to.size();
                 for (std::size_t i = begin; i < end; ++i)
                     to.push_back(numbers[run.Part][from[i]]);
-            };
-            const std::size_t body = section.Noted, heading = section.HeadingNoted;
-            section.Noted = whole.m_noted.size();
-            section.HeadingNoted = whole.m_headingNoted.size();
-            copy(part.m_noted, body, last ? part.m_noted.size() : part.m_sections[s + 1].Noted,
-                 whole.m_noted);
-            copy(part.m_headingNoted, heading,
-                 last ? part.m_headingNoted.size() : part.m_sections[s + 1].HeadingNoted,
-                 whole.m_headingNoted);
-            whole.m_sections.push_back(std::move(section));
+            }
+            // Its lists now start where its words went in the whole.
+            whole.m_sections.push_back(std::move(part.m_sections[s]));
         }
     }
     for (SearchIndex& part : parts)
@@ -629,8 +642,7 @@ const unsigned char* SearchIndex::PlainText(const unsigned char* p, const unsign
                     switch (kTagKinds.Of(simple.Name)) {
                     case TagKind::Inline:
                         // A word that goes on after it is read by the states, whole.
-                        if (word &&
-                            (q + simple.Size == end || kAsciiClass[q[simple.Size]] != kOther))
+                        if (word && WordGoesOnAfter(q + simple.Size, end))
                             return nullptr;
                         after = q + simple.Size;
                         break;
@@ -651,8 +663,8 @@ const unsigned char* SearchIndex::PlainText(const unsigned char* p, const unsign
             after = q + tag.size();
             name = ReadTagName(tag);
             if (word && KindOfTag(name.View()) == TagKind::Inline &&
-                ((!name.End && tag.find('=') != std::string_view::npos) || after == end ||
-                 kAsciiClass[*after] != kOther))
+                ((!name.End && tag.find('=') != std::string_view::npos) ||
+                 WordGoesOnAfter(after, end)))
                 return nullptr;
         }
     } else {
@@ -1080,10 +1092,7 @@ std::string SearchIndex::WordsJson() const
         std::vector<std::uint32_t> sections(noted.size());
         std::vector<std::uint32_t> at(starts.begin(), starts.end() - 1);
         for (std::size_t s = 0; s < m_sections.size(); ++s) {
-            const std::size_t begin = heading ? m_sections[s].HeadingNoted : m_sections[s].Noted;
-            const std::size_t end = s + 1 == m_sections.size() ? noted.size()
-                                    : heading                  ? m_sections[s + 1].HeadingNoted
-                                                               : m_sections[s + 1].Noted;
+            const auto [begin, end] = NotedRange(s, heading);
             for (std::size_t i = begin; i < end; ++i)
                 sections[at[noted[i]]++] = static_cast<std::uint32_t>(s);
         }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // The search index of a split, built from the pages' markup as it streams by: every heading
@@ -118,6 +119,8 @@ private:
     Slot& Find(const Key& key, const char* folded, std::uint64_t hash);
     Slot& Insert(std::size_t at, const Key& key, const char* folded);
     static Key KeyOf(const char* folded, std::size_t length);
+    // Where section's words are in m_noted (or m_headingNoted): from first to second.
+    std::pair<std::size_t, std::size_t> NotedRange(std::size_t section, bool heading) const;
     // The parts of Script: the sections' list, and the words' lists after it.
     std::string SectionsJson() const;
     std::string WordsJson() const;
