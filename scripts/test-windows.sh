@@ -57,7 +57,15 @@ wine wineboot -i </dev/null >/dev/null 2>&1
 booted=$(date +%s)
 
 labels=$(IFS='|'; echo "${programs[*]}")
-ctest --test-dir "$build" -j "$jobs" --output-on-failure -L "^($labels)\$" </dev/null
+# Under load a Wine process now and then dies before its first line (seen once: 0.00 s, no
+# output, the same test passing on every rerun). The failed tests run once more, one at a time
+# and with Wine's error messages, and the run names them; a real fault fails both times.
+if ! ctest --test-dir "$build" -j "$jobs" --output-on-failure -L "^($labels)\$" </dev/null; then
+  echo "test-windows: running the failed tests once more" >&2
+  WINEDEBUG=fixme-all ctest --test-dir "$build" --rerun-failed --output-on-failure </dev/null ||
+    fail "tests failed twice under Wine"
+  echo "test-windows: the failed tests passed on the second run" >&2
+fi
 tested=$(date +%s)
 
 # A real split of the example by the Windows program, with every option that writes more
