@@ -28,7 +28,9 @@ public:
     long long Next(char* to, std::size_t room);
 
 private:
-    static constexpr std::size_t kSlots = 4;
+    static constexpr std::size_t kSlots = 8;
+    // The reading thread, once the slots are full, starts again when this many are left.
+    static constexpr std::size_t kRefillAt = kSlots / 2;
     struct Slot
     {
         std::unique_ptr<char[]> Bytes;
