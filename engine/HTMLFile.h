@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/FileHandle.h"
 #include "engine/TagFinder.h"
 
 #include <algorithm>
@@ -44,15 +45,6 @@ inline constexpr std::size_t kMaxHeaderLength = 64u * 1024 * 1024;
 inline constexpr const char* kWouldOverwriteSource = "Output file would overwrite the source";
 
 class ReadAhead;
-
-// Which file an open handle is (device and file number), whatever name it was opened by.
-struct FileIdentity
-{
-    std::uint64_t Device = 0;
-    std::uint64_t Inode = 0;
-    bool Known = false;
-    bool operator==(const FileIdentity&) const = default;
-};
 
 // Classifies a tag by its leading characters, ignoring ASCII case.
 TTagKind ClassifyTag(std::string_view tag);
