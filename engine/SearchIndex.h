@@ -46,6 +46,9 @@ public:
     static SearchIndex Joined(std::vector<SearchIndex>& parts, const std::vector<Run>& runs);
 
 private:
+    // Writes the index out from its sections and lists.
+    friend class SearchScript;
+
     enum class State : std::uint8_t
     {
         Text,
@@ -121,9 +124,6 @@ private:
     static Key KeyOf(const char* folded, std::size_t length);
     // Where section's words are in m_noted (or m_headingNoted): from first to second.
     std::pair<std::size_t, std::size_t> NotedRange(std::size_t section, bool heading) const;
-    // The parts of Script: the sections' list, and the words' lists after it.
-    std::string SectionsJson() const;
-    std::string WordsJson() const;
     static std::uint64_t KeyHash(const Key& key, const char* folded);
 
     searchtext::Encoding m_encoding;
