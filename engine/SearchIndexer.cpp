@@ -16,6 +16,11 @@ constexpr std::size_t kRunBytes = 256 * 1024;
 SearchIndexer::SearchIndexer(searchtext::Encoding encoding, std::string_view documentTitle,
                              unsigned threads)
 {
+    if (threads == kCallersThread) {
+        m_parts.emplace_back(encoding, documentTitle);
+        m_inline = true;
+        return;
+    }
     if (threads == 0)
         threads = std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
     for (unsigned i = 0; i < threads; ++i)
@@ -28,9 +33,15 @@ SearchIndexer::SearchIndexer(searchtext::Encoding encoding, std::string_view doc
     try {
         for (unsigned i = 0; i < threads; ++i)
             m_workers[i]->Thread = std::thread(&SearchIndexer::Run, this, i);
-    } catch (...) {
+    } catch (const std::system_error&) {
+        // Out of threads (a limit on processes, say): the split indexes as it goes, slower
+        // but whole.
         Stop();
-        throw;
+        m_workers.clear();
+        m_parts.erase(m_parts.begin() + 1, m_parts.end());
+        m_filling = {};
+        m_closing = m_dropping = false;
+        m_inline = true;
     }
 }
 
@@ -55,6 +66,10 @@ void SearchIndexer::Stop()
 
 void SearchIndexer::StartPage(std::string pageHref)
 {
+    if (m_inline) {
+        m_parts.front().StartPage(std::move(pageHref));
+        return;
+    }
     if (m_runBytes >= kRunBytes) {
         if (!m_filling.Bytes.empty() || !m_filling.Pages.empty())
             Send();
@@ -66,6 +81,10 @@ void SearchIndexer::StartPage(std::string pageHref)
 
 void SearchIndexer::Feed(const char* data, std::size_t count)
 {
+    if (m_inline) {
+        m_parts.front().Feed(data, count);
+        return;
+    }
     while (count > 0) {
         const std::size_t take = std::min(count, kPieceBytes - m_filling.Bytes.size());
         m_filling.Bytes.append(data, take);
@@ -103,6 +122,12 @@ SearchIndex& SearchIndexer::Finish()
 {
     if (m_whole)
         return *m_whole;
+    if (m_inline) {
+        const std::vector<SearchIndex::Run> runs{{0, 0, m_parts.front().Sections()}};
+        m_whole.emplace(SearchIndex::Joined(m_parts, runs));
+        m_parts.clear();
+        return *m_whole;
+    }
     if (!m_joined) {
         if (!m_filling.Pages.empty() || !m_filling.Bytes.empty())
             Send();

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -22,7 +23,10 @@
 class SearchIndexer
 {
 public:
-    // threads: 0 for one per processor, two at least and four at most.
+    // No thread: the bytes are indexed as they are fed, as where no thread can be made.
+    static constexpr unsigned kCallersThread = ~0u;
+
+    // threads: 0 for one per processor, two at least and four at most; or kCallersThread.
     SearchIndexer(searchtext::Encoding encoding, std::string_view documentTitle,
                   unsigned threads = 0);
     // Stops the threads; an index not finished is dropped.
@@ -72,6 +76,7 @@ private:
     std::size_t m_runs = 0;
     std::size_t m_runBytes = 0; // fed since the run began
     bool m_joined = false;      // the threads are done
+    bool m_inline = false;      // no threads: m_parts' one part reads what is fed
     std::size_t m_lastWorker = 0;
 
     std::mutex m_mutex;

@@ -137,7 +137,7 @@ TEST(SearchIndexTest, TheIndexBuiltOnItsOwnThreadIsTheSame)
 
     // Runs of pages go to each thread in turn; the parts joined are the index of one reader.
     const std::string direct = IndexOf(Encoding::Utf8, pages);
-    for (const unsigned threads : {1u, 2u, 3u}) {
+    for (const unsigned threads : {SearchIndexer::kCallersThread, 1u, 2u, 3u}) {
         SearchIndexer indexer(Encoding::Utf8, "Guide", threads);
         int number = 1;
         for (const std::string& page : pages) {
