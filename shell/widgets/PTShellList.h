@@ -13,6 +13,8 @@
 #include "shell/widgets/PTShListData.h"
 #include "shell/widgets/ShellListCommands.h"
 #include "shell/widgets/ShellListDragDrop.h"
+#include "shell/widgets/ShellListNavigator.h"
+#include "shell/widgets/ShellListRefresher.h"
 #include "shell/widgets/ShellListViews.h"
 
 #include <QPoint>
@@ -30,11 +32,8 @@ class QAbstractItemView;
 class QItemSelection;
 class QItemSelectionModel;
 class QMenu;
-class QTimer;
 class TPTCustomShellList;
 class TPTShellListModel;
-class TPTDeviceChangeHandler;
-struct TDeviceChangeMessage;
 
 enum TPTShellListOption
 {
@@ -136,17 +135,17 @@ public:
 
     // --- Operations
     void FillItems();
-    void RefreshItems();
-    void GoUp(int levels);
-    void OpenItem(int index);
-    void OpenSelectedItems();
+    void RefreshItems() { m_refresher.RefreshItems(); }
+    void GoUp(int levels) { m_navigator.GoUp(levels); }
+    void OpenItem(int index) { m_navigator.OpenItem(index); }
+    void OpenSelectedItems() { m_navigator.OpenSelectedItems(); }
     void SelectAll();
     int ShellSelCount() const;
     TPTShListData* GetShListData(int index) const;
     TPTShListData* GetSelectedItem() const;
-    void Synchronize(bool linked);
+    void Synchronize(bool linked) { m_refresher.Synchronize(linked); }
     void SortList();
-    void InstallChangeHandler();
+    void InstallChangeHandler() { m_refresher.Watch(); }
 
     // --- Verbs (TShellListCommands)
     // Renames an item as finishing its caption edit does; false when the name was refused.
@@ -232,7 +231,7 @@ public:
     // The next change notice is the list's own doing and is dropped. Only a watched folder
     // sends one: elsewhere nothing is set, so that no later notice is lost.
     void SetSkipNextNotification() { m_contents.SkipNextNotice(); }
-    bool ChangeRefreshPending() const;
+    bool ChangeRefreshPending() const { return m_refresher.ChangeRefreshPending(); }
     TShellFolderPtr CurrentFolder() const { return m_currentFolder; }
     PCIdList CurrentFolderIdList() const { return m_currentFolderIdList.get(); }
     std::shared_ptr<TShellDetails> GetCurrentFolderIShellDetails();
@@ -279,9 +278,10 @@ private:
     friend class TPTShellListModel;
     friend class TShellListCommands;
     friend class TShellListDragDrop;
+    friend class TShellListNavigator;
+    friend class TShellListRefresher;
     friend class TShellListViews;
 
-    void HandleOnFolderChanged();
     void ClearItems();
     void NotifyDeleteAll();
     void FillList(const TShellFolderPtr& folder, PCIdList folderIdList);
@@ -289,24 +289,8 @@ private:
     bool CanAdd(TShellFolder& folder, PCIdList relative, std::uint32_t attributes);
     void FilterPreApply();
     void FilterPostApply();
-    void RefreshAll();
-    void RefreshNames(const std::vector<std::string>& names);
-    // Applies what a read of the folder found to the rows.
-    void ApplyChanges(TFolderChanges& changes);
-    // ShouldInclude for refreshes, which report a failing handler before passing it on.
-    TShellFolderContents::TAccept RefreshAccept();
-    void RemoveRows(std::vector<int> rows);
-    void TimerElapsed();
-    void ChangeNotify();
-    void StopWatching();
     void DeferredFill();
-    void DeviceChanged(const TDeviceChangeMessage& message);
-    void NavigateTo(PCIdList absolute);
-    // The folder shown is no longer there: the list goes to the nearest folder above it that is
-    // and says so. With asked (F5), a list that may not move says so too. False when the folder
-    // is there or was never shown.
-    bool LeaveGoneFolder(bool asked);
-    bool DblClickOpen();
+    bool LeaveGoneFolder(bool asked) { return m_navigator.LeaveGoneFolder(asked); }
     void ColumnClicked(int column);
     void SelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     bool IsEditing() const;
@@ -328,11 +312,8 @@ private:
     int m_sortColumn = 1;
     TPTShellListLink* m_linkedCombo = nullptr;
     TPTShellListLink* m_linkedTree = nullptr;
-    QTimer* m_changeTimer = nullptr;
     bool m_busy = false;
     bool m_refreshPending = false;
-    bool m_compareAllNext = false;
-    int m_folderChangeNesting = 0;
     int m_fillCount = 0;
     bool m_handleAllocated = false;
     bool m_multiSelect = false;
@@ -345,6 +326,8 @@ private:
     TShellListViews m_views{this};
     TShellListCommands m_commands{this};
     TShellListDragDrop m_dragDrop{this};
+    TShellListRefresher m_refresher{this};
+    TShellListNavigator m_navigator{this};
 };
 
 // The list as the forms use it.
