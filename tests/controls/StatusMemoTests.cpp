@@ -248,6 +248,32 @@ TEST_F(StatusMemoTest, WithoutWrapALongLineGivesAHorizontalScrollBar)
     EXPECT_GT(memo.RowsOf(0), 1);
 }
 
+// The range follows the longest line even where it was never drawn. The first line is the
+// longest of the others, so that the one measure to drop is the long line's.
+TEST_F(StatusMemoTest, WithoutWrapTheScrollRangeFollowsTheLongestLineOutOfView)
+{
+    memo.setWordWrap(false);
+    memo.AppendLines(QStringList{QStringLiteral("the first and longest short line")} +
+                     Numbered(1, 49));
+    WaitForFrame();
+    memo.SetCaret({});
+    memo.verticalScrollBar()->setValue(0);
+    WaitForFrame();
+    ASSERT_EQ(memo.FirstVisibleLine(), 0);
+    ASSERT_EQ(memo.horizontalScrollBar()->maximum(), 0);
+
+    memo.AppendLines({QString(400, u'w')});
+    WaitForFrame();
+    ASSERT_EQ(memo.FirstVisibleLine(), 0);
+    EXPECT_GT(memo.horizontalScrollBar()->maximum(), 0);
+
+    const TMemoPos endOf49{49, static_cast<int>(memo.Line(49).size())};
+    memo.ReplaceText(endOf49, memo.EndPos(), {});
+    WaitForFrame();
+    EXPECT_EQ(memo.LineCount(), 50);
+    EXPECT_EQ(memo.horizontalScrollBar()->maximum(), 0);
+}
+
 // ---- Selection, clipboard, editing ----
 
 TEST_F(StatusMemoTest, TheSelectionIsDrawnInThePalettesHighlightColours)
