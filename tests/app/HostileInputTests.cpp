@@ -16,6 +16,7 @@
 #include <optional>
 #include <poll.h>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,6 +48,7 @@ struct Control
     std::function<void(pid_t)> OnReady; // then do this
     uid_t RunAs = 0;                    // a user to run as (when the test runs as root)
     fs::path Program = QUIREFOLD_SPLIT_PATH;
+    bool NoThreads = false; // the user's processes limited to one: no thread can be made
 };
 
 // Child set-up failures, apart from the program's own statuses (0, 1, 2).
@@ -72,6 +74,16 @@ Result RunSplit(const fs::path& workingDir, const std::vector<std::string>& args
         if (control.RunAs != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(control.RunAs) != 0 ||
                                    ::setuid(control.RunAs) != 0))
             ::_exit(kCannotBecomeUser);
+        if (control.NoThreads) {
+            // A sanitizer's leak check at exit runs on a thread of its own: here it could only
+            // fail.
+            const char* asan = ::getenv("ASAN_OPTIONS");
+            ::setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":detect_leaks=0").c_str(),
+                     1);
+            const rlimit one{1, 1};
+            if (::setrlimit(RLIMIT_NPROC, &one) != 0)
+                ::_exit(kCannotBecomeUser);
+        }
         std::vector<char*> argv{const_cast<char*>(control.Program.c_str())};
         for (const auto& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -209,6 +221,28 @@ protected:
     }
     std::string Doc(const std::string& name) const { return (m_docs / name).string(); }
 
+    // Root reads any file and makes any number of threads, so such a run is made by a user
+    // without rights, in a folder that user can reach, with a copy of the program there. The
+    // folder for the documents; empty when none can be made.
+    fs::path AsOtherUser(Control& control, std::optional<OpenFolder>& shared)
+    {
+        if (::geteuid() != 0)
+            return m_docs;
+        shared.emplace();
+        if (shared->Path().empty())
+            return {};
+        control.RunAs = 65534;
+        control.Program = shared->Path() / "quirefold-split";
+        fs::copy_file(QUIREFOLD_SPLIT_PATH, control.Program);
+        fs::permissions(control.Program, fs::perms::owner_all | fs::perms::group_read |
+                                             fs::perms::group_exec | fs::perms::others_read |
+                                             fs::perms::others_exec);
+        const fs::path docs = shared->Path() / "docs";
+        fs::create_directory(docs);
+        fs::permissions(docs, fs::perms::all);
+        return docs;
+    }
+
     // The run ended with exactly this failure line and status 1; with a stem, it wrote no page.
     void ExpectFailure(const Result& r, const std::string& message, const std::string& stem = {})
     {
@@ -255,25 +289,11 @@ TEST_F(HostileInputTest, MissingUnreadableAndLoopingNamesFailToOpen)
     fs::create_symlink("loop1.htm", Doc("loop2.htm"));
     ExpectFailure(Split({Doc("loop1.htm")}), "File could not be opened", Doc("loop1"));
 
-    // Root reads any file, so the unreadable one is read by a user without rights, in a folder
-    // that user can reach, with a copy of the program there.
     Control control;
-    fs::path docs = m_docs;
     std::optional<OpenFolder> shared;
-    if (::geteuid() == 0) {
-        shared.emplace();
-        if (shared->Path().empty())
-            GTEST_SKIP() << "no folder under /tmp for another user to reach";
-        control.RunAs = 65534;
-        control.Program = shared->Path() / "quirefold-split";
-        fs::copy_file(QUIREFOLD_SPLIT_PATH, control.Program);
-        fs::permissions(control.Program, fs::perms::owner_all | fs::perms::group_read |
-                                             fs::perms::group_exec | fs::perms::others_read |
-                                             fs::perms::others_exec);
-        docs = shared->Path() / "docs";
-        fs::create_directory(docs);
-        fs::permissions(docs, fs::perms::all);
-    }
+    const fs::path docs = AsOtherUser(control, shared);
+    if (docs.empty())
+        GTEST_SKIP() << "no folder under /tmp for another user to reach";
     WriteAll(docs / "readable.htm", kDoc);
     WriteAll(docs / "secret.htm", kDoc);
     fs::permissions(docs / "secret.htm", fs::perms::none);
@@ -287,6 +307,52 @@ TEST_F(HostileInputTest, MissingUnreadableAndLoopingNamesFailToOpen)
     EXPECT_TRUE(fs::exists(docs / "readable000.htm"));
     ExpectFailure(Split({(docs / "secret.htm").string()}, control), "File could not be opened",
                   (docs / "secret").string());
+}
+
+// Where no thread can be made (a limit on the user's processes), the source is read and the
+// search index built on the split's own thread: the same pages and index, not a failure.
+TEST_F(HostileInputTest, WithoutThreadsTheSplitAndItsSearchIndexAreTheSame)
+{
+    Control control;
+    std::optional<OpenFolder> shared;
+    const fs::path docs = AsOtherUser(control, shared);
+    if (docs.empty())
+        GTEST_SKIP() << "no folder under /tmp for another user to reach";
+    std::string doc = "<html><head><title>Guide</title></head><body>\r\n";
+    for (int i = 0; i < 300; ++i) {
+        doc += "<h1>Part " + std::to_string(i) + "</h1>\r\n<p>Words of part " + std::to_string(i) +
+               ", with <b>more</b> text &amp; a w" + std::to_string(i * 7) + " here.</p>\r\n";
+    }
+    doc += "</body></html>\r\n";
+    const auto run = [&](const char* folder) {
+        fs::create_directory(docs / folder);
+        fs::permissions(docs / folder, fs::perms::all);
+        WriteAll(docs / folder / "doc.htm", doc);
+        return Split({"--search", "--sidebar", "-q", (docs / folder / "doc.htm").string()},
+                     control);
+    };
+    const Result threads = run("threads");
+    if (threads.ExitStatus == kCannotBecomeUser)
+        GTEST_SKIP() << "cannot run as user " << control.RunAs << " here";
+    if (threads.ExitStatus == kCannotRun)
+        GTEST_SKIP() << "user " << control.RunAs << " cannot run " << control.Program;
+    ASSERT_EQ(threads.ExitStatus, 0) << threads.Out << threads.Err;
+    control.NoThreads = true;
+    const Result none = run("none");
+    EXPECT_EQ(none.ExitStatus, 0) << none.Out << none.Err;
+
+    const auto names = [&](const char* folder) {
+        std::set<std::string> found;
+        for (const auto& entry : fs::directory_iterator(docs / folder))
+            found.insert(entry.path().filename().string());
+        return found;
+    };
+    const std::set<std::string> written = names("threads");
+    EXPECT_TRUE(written.count("docsearch.js"));
+    EXPECT_GT(written.size(), 300u);
+    ASSERT_EQ(names("none"), written);
+    for (const std::string& name : written)
+        EXPECT_EQ(ReadAll(docs / "none" / name), ReadAll(docs / "threads" / name)) << name;
 }
 
 TEST_F(HostileInputTest, EmptyNulAndOtherEncodingsHaveNoBodyTag)
