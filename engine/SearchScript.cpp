@@ -1,6 +1,7 @@
 #include "engine/SearchScript.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <future>
 #include <system_error>
@@ -35,7 +36,7 @@ void AppendJson(std::string& out, std::string_view text)
 
 } // namespace
 
-std::string SearchScript::Text() const
+std::array<std::string, 4> SearchScript::Parts() const
 {
     // The sections' texts are written on a thread of their own while the words' lists are
     // made: both take tens of milliseconds for a long document, and the pages wait for them.
@@ -49,14 +50,19 @@ std::string SearchScript::Text() const
         sections = std::async(std::launch::deferred, write);
     }
     std::string words = WordsJson();
-    std::string out = "quirefoldSearchIndex({\"v\": 1, \"asciiOnly\": ";
-    out += m_index.m_encoding == searchtext::Encoding::Other ? "true" : "false";
-    out += ",\n\"sections\": [";
-    const std::string texts = sections.get();
-    out.reserve(out.size() + texts.size() + words.size() + 8);
-    out += texts;
-    out += words;
-    out += "\n}});\n";
+    std::string head = "quirefoldSearchIndex({\"v\": 1, \"asciiOnly\": ";
+    head += m_index.m_encoding == searchtext::Encoding::Other ? "true" : "false";
+    head += ",\n\"sections\": [";
+    return {std::move(head), sections.get(), std::move(words), "\n}});\n"};
+}
+
+std::string SearchScript::Text() const
+{
+    const std::array<std::string, 4> parts = Parts();
+    std::string out;
+    out.reserve(parts[0].size() + parts[1].size() + parts[2].size() + parts[3].size());
+    for (const std::string& part : parts)
+        out += part;
     return out;
 }
 

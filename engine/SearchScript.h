@@ -2,6 +2,7 @@
 
 #include "engine/SearchIndex.h"
 
+#include <array>
 #include <string>
 
 // Writes a search index as the script the search page loads: one call of
@@ -14,6 +15,9 @@ public:
     explicit SearchScript(const SearchIndex& index) : m_index(index) {}
 
     std::string Text() const;
+    // The same in pieces, for a file written in one gathered write without joining them first:
+    // the index of a long document is tens of MiB.
+    std::array<std::string, 4> Parts() const;
 
 private:
     // The sections' list, and the words' lists after it.

@@ -9,6 +9,7 @@
 #include "engine/PageSidebar.h"
 #include "engine/PathNames.h"
 #include "engine/SearchIndexer.h"
+#include "engine/SearchScript.h"
 #include "engine/SearchUiScript.h"
 #include "engine/SectionWriter.h"
 #include "engine/SplitError.h"
@@ -16,6 +17,7 @@
 #include "engine/SplitSettings.h"
 #include "engine/TagPump.h"
 
+#include <array>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -136,7 +138,11 @@ private:
     void WriteStyleSheet();
     std::string SearchForm(bool focused = false) const;
     void WriteSearchFiles();
-    void WriteOwnFile(const std::string& name, std::string_view text);
+    void WriteOwnFile(const std::string& name, std::string_view text)
+    {
+        WriteOwnFile(name, &text, 1);
+    }
+    void WriteOwnFile(const std::string& name, const std::string_view* parts, std::size_t count);
     TrailState TrailForPage() const;
     void WriteManifest();
 
@@ -289,11 +295,12 @@ TrailState SplitRun::TrailForPage() const
     return trail;
 }
 
-void SplitRun::WriteOwnFile(const std::string& name, std::string_view text)
+void SplitRun::WriteOwnFile(const std::string& name, const std::string_view* parts,
+                            std::size_t count)
 {
     const std::string path = m_pageFolder + name;
     HTMLFile file(path, false, &m_sourceIdentity);
-    file.WriteText(text);
+    file.WriteParts(parts, count);
     file.Close();
     m_extraFiles.push_back(name);
 }
@@ -329,8 +336,11 @@ std::string SplitRun::SearchForm(bool focused) const
 void SplitRun::WriteSearchFiles()
 {
     const std::string index = m_names.BaseName + "search.js";
+    // Finished, the index has ended its last page. Its parts go out as they are, not joined.
     SearchIndex& search = m_search->Finish();
-    WriteOwnFile(index, search.Script());
+    const std::array<std::string, 4> parts = SearchScript(search).Parts();
+    const std::string_view views[] = {parts[0], parts[1], parts[2], parts[3]};
+    WriteOwnFile(index, views, std::size(views));
     WriteOwnFile(m_names.BaseName + "search-ui.js", kSearchUiScript);
     if (!m_sidebar) {
         // Without the sidebar the search has a page of its own, linked from the index page.
