@@ -12,8 +12,13 @@
 namespace {
 
 constexpr std::size_t kReadBufferSize = 256 * 1024;
-// A ring reader's chunk: small enough that the scan finds it still in the processor's cache.
+// A ring reader's chunk: small enough that the scan finds it still in the processor's cache
+// where the system copied it.
 constexpr std::size_t kRingChunk = 128 * 1024;
+// Room in a ring slot before a chunk (a cache line, holding the spare byte) and after it (the
+// scans' padding, rounded up to cache lines).
+constexpr std::size_t kRingFront = 64;
+constexpr std::size_t kRingBack = (tagfinder::kPadding + 63) / 64 * 64;
 constexpr std::size_t kWriteBufferSize = 64 * 1024;
 
 const char* ClosingTagMissing(TTagKind wanted)
@@ -89,14 +94,25 @@ HTMLFile::HTMLFile(const std::string& name, bool forReading, const FileIdentity*
     m_onDisk = true;
     // One spare byte in front keeps the last byte read, so a tag's '<' can be re-read.
     const bool ring = forReading && ringSize > 0;
-    m_capacity = forReading ? (ring ? ringSize : kReadBufferSize) + 1 : kWriteBufferSize;
-    m_owned.reset(new char[m_capacity + (forReading ? tagfinder::kPadding : 0)]);
-    m_data = m_owned.get();
     if (ring) {
-        std::memset(m_owned.get(), 0, m_capacity + tagfinder::kPadding);
-        m_ring = m_owned.get() + 1;
-        m_ringSize = ringSize;
+        // Slots of the ring: at least four, so the thread can read ahead of a kept section;
+        // each with its spare byte in front of its first, and its padding after its last.
+        m_ringSlots = std::max<std::size_t>(4, ringSize / kRingChunk);
+        m_ringChunk = std::max<std::size_t>(64, ringSize / m_ringSlots / 64 * 64);
+        const std::size_t stride = kRingFront + m_ringChunk + kRingBack;
+        m_owned.reset(new char[m_ringSlots * stride + 64]);
+        // The ring is touched once up front, so the memory a run takes does not depend on the
+        // document; its chunks start on a cache line, as the vector scans like.
+        std::memset(m_owned.get(), 0, m_ringSlots * stride + 64);
+        const auto misaligned = reinterpret_cast<std::uintptr_t>(m_owned.get()) % 64;
+        m_ring = m_owned.get() + (misaligned ? 64 - misaligned : 0) + kRingFront;
+        m_ringSize = m_ringSlots * stride - kRingFront;
+        m_data = m_ring - 1;
         StartReadAhead();
+    } else {
+        m_capacity = forReading ? kReadBufferSize + 1 : kWriteBufferSize;
+        m_owned.reset(new char[m_capacity + (forReading ? tagfinder::kPadding : 0)]);
+        m_data = m_owned.get();
     }
     if (forReading)
         m_pos = m_len = m_first = 1;
@@ -107,15 +123,12 @@ void HTMLFile::StartReadAhead()
     const std::intptr_t handle = m_handle;
     // The fault point is passed where the bytes are taken (FillRing), so the reads go in the
     // same order among the other file calls as without the thread.
-    try {
-        m_ahead = std::make_unique<ReadAhead>(
-            [handle](char* data, std::size_t count) {
-                return filehandle::ReadUnchecked(handle, data, count);
-            },
-            kRingChunk);
-    } catch (const std::system_error&) {
-        m_ahead.reset(); // no thread to be had: the reads are made here
-    }
+    m_ahead = std::make_unique<ReadAhead>(
+        [handle](char* data, std::size_t count) {
+            return filehandle::ReadUnchecked(handle, data, count);
+        },
+        ReadAhead::Layout{m_ring, m_ringChunk, kRingFront + m_ringChunk + kRingBack, m_ringSlots,
+                          tagfinder::kPadding});
 }
 
 HTMLFile::HTMLFile(const std::string& name, char* buffer, std::size_t capacity,
@@ -225,66 +238,34 @@ bool HTMLFile::Fill()
 
 bool HTMLFile::FillRing()
 {
-    // Chunks small enough that the scan finds each one still in the processor's cache where
-    // the system copied it; where less room than kLeast is left before the ring's end (or
-    // before what is kept), the next chunk starts over at the ring's start.
-    constexpr std::size_t kChunk = kRingChunk;
-    constexpr std::size_t kLeast = 64 * 1024;
-    constexpr std::size_t kPad = tagfinder::kPadding;
     const bool delivered = m_pos > m_first;
     const char last = delivered ? m_data[m_pos - 1] : '\0';
-    // Where the chunk read last ends.
-    const auto head = static_cast<std::size_t>(m_data + m_len - m_ring);
-    std::size_t at = 0;
-    std::size_t room = 0;
-    for (int attempt = 0;; ++attempt) {
-        // What is kept runs from there to head, maybe round the ring's end.
-        const char* kept = m_keeper ? m_keeper->KeptFrom() : nullptr;
-        std::size_t headRoom = m_ringSize - head;
-        std::size_t startRoom = m_ringSize;
-        if (kept) {
-            const auto from = static_cast<std::size_t>(kept - m_ring);
-            if (from >= head) {
-                headRoom = from - head;
-                startRoom = 0;
-            } else {
-                startRoom = from;
-            }
+    // The chunks from the first one whose bytes the keeper keeps stay as they are; where the
+    // next chunk would need the slot of that first one, the kept bytes go elsewhere first.
+    if (!m_ahead)
+        throw SplitError("File could not be read"); // closed
+    std::size_t keepFrom = m_ahead->Taken();
+    if (const char* kept = m_keeper ? m_keeper->KeptFrom() : nullptr) {
+        keepFrom = m_ahead->ChunkAt(kept);
+        if (m_ahead->Taken() - keepFrom >= m_ahead->Slots()) {
+            m_keeper->Spill();
+            keepFrom = m_ahead->Taken();
         }
-        if (headRoom >= kLeast + kPad) {
-            at = head;
-            room = headRoom;
-            break;
-        }
-        if (startRoom >= kLeast + kPad) {
-            at = 0;
-            room = startRoom;
-            break;
-        }
-        if (!kept || attempt > 0)
-            throw SplitError("File could not be read"); // a ring too small for a chunk
-        m_keeper->Spill();
     }
-    // The spare byte in front: in place when the chunk follows the last one, else copied to
-    // the byte before the ring.
+    if (filehandle::ReadFails(m_handle))
+        throw SplitError("File could not be read");
+    const ReadAhead::Chunk chunk = m_ahead->Next(keepFrom);
+    if (chunk.Length < 0)
+        throw SplitError("File could not be read");
+    // The spare byte in front of the chunk keeps the last byte delivered.
+    m_data = chunk.Data - 1;
     if (delivered) {
-        if (at != head)
-            m_ring[-1] = last;
+        m_data[0] = last;
         m_first = 0;
     }
-    m_data = m_ring + at - 1;
-    m_pos = m_len = 1;
-    const std::size_t count = std::min(kChunk, room - kPad);
-    long long n = -1;
-    if (!m_ahead)
-        n = filehandle::ReadSome(m_handle, m_data + 1, count);
-    else if (!filehandle::ReadFails(m_handle))
-        n = m_ahead->Next(m_data + 1, count);
-    if (n < 0)
-        throw SplitError("File could not be read");
-    m_len += static_cast<std::size_t>(n);
-    std::memset(m_data + m_len, 0, kPad);
-    return n > 0;
+    m_pos = 1;
+    m_len = 1 + static_cast<std::size_t>(chunk.Length);
+    return chunk.Length > 0;
 }
 
 std::size_t HTMLFile::Read(char* buffer, std::size_t count)
@@ -398,13 +379,12 @@ std::size_t HTMLFile::ReadHeader()
 void HTMLFile::Rewind()
 {
     // What was read ahead is of the pass that ends.
-    const bool ahead = m_ahead != nullptr;
     m_ahead.reset();
     if (!m_forReading || m_handle < 0 || !filehandle::SeekToStart(m_handle))
         throw SplitError("File could not be read");
-    if (ahead)
+    if (m_ring)
         StartReadAhead();
-    m_data = m_owned.get();
+    m_data = m_ring ? m_ring - 1 : m_owned.get();
     m_pos = m_len = m_first = 1;
 }
 

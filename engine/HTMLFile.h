@@ -134,10 +134,10 @@ public:
     // without blocking) or "File could not be created" (also for a name that is no regular
     // file). A writer whose name turns out to be the file keepOff (which must outlive it)
     // throws kWouldOverwriteSource before anything in it changes.
-    // A reader with a ring of ringSize bytes reads into it one chunk after another, going back to
-    // its start when its end is near, and never over bytes its keeper (SetKeeper) still keeps: a
-    // page's section can be written from where it was read. The ring is touched once up front,
-    // so the memory a run takes does not depend on the document.
+    // A reader with a ring of about ringSize bytes reads into its slots one chunk after another,
+    // on a thread of its own, never over bytes its keeper (SetKeeper) still keeps: a page's
+    // section can be written from where it was read. The ring is touched once up front, so the
+    // memory a run takes does not depend on the document.
     HTMLFile(const std::string& name, bool forReading, const FileIdentity* keepOff = nullptr,
              std::size_t ringSize = 0);
     // A writer that buffers into memory lent by the caller (which must outlive it; none: every
@@ -260,8 +260,10 @@ private:
     std::size_t m_pos = 0;   // reading: next byte; writing: bytes buffered
     std::size_t m_len = 0;   // reading: bytes valid in the buffer
     std::size_t m_first = 0; // reading: first buffer index holding a byte already read
-    char* m_ring = nullptr;  // reading with a ring: its first byte (m_data points into it)
-    std::size_t m_ringSize = 0;
+    char* m_ring = nullptr;  // reading with a ring: its first chunk's first byte
+    std::size_t m_ringSize = 0; // from m_ring to the end of its last slot
+    std::size_t m_ringSlots = 0;
+    std::size_t m_ringChunk = 0;
     RingKeeper* m_keeper = nullptr;
     std::unique_ptr<ReadAhead> m_ahead; // a ring reader's reading thread
     std::string m_header;

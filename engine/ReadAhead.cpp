@@ -2,76 +2,98 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
-ReadAhead::ReadAhead(std::function<long long(char* data, std::size_t count)> read,
-                     std::size_t chunk)
-    : m_read(std::move(read)), m_chunk(chunk)
+ReadAhead::ReadAhead(std::function<long long(char* data, std::size_t count)> read, Layout layout)
+    : m_read(std::move(read)), m_layout(layout), m_lengths(layout.Slots, 0)
 {
-    for (Slot& slot : m_slots)
-        slot.Bytes = std::make_unique_for_overwrite<char[]>(chunk);
-    m_thread = std::thread(&ReadAhead::Run, this);
+    try {
+        m_thread = std::thread(&ReadAhead::Run, this);
+    } catch (const std::system_error&) {
+        // No thread to be had: Next reads.
+    }
 }
 
 ReadAhead::~ReadAhead()
 {
+    if (!m_thread.joinable())
+        return;
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
     }
-    m_changed.notify_all();
+    m_threadWake.notify_all();
     m_thread.join();
+}
+
+long long ReadAhead::ReadInto(std::size_t number)
+{
+    char* data = SlotData(number);
+    const long long length = m_read(data, m_layout.Chunk);
+    // Whatever a short read left behind reads as zeros to a scan running past the end.
+    std::memset(data + std::max(length, 0LL), 0, m_layout.Padding);
+    return length;
 }
 
 void ReadAhead::Run()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        // Once the slots are full this thread sleeps until half of them are free, then fills
-        // them all: a wake-up costs the reader a system call (more in a virtual machine) and
-        // one per chunk was a tenth of a split in memory.
-        if (m_filled - m_taken == kSlots)
-            m_changed.wait(lock, [this] { return m_stopping || m_filled - m_taken <= kRefillAt; });
+        if (Free() == 0) {
+            m_sleeping = true;
+            m_threadWake.wait(lock, [this] { return m_stopping || Refill(); });
+            m_sleeping = false;
+        }
         if (m_stopping)
             return;
-        // The reader never touches a slot that is not handed over whole, so this one is free.
-        Slot& slot = m_slots[m_filled % kSlots];
+        // The reader touches no slot from m_released + Slots on, so this one is free.
+        const std::size_t number = m_filled;
         lock.unlock();
-        const long long length = m_read(slot.Bytes.get(), m_chunk);
+        const long long length = ReadInto(number);
         lock.lock();
-        slot.Length = length;
+        m_lengths[number % m_layout.Slots] = length;
         ++m_filled;
-        m_changed.notify_all();
+        if (m_waiting)
+            m_readerWake.notify_all();
         // After the end or a failure there is nothing more to read.
         if (length <= 0)
             return;
     }
 }
 
-long long ReadAhead::Next(char* to, std::size_t room)
+ReadAhead::Chunk ReadAhead::Next(std::size_t keepFrom)
 {
-    Slot* slot = nullptr;
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_filled > m_taken; });
-        slot = &m_slots[m_taken % kSlots];
-    }
-    // The end and a failure stay where they are, for every later call.
-    if (slot->Length <= 0 || room == 0)
-        return slot->Length <= 0 ? slot->Length : 0;
-    const auto length = static_cast<std::size_t>(slot->Length);
-    const std::size_t count = std::min(room, length - m_offset);
-    std::memcpy(to, slot->Bytes.get() + m_offset, count);
-    m_offset += count;
-    if (m_offset == length) {
-        m_offset = 0;
-        bool wake = false;
-        {
-            const std::lock_guard lock(m_mutex);
-            ++m_taken;
-            wake = m_filled - m_taken == kRefillAt;
+    std::unique_lock lock(m_mutex);
+    m_released = std::max(m_released, keepFrom);
+    if (m_filled == m_taken) {
+        if (!m_thread.joinable()) {
+            lock.unlock();
+            const long long length = ReadInto(m_filled);
+            lock.lock();
+            m_lengths[m_filled % m_layout.Slots] = length;
+            ++m_filled;
+        } else {
+            m_waiting = true;
+            if (m_sleeping)
+                m_threadWake.notify_all();
+            m_readerWake.wait(lock, [this] { return m_filled > m_taken; });
+            m_waiting = false;
         }
-        if (wake)
-            m_changed.notify_all();
     }
-    return static_cast<long long>(count);
+    const std::size_t number = m_taken;
+    const long long length = m_lengths[number % m_layout.Slots];
+    // The end and a failure are not passed: they are handed over again.
+    if (length > 0)
+        ++m_taken;
+    if (m_sleeping && Refill())
+        m_threadWake.notify_all();
+    return {SlotData(number), length};
+}
+
+std::size_t ReadAhead::ChunkAt(const char* at) const
+{
+    const auto slot = static_cast<std::size_t>(at - m_layout.First) / m_layout.Stride;
+    const std::size_t last = m_taken - 1;
+    const std::size_t back = (last % m_layout.Slots + m_layout.Slots - slot) % m_layout.Slots;
+    return last - back;
 }
