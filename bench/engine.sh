@@ -80,6 +80,11 @@ log="$work/log"
 
 # ---- helpers ----
 source "$root/bench/common.sh"
+# On a disk, every run writes into a folder made anew (see common.sh).
+if [ "$(stat -f -c %T "$work")" != tmpfs ]; then
+  fresh_dirs=1
+  chattr +T "$work" 2>/dev/null || true
+fi
 
 split_args=(--defaults --links --breadcrumbs -q doc.html)
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
