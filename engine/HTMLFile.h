@@ -257,10 +257,10 @@ private:
     std::size_t m_capacity = 0;
     bool m_deferred = false; // writer: the file is not made yet
     bool m_onDisk = false;
-    std::size_t m_pos = 0;   // reading: next byte; writing: bytes buffered
-    std::size_t m_len = 0;   // reading: bytes valid in the buffer
-    std::size_t m_first = 0; // reading: first buffer index holding a byte already read
-    char* m_ring = nullptr;  // reading with a ring: its first chunk's first byte
+    std::size_t m_pos = 0;      // reading: next byte; writing: bytes buffered
+    std::size_t m_len = 0;      // reading: bytes valid in the buffer
+    std::size_t m_first = 0;    // reading: first buffer index holding a byte already read
+    char* m_ring = nullptr;     // reading with a ring: its first chunk's first byte
     std::size_t m_ringSize = 0; // from m_ring to the end of its last slot
     std::size_t m_ringSlots = 0;
     std::size_t m_ringChunk = 0;

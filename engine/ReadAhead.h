@@ -72,9 +72,9 @@ private:
     std::function<long long(char*, std::size_t)> m_read;
     Layout m_layout;
     std::vector<long long> m_lengths; // by slot: what its last read gave
-    std::size_t m_filled = 0;   // chunks read, ever
-    std::size_t m_taken = 0;    // chunks handed over, ever; only the reader's side moves it
-    std::size_t m_released = 0; // chunks before this one are free to be read over
+    std::size_t m_filled = 0;         // chunks read, ever
+    std::size_t m_taken = 0;          // chunks handed over, ever; only the reader's side moves it
+    std::size_t m_released = 0;       // chunks before this one are free to be read over
     bool m_stopping = false;
     bool m_sleeping = false; // the thread waits for free slots
     bool m_waiting = false;  // the reader waits for a chunk

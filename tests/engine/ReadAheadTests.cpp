@@ -1,5 +1,5 @@
-// Reading ahead on a thread: the bytes in order whatever the reader takes at a time, the end and
-// a failure where they happened, and a stop with reads under way.
+// Reading ahead on a thread into a ring of slots: the bytes in order, chunks the reader keeps left
+// as they were, the end and a failure where they happened, and a stop with reads under way.
 
 #include "engine/ReadAhead.h"
 
@@ -41,7 +41,10 @@ struct Ring
     std::vector<char> Memory = std::vector<char>(Slots * Stride(), '\x7f');
 
     std::size_t Stride() const { return kFront + Chunk + kPadding; }
-    ReadAhead::Layout Layout() { return {Memory.data() + kFront, Chunk, Stride(), Slots, kPadding}; }
+    ReadAhead::Layout Layout()
+    {
+        return {Memory.data() + kFront, Chunk, Stride(), Slots, kPadding};
+    }
 };
 
 // Takes everything, keeping the last keep chunks each time and checking that they stay as they
@@ -64,7 +67,8 @@ std::pair<std::string, long long> TakeAll(ReadAhead& ahead, std::size_t keep)
             return {taken, chunk.Length};
         const std::string bytes(chunk.Data, static_cast<std::size_t>(chunk.Length));
         // The scans may read past the end: zeros there.
-        EXPECT_EQ(std::string(chunk.Data + chunk.Length, Ring::kPadding), std::string(Ring::kPadding, '\0'));
+        EXPECT_EQ(std::string(chunk.Data + chunk.Length, Ring::kPadding),
+                  std::string(Ring::kPadding, '\0'));
         taken += bytes;
         kept.emplace_back(chunk.Data, bytes);
     }
@@ -79,9 +83,11 @@ TEST(ReadAheadTest, BytesInOrderKeptChunksUntouchedThenTheEndOrTheFailureForGood
         bytes += static_cast<char>('a' + i % 26 + (i % 7 == 0 ? 'A' - 'a' : 0));
     // Reads shorter than a chunk, a chunk of one byte, and readers keeping none, some or all
     // but one of the slots.
-    for (const auto& [chunk, step, slots, keep] :
-         {std::tuple{4096, 4096, 4, 0}, {4096, 777, 4, 3}, {1, 1, 8, 5}, {65536, 65536, 16, 8},
-          {1000, 300, 4, 1}}) {
+    for (const auto& [chunk, step, slots, keep] : {std::tuple{4096, 4096, 4, 0},
+                                                   {4096, 777, 4, 3},
+                                                   {1, 1, 8, 5},
+                                                   {65536, 65536, 16, 8},
+                                                   {1000, 300, 4, 1}}) {
         SCOPED_TRACE(std::to_string(chunk) + " " + std::to_string(step) + " " +
                      std::to_string(slots) + " " + std::to_string(keep));
         FakeFile file{bytes, static_cast<std::size_t>(step)};
