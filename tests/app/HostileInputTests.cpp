@@ -417,10 +417,11 @@ TEST_F(HostileInputTest, AMillionHeadings)
 TEST_F(HostileInputTest, ADocumentRemovedOrCutShortDuringTheRun)
 {
     // Enough pages that the splitter's output fills its pipe: it waits for the test to read
-    // while its document is removed or cut short.
+    // while its document is removed or cut short. The document is four times what the
+    // splitter reads ahead of its scan (2 MiB), so the cut comes before it has read it all.
     std::string body;
     for (int i = 0; i < 1000; ++i)
-        body += "<H1>Section " + std::to_string(i) + "</H1>" + std::string(2000, 'w');
+        body += "<H1>Section " + std::to_string(i) + "</H1>" + std::string(8000, 'w');
     const std::string doc = "<HTML><BODY>" + body + "</BODY>\r\n</HTML>\r\n";
     WriteAll(Doc("removed.htm"), doc);
     WriteAll(Doc("cut.htm"), doc);
