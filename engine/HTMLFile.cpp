@@ -18,6 +18,10 @@ constexpr std::size_t kRingChunk = 128 * 1024;
 // scans' padding, rounded up to cache lines).
 constexpr std::size_t kRingFront = 64;
 constexpr std::size_t kRingBack = (tagfinder::kPadding + 63) / 64 * 64;
+constexpr std::size_t RingStride(std::size_t chunk)
+{
+    return kRingFront + chunk + kRingBack;
+}
 constexpr std::size_t kWriteBufferSize = 64 * 1024;
 
 const char* ClosingTagMissing(TTagKind wanted)
@@ -98,7 +102,7 @@ HTMLFile::HTMLFile(const std::string& name, bool forReading, const FileIdentity*
         // each with its spare byte in front of its first, and its padding after its last.
         m_ringSlots = std::max<std::size_t>(4, ringSize / kRingChunk);
         m_ringChunk = std::max<std::size_t>(64, ringSize / m_ringSlots / 64 * 64);
-        const std::size_t stride = kRingFront + m_ringChunk + kRingBack;
+        const std::size_t stride = RingStride(m_ringChunk);
         m_owned.reset(new char[m_ringSlots * stride + 64]);
         // The ring is touched once up front, so the memory a run takes does not depend on the
         // document; its chunks start on a cache line, as the vector scans like.
@@ -126,7 +130,7 @@ void HTMLFile::StartReadAhead()
         [handle](char* data, std::size_t count) {
             return filehandle::ReadUnchecked(handle, data, count);
         },
-        ReadAhead::Layout{m_ring, m_ringChunk, kRingFront + m_ringChunk + kRingBack, m_ringSlots,
+        ReadAhead::Layout{m_ring, m_ringChunk, RingStride(m_ringChunk), m_ringSlots,
                           tagfinder::kPadding});
 }
 

@@ -13,7 +13,7 @@
 // each chunk where it was read and may keep its bytes there until it has written them out; a
 // slot is read into again only once the reader has given it up. (An earlier version read into
 // slots of its own and copied each chunk into the reader's ring: that copy of the whole document
-// was a fifth of a split's time of its own.)
+// was 7% of a split's samples in a profile.)
 class ReadAhead
 {
 public:
